@@ -1,0 +1,38 @@
+# Shared build settings and helpers for every module.
+
+set(CALENDO_WARNINGS -Wall -Wextra -Wpedantic -Wshadow -Wconversion -Wno-sign-conversion)
+if(CALENDO_WERROR)
+  list(APPEND CALENDO_WARNINGS -Werror)
+endif()
+
+if(CALENDO_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
+# Applies the project's warnings to a target of our own (not to generated code).
+function(calendo_warnings target)
+  target_compile_options(${target} PRIVATE ${CALENDO_WARNINGS})
+endfunction()
+
+# A shared library whose exports are only what its public header marks visible.
+function(calendo_shared_library target)
+  add_library(${target} SHARED ${ARGN})
+  set_target_properties(${target} PROPERTIES
+    CXX_VISIBILITY_PRESET hidden
+    C_VISIBILITY_PRESET hidden
+    VISIBILITY_INLINES_HIDDEN ON)
+  calendo_warnings(${target})
+  install(TARGETS ${target} LIBRARY DESTINATION lib)
+endfunction()
+
+# A GoogleTest program registered with CTest. Tests are discovered when ctest
+# runs, so a sanitizer build never runs test code at build time.
+function(calendo_test target)
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${target} ${T_SOURCES})
+  set_target_properties(${target} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+  target_link_libraries(${target} PRIVATE GTest::gtest GTest::gtest_main ${T_LIBS})
+  calendo_warnings(${target})
+  gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60)
+endfunction()

@@ -1,0 +1,67 @@
+// The G.726 adaptive predictor and quantizer at 2, 3 and 4 bits per code, in
+// fixed-point integer form, for linear 16-bit samples.
+//
+// One `Adpcm` object is one codec instance with its own state. A freshly
+// constructed instance holds the all-zero state, which is not the reset state:
+// call adpcm_reset_state() to start a stream from the reset values. Decoding a
+// stream in pieces gives the same samples as decoding it whole, as long as no
+// reset falls between the pieces. Not thread-safe: one thread at a time, in
+// stream order.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace codec {
+
+// How a decoded sample is formed from the reconstructed signal SR.
+enum class OutputStage {
+  Gain3_5,  // SR x 3.5, truncated toward zero, low 16 bits (no saturation)
+  Shift2,   // SR << 2, low 16 bits
+};
+
+// The codec state; every field holds the bit pattern of the width noted.
+struct AdpcmState {
+  uint16_t sr1, sr2;  // 11-bit float: reconstructed signal, delayed 1 and 2
+  uint16_t dq[6];     // 11-bit float: quantized difference, delayed 1 ... 6
+  uint16_t a1, a2;    // 16-bit TC: pole predictor coefficients
+  uint16_t b[6];      // 16-bit TC: zero predictor coefficients
+  uint8_t pk1, pk2;   // sign of DQ + SEZ, delayed 1 and 2
+  uint16_t yu;        // 13 bits: fast scale factor
+  uint32_t yl;        // 19 bits: slow scale factor
+  uint16_t dms;       // 12 bits: short-term average of F(I)
+  uint16_t dml;       // 14 bits: long-term average of F(I)
+  uint16_t ap;        // 10 bits: speed control
+  uint8_t td;         // tone detected
+
+  bool operator==(const AdpcmState&) const = default;
+};
+
+class Adpcm {
+ public:
+  explicit Adpcm(OutputStage output = OutputStage::Gain3_5) : output_(output) {}
+
+  // Sets every field to its reset value.
+  void adpcm_reset_state(int bits_per_code);
+
+  // Decodes one code word (its low 4 bits; at 2 and 3 bits a code outside the
+  // width is taken masked to the width's bits) and advances the state.
+  int16_t adpcm_decode_code(unsigned code, int bits_per_code);
+
+  // Quantizes one sample (its upper 14 bits) and advances the state exactly
+  // as the decoder does for the returned code.
+  unsigned adpcm_encode_sample(int16_t sample, int bits_per_code);
+
+  // Decodes `count` codes (one per byte) into `out`; the same samples as
+  // calling adpcm_decode_code() for each in turn.
+  void decode(const uint8_t* codes, std::size_t count, int bits_per_code, int16_t* out);
+
+  const AdpcmState& state() const { return state_; }
+  AdpcmState& state() { return state_; }
+
+ private:
+  OutputStage output_;
+  AdpcmState state_{};
+};
+
+}  // namespace codec
