@@ -73,12 +73,4 @@ TEST(Dialogs_Style, ButtonsAndDefaultAnswersFollowTheStyleNumbers) {
   EXPECT_EQ(platform::message_box_default_answer(0 | platform::kMbDefButton4), platform::kIdOk);
 }
 
-TEST(Dialogs_Style, IconComesFromTheSecondDigit) {
-  EXPECT_EQ(platform::message_box_icon(0), platform::MessageBoxIcon::none);
-  EXPECT_EQ(platform::message_box_icon(48), platform::MessageBoxIcon::exclamation);
-  EXPECT_EQ(platform::message_box_icon(16 | 4), platform::MessageBoxIcon::stop);
-  EXPECT_EQ(platform::message_box_icon(32 | 3), platform::MessageBoxIcon::question);
-  EXPECT_EQ(platform::message_box_icon(64), platform::MessageBoxIcon::information);
-}
-
 }  // namespace
