@@ -60,13 +60,14 @@ CODEC_AVX2 CODEC_INLINE __m256i splat(int32_t v) {
   return _mm256_set1_epi32(v);
 }
 
-// One step of the normalisation of AnMAG: lanes below `bound` move up by `K`
-// bits, and `shifted` (all ones or 0 per lane) says which did.
+// One step of the normalisation of AnMAG: lanes that stay below 2^13 when
+// shifted up by K bits take the shift; returns all ones where they did.
 template <int K>
-CODEC_AVX2 CODEC_INLINE __m256i normalize_step(__m256i& x, int32_t bound) {
-  const __m256i below = _mm256_cmpgt_epi32(splat(bound), x);
-  x = _mm256_blendv_epi8(x, _mm256_slli_epi32(x, K), below);
-  return below;
+CODEC_AVX2 CODEC_INLINE __m256i normalize_step(__m256i& x) {
+  const __m256i shifted = _mm256_slli_epi32(x, K);
+  const __m256i taken = _mm256_cmpgt_epi32(splat(8192), shifted);
+  x = _mm256_blendv_epi8(x, shifted, taken);
+  return taken;
 }
 
 // FMULT in every lane: the products WAn as signed values.
@@ -80,36 +81,35 @@ CODEC_AVX2 CODEC_INLINE __m256i fmult_lanes(const Lanes& l) {
   // AnEXP and AnMANT: AnMAG shifted up by 8, 4, 2, 1 bits where that keeps it
   // below 2^13 has its top bit at bit 12; the mantissa is then bits 7 ... 12
   // and the exponent 13 minus the shifts. A zero AnMAG comes out as 0 with
-  // exponent -2 and is taken as mantissa 32 with exponent 0.
+  // exponent -2 and is taken as mantissa 32 (bit 12 set) with exponent 0.
   __m256i x = anmag;
-  const __m256i by8 = normalize_step<8>(x, 32);
-  const __m256i by4 = normalize_step<4>(x, 512);
-  const __m256i by2 = normalize_step<2>(x, 2048);
-  const __m256i by1 = normalize_step<1>(x, 4096);
-  // 13 - 8 [by8] - 4 [by4] - 2 [by2] - 1 [by1], the masks being -1 or 0
-  const __m256i shifts = _mm256_add_epi32(
+  const __m256i by8 = normalize_step<8>(x);
+  const __m256i by4 = normalize_step<4>(x);
+  const __m256i by2 = normalize_step<2>(x);
+  const __m256i by1 = normalize_step<1>(x);
+  // -(8 + 4 + 2 + 1 of the shifts taken), the masks being -1 or 0
+  const __m256i minus_shifts = _mm256_add_epi32(
       _mm256_slli_epi32(
           _mm256_add_epi32(_mm256_slli_epi32(_mm256_add_epi32(_mm256_slli_epi32(by8, 1), by4), 1),
                            by2),
           1),
       by1);
   const __m256i anexp =
-      _mm256_max_epi32(_mm256_add_epi32(splat(13), shifts), _mm256_setzero_si256());
-  const __m256i anmant = _mm256_max_epi32(_mm256_srli_epi32(x, 7), splat(32));
+      _mm256_max_epi32(_mm256_add_epi32(minus_shifts, splat(13)), _mm256_setzero_si256());
+  const __m256i anmant = _mm256_srli_epi32(_mm256_or_si256(x, splat(4096)), 7);
 
+  // SRn: sign in bit 10, exponent in bits 6 ... 9, mantissa in bits 0 ... 5.
   const __m256i srns = _mm256_srai_epi32(_mm256_slli_epi32(srn, 21), 31);
-  const __m256i srnexp = _mm256_and_si256(_mm256_srli_epi32(srn, 6), splat(15));
-  const __m256i srnmant = _mm256_and_si256(srn, splat(63));
+  const __m256i srnexp = _mm256_srli_epi32(_mm256_slli_epi32(srn, 22), 28);
+  const __m256i srnmant = _mm256_srli_epi32(_mm256_slli_epi32(srn, 26), 26);
 
   const __m256i wans = _mm256_xor_si256(ans, srns);
-  const __m256i wanexp = _mm256_add_epi32(srnexp, anexp);
   const __m256i wanmant =
       _mm256_srli_epi32(_mm256_add_epi32(_mm256_mullo_epi32(srnmant, anmant), splat(48)), 4);
-  // WAnMANT << WAnEXP >> 19 as one left and one right shift, of which the one
-  // with a negative count gives 0.
+  // WAnMANT << (SRnEXP + AnEXP) >> 19 is WAnMANT << AnEXP >> (19 - SRnEXP),
+  // as SRnEXP < 19; the first shift keeps every bit (AnEXP <= 13).
   const __m256i wanmag = _mm256_and_si256(
-      _mm256_or_si256(_mm256_sllv_epi32(wanmant, _mm256_sub_epi32(wanexp, splat(19))),
-                      _mm256_srlv_epi32(wanmant, _mm256_sub_epi32(splat(19), wanexp))),
+      _mm256_srlv_epi32(_mm256_sllv_epi32(wanmant, anexp), _mm256_sub_epi32(splat(19), srnexp)),
       splat(32767));
   return _mm256_sub_epi32(_mm256_xor_si256(wanmag, wans), wans);
 }
