@@ -60,16 +60,6 @@ CODEC_AVX2 CODEC_INLINE __m256i splat(int32_t v) {
   return _mm256_set1_epi32(v);
 }
 
-// One step of the normalisation of AnMAG: lanes that stay below 2^13 when
-// shifted up by K bits take the shift; returns all ones where they did.
-template <int K>
-CODEC_AVX2 CODEC_INLINE __m256i normalize_step(__m256i& x) {
-  const __m256i shifted = _mm256_slli_epi32(x, K);
-  const __m256i taken = _mm256_cmpgt_epi32(splat(8192), shifted);
-  x = _mm256_blendv_epi8(x, shifted, taken);
-  return taken;
-}
-
 // FMULT in every lane: the products WAn as signed values.
 CODEC_AVX2 CODEC_INLINE __m256i fmult_lanes(const Lanes& l) {
   const __m256i an = l.coef;
@@ -78,25 +68,26 @@ CODEC_AVX2 CODEC_INLINE __m256i fmult_lanes(const Lanes& l) {
   const __m256i anmag = _mm256_and_si256(
       _mm256_sub_epi32(_mm256_xor_si256(_mm256_srai_epi32(an, 2), ans), ans), splat(8191));
 
-  // AnEXP and AnMANT: AnMAG shifted up by 8, 4, 2, 1 bits where that keeps it
-  // below 2^13 has its top bit at bit 12; the mantissa is then bits 7 ... 12
-  // and the exponent 13 minus the shifts. A zero AnMAG comes out as 0 with
-  // exponent -2 and is taken as mantissa 32 (bit 12 set) with exponent 0.
-  __m256i x = anmag;
-  const __m256i by8 = normalize_step<8>(x);
-  const __m256i by4 = normalize_step<4>(x);
-  const __m256i by2 = normalize_step<2>(x);
-  const __m256i by1 = normalize_step<1>(x);
-  // -(8 + 4 + 2 + 1 of the shifts taken), the masks being -1 or 0
-  const __m256i minus_shifts = _mm256_add_epi32(
-      _mm256_slli_epi32(
-          _mm256_add_epi32(_mm256_slli_epi32(_mm256_add_epi32(_mm256_slli_epi32(by8, 1), by4), 1),
-                           by2),
-          1),
-      by1);
-  const __m256i anexp =
-      _mm256_max_epi32(_mm256_add_epi32(minus_shifts, splat(13)), _mm256_setzero_si256());
-  const __m256i anmant = _mm256_srli_epi32(_mm256_or_si256(x, splat(4096)), 7);
+  // AnEXP, the significant bits of AnMAG (< 2^13), from its nibbles: table
+  // lookups give the widths of bytes 0 and 1 (the width of the low nibble, or
+  // 4 + that of the high one), and AnEXP is 8 + the width of byte 1 where
+  // that is not 0, else the width of byte 0.
+  const __m256i nibbles = splat(0x0F0F0F0F);
+  const __m256i low_nibbles = _mm256_and_si256(anmag, nibbles);
+  const __m256i high_nibbles = _mm256_and_si256(_mm256_srli_epi32(anmag, 4), nibbles);
+  const __m256i low_width = _mm256_setr_epi8(0, 1, 2, 2, 3, 3, 3, 3, 4, 4, 4, 4, 4, 4, 4, 4,  //
+                                             0, 1, 2, 2, 3, 3, 3, 3, 4, 4, 4, 4, 4, 4, 4, 4);
+  const __m256i high_width = _mm256_setr_epi8(0, 5, 6, 6, 7, 7, 7, 7, 8, 8, 8, 8, 8, 8, 8, 8,  //
+                                              0, 5, 6, 6, 7, 7, 7, 7, 8, 8, 8, 8, 8, 8, 8, 8);
+  const __m256i byte_widths = _mm256_max_epu8(_mm256_shuffle_epi8(low_width, low_nibbles),
+                                              _mm256_shuffle_epi8(high_width, high_nibbles));
+  const __m256i byte1_width = _mm256_srli_epi32(byte_widths, 8);
+  const __m256i anexp = _mm256_blendv_epi8(_mm256_add_epi32(byte1_width, splat(8)),
+                                           _mm256_and_si256(byte_widths, splat(255)),
+                                           _mm256_cmpeq_epi32(byte1_width, _mm256_setzero_si256()));
+  // AnMANT = (AnMAG << 6) >> AnEXP, 32 for a zero AnMAG (every other is >= 32).
+  const __m256i anmant =
+      _mm256_max_epi32(_mm256_srlv_epi32(_mm256_slli_epi32(anmag, 6), anexp), splat(32));
 
   // SRn: sign in bit 10, exponent in bits 6 ... 9, mantissa in bits 0 ... 5.
   const __m256i srns = _mm256_srai_epi32(_mm256_slli_epi32(srn, 21), 31);
