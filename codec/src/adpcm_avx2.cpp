@@ -85,9 +85,10 @@ CODEC_AVX2 CODEC_INLINE __m256i fmult_lanes(const Lanes& l) {
   const __m256i anexp = _mm256_blendv_epi8(_mm256_add_epi32(byte1_width, splat(8)),
                                            _mm256_and_si256(byte_widths, splat(255)),
                                            _mm256_cmpeq_epi32(byte1_width, _mm256_setzero_si256()));
-  // AnMANT = (AnMAG << 6) >> AnEXP, 32 for a zero AnMAG (every other is >= 32).
+  // AnMANT = (AnMAG << 6) >> AnEXP, which has bit 5 set unless AnMAG is 0,
+  // whose mantissa is 32.
   const __m256i anmant =
-      _mm256_max_epi32(_mm256_srlv_epi32(_mm256_slli_epi32(anmag, 6), anexp), splat(32));
+      _mm256_or_si256(_mm256_srlv_epi32(_mm256_slli_epi32(anmag, 6), anexp), splat(32));
 
   // SRn: sign in bit 10, exponent in bits 6 ... 9, mantissa in bits 0 ... 5.
   const __m256i srns = _mm256_srai_epi32(_mm256_slli_epi32(srn, 21), 31);
@@ -126,7 +127,7 @@ CODEC_AVX2 CODEC_INLINE void update_zero_lanes(Lanes& l, const Difference& q) {
   // BnP = Bn + (+-128 unless DQMAG = 0) - (Bn >> 8), mod 2^16; the sign of
   // UGBn is DQS xor the sign of DQn.
   const __m256i dqn_sign = _mm256_srai_epi32(_mm256_slli_epi32(l.operand, 21), 31);
-  const __m256i un = _mm256_xor_si256(dqn_sign, splat(-static_cast<int32_t>(q.dqs)));
+  const __m256i un = _mm256_xor_si256(dqn_sign, splat(q.dqs_mask));
   const __m256i ugb = splat(128 & mask_if(q.dqmag != 0));
   __m256i bp = _mm256_add_epi32(_mm256_sub_epi32(l.coef, _mm256_srai_epi32(l.coef, 8)),
                                 _mm256_sub_epi32(_mm256_xor_si256(ugb, un), un));
