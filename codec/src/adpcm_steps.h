@@ -239,19 +239,20 @@ CODEC_INLINE PoleUpdate update_poles(const Reconstruction& r, const Scalars& s) 
   PoleUpdate u;
   // UPA2. UGA2A = +-2^14 and FA = 4 * A1 limited to +-32764 (17-bit TC, no
   // wrap); UGA2 = UGA2B >> 7 sign-extended; ULA2 = -(A2 >> 7).
-  const uint32_t pks1 = r.pk0 ^ s.pk1;
-  const uint32_t pks2 = r.pk0 ^ s.pk2;
-  const int32_t uga2a = apply_sign(16384, mask_if(pks2));
+  const auto pks1 = static_cast<int32_t>(r.pk0 ^ s.pk1);  // 0 or 1
+  const auto pks2 = static_cast<int32_t>(r.pk0 ^ s.pk2);
+  const int32_t unless_sigpk = static_cast<int32_t>(r.sigpk) - 1;  // 0 where SIGPK = 1
+  const int32_t uga2a = 16384 - (pks2 << 15);
   const int32_t fa1 = 4 * limit(s.a1, -8191, 8191);
-  const int32_t fa = apply_sign(fa1, mask_if(!pks1));
-  const int32_t uga2 = ((uga2a + fa) >> 7) & mask_if(!r.sigpk);
+  const int32_t fa = apply_sign(fa1, pks1 - 1);  // -FA1 where PKS1 = 0
+  const int32_t uga2 = ((uga2a + fa) >> 7) & unless_sigpk;
   const int32_t a2t = wrap16(s.a2 + uga2 - (s.a2 >> 7));
 
   // LIMC: A2T limited to +-12288 (0.75)
   u.a2p = limit(a2t, -12288, 12288);
 
   // UPA1: UGA1 = +-192; ULA1 = -(A1 >> 8)
-  const int32_t uga1 = apply_sign(192, mask_if(pks1)) & mask_if(!r.sigpk);
+  const int32_t uga1 = (192 - 384 * pks1) & unless_sigpk;
   const int32_t a1t = wrap16(s.a1 + uga1 - (s.a1 >> 8));
 
   // LIMD: A1T limited to +-(15360 - |A2P|) (1 - 2^-4 - A2P)
