@@ -6,6 +6,8 @@
 // the audio callback nor the pacing thread ever posts a message itself.
 #include "platform/waveout.h"
 
+#include <pthread.h>
+
 #include <atomic>
 #include <charconv>
 #include <cstdlib>
@@ -101,6 +103,7 @@ class OpenDevice {
   }
 
   void run_notifier() {
+    ::pthread_setname_np(::pthread_self(), "wave-notice");
     for (;;) {
       queue_.wait_for_done();
       std::lock_guard lock(notice_mutex_);

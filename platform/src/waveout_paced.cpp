@@ -1,5 +1,7 @@
 #include "waveout_paced.h"
 
+#include <pthread.h>
+
 #include <algorithm>
 
 namespace platform::waveout {
@@ -55,6 +57,7 @@ bool PacedDevice::sleep_until(std::chrono::steady_clock::time_point deadline) {
 }
 
 void PacedDevice::run() {
+  ::pthread_setname_np(::pthread_self(), "wave-paced");
   using Clock = std::chrono::steady_clock;
   std::uint8_t* buffer = chunk_.empty() ? nullptr : chunk_.data();
   Clock::time_point start = Clock::now();

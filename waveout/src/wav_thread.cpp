@@ -1,5 +1,7 @@
 #include "wav_thread.h"
 
+#include <pthread.h>
+
 #include <algorithm>
 #include <system_error>
 
@@ -69,6 +71,7 @@ void CWavThread::MarkEnded() {
 }
 
 void CWavThread::Run() {
+  ::pthread_setname_np(::pthread_self(), "sondrel-worker");
   thread_id_ = platform::current_thread_id();
   {
     CWavEventWnd window;
