@@ -238,7 +238,7 @@ TEST(WaveOut_Null, PauseHoldsNoticesAndResetReturnsEveryBuffer) {
   EXPECT_EQ(platform::wave_out_close(device), WaveResult::ok);
 }
 
-TEST(WaveOut_Capture, FileHoldsExactlyTheBytesPlayed) {
+TEST(WaveOut_Capture, FileHoldsExactlyTheBytesPlayedAndLaterDevicesAppend) {
   const auto path = std::filesystem::temp_directory_path() /
                     ("calendo-capture-" + std::to_string(::getpid()) + ".wav");
   Notices notices;
@@ -271,6 +271,22 @@ TEST(WaveOut_Capture, FileHoldsExactlyTheBytesPlayed) {
   EXPECT_EQ(std::string(bytes.begin() + 36, bytes.begin() + 40), "data");
   EXPECT_EQ(u32(40), expected.size());
   EXPECT_TRUE(std::equal(expected.begin(), expected.end(), bytes.begin() + 44));
+
+  // The next device on the same file continues it; one of another format
+  // starts it anew.
+  ASSERT_EQ(platform::wave_out_open_device(&device, "capture:" + path.string(), 0, pcm(11025, 16),
+                                           notices.window()),
+            WaveResult::ok);
+  Buffers more({1000});
+  write_all(device, more);
+  ASSERT_TRUE(notices.pump_until([&] { return notices.done_headers().size() == 6; }));
+  ASSERT_EQ(platform::wave_out_close(device), WaveResult::ok);
+  EXPECT_EQ(std::filesystem::file_size(path), 44 + expected.size() + 1000);
+  ASSERT_EQ(platform::wave_out_open_device(&device, "capture:" + path.string(), 0, pcm(8000, 8),
+                                           notices.window()),
+            WaveResult::ok);
+  ASSERT_EQ(platform::wave_out_close(device), WaveResult::ok);
+  EXPECT_EQ(std::filesystem::file_size(path), 44u);
   std::filesystem::remove(path);
 }
 

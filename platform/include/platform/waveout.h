@@ -18,8 +18,9 @@
 // The device is chosen at open by the environment:
 //   CALENDO_AUDIO unset or "default"  the system's default output (PortAudio),
 //   CALENDO_AUDIO=null                no sound; buffers finish at the pace of real time,
-//   CALENDO_AUDIO=capture:PATH        the bytes played are written to the WAV file PATH
-//                                     (header completed at close); pace of real time,
+//   CALENDO_AUDIO=capture:PATH        the bytes played are appended to the WAV file PATH
+//                                     (PATH appears, complete, at close; a file of
+//                                     another format is replaced); pace of real time,
 //   CALENDO_AUDIO_SPEED=N             null and capture run N times real time (0: at once).
 //
 // Calls for one device may come from any thread, but not at the same time for
