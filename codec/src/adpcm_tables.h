@@ -10,7 +10,7 @@ namespace codec::detail {
 // What the decoder needs of one code word I, indexed by the whole code.
 struct CodeEntry {
   uint16_t dqln;  // RECONST: 12-bit TC, units of 2^-7; 2048 is minus infinity
-  uint16_t wi;    // FUNCTW: 12-bit TC, units of 2^-4
+  int16_t wi;     // FUNCTW: units of 2^-4 (the 12-bit TC value, sign-extended)
   uint8_t fi;     // FUNCTF: 0 ... 7
   uint8_t dqs;    // sign of the code (its top bit)
 };
@@ -59,7 +59,9 @@ constexpr WidthTables make(int bits, const QuanRow (&quan)[Rows], const uint16_t
     const unsigned sign = i >> (bits - 1);
     // |I|: the bits below the sign, one's complemented for a negative code.
     const unsigned magnitude = (sign ? t.mask - i : i) & (Half - 1);
-    t.code[i] = CodeEntry{dqln[i], wi[magnitude], fi[magnitude], static_cast<uint8_t>(sign)};
+    const int wi_value = wi[magnitude] >= 2048 ? wi[magnitude] - 4096 : wi[magnitude];
+    t.code[i] = CodeEntry{dqln[i], static_cast<int16_t>(wi_value), fi[magnitude],
+                          static_cast<uint8_t>(sign)};
   }
   for (unsigned dln = 0; dln < 4096; ++dln) {
     for (const QuanRow& row : quan) {
@@ -80,6 +82,16 @@ inline constexpr WidthTables kTables3 =
     tables::make(3, tables::kQuan3, tables::kDqln3, tables::kWi3, tables::kFi3);
 inline constexpr WidthTables kTables4 =
     tables::make(4, tables::kQuan4, tables::kDqln4, tables::kWi4, tables::kFi4);
+
+// FILTD forms WI * 2^5 - Y as 17-bit TC; with Y < 2^13 it cannot wrap while
+// every WI lies in -1792 ... 2047.
+constexpr bool wi_fits_filtd(const WidthTables& t) {
+  for (const CodeEntry& c : t.code) {
+    if (c.wi < -1792) return false;
+  }
+  return true;
+}
+static_assert(wi_fits_filtd(kTables2) && wi_fits_filtd(kTables3) && wi_fits_filtd(kTables4));
 
 // The table set of a stream; a width other than 2 or 3 is taken as 4.
 constexpr const WidthTables& tables_for(int bits_per_code) {
