@@ -51,6 +51,11 @@ inline std::vector<int16_t> le16_samples(const Bytes& bytes, std::size_t from = 
   return out;
 }
 
+inline uint32_t le32_at(const Bytes& b, std::size_t at) {
+  return uint32_t{b[at]} | uint32_t{b[at + 1]} << 8 | uint32_t{b[at + 2]} << 16 |
+         uint32_t{b[at + 3]} << 24;
+}
+
 inline void free_exactly_once(void* block) {
   EXPECT_TRUE(platform::block_free(block));
   EXPECT_FALSE(platform::block_free(block));
