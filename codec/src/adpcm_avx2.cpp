@@ -60,15 +60,6 @@ CODEC_AVX2 CODEC_INLINE __m256i splat(int32_t v) {
   return _mm256_set1_epi32(v);
 }
 
-// One step of the normalisation of AnMAG: lanes below `bound` move up by `K`
-// bits, and `shifted` (all ones or 0 per lane) says which did.
-template <int K>
-CODEC_AVX2 CODEC_INLINE __m256i normalize_step(__m256i& x, int32_t bound) {
-  const __m256i below = _mm256_cmpgt_epi32(splat(bound), x);
-  x = _mm256_blendv_epi8(x, _mm256_slli_epi32(x, K), below);
-  return below;
-}
-
 // FMULT in every lane: the products WAn as signed values.
 CODEC_AVX2 CODEC_INLINE __m256i fmult_lanes(const Lanes& l) {
   const __m256i an = l.coef;
@@ -77,39 +68,40 @@ CODEC_AVX2 CODEC_INLINE __m256i fmult_lanes(const Lanes& l) {
   const __m256i anmag = _mm256_and_si256(
       _mm256_sub_epi32(_mm256_xor_si256(_mm256_srai_epi32(an, 2), ans), ans), splat(8191));
 
-  // AnEXP and AnMANT: AnMAG shifted up by 8, 4, 2, 1 bits where that keeps it
-  // below 2^13 has its top bit at bit 12; the mantissa is then bits 7 ... 12
-  // and the exponent 13 minus the shifts. A zero AnMAG comes out as 0 with
-  // exponent -2 and is taken as mantissa 32 with exponent 0.
-  __m256i x = anmag;
-  const __m256i by8 = normalize_step<8>(x, 32);
-  const __m256i by4 = normalize_step<4>(x, 512);
-  const __m256i by2 = normalize_step<2>(x, 2048);
-  const __m256i by1 = normalize_step<1>(x, 4096);
-  // 13 - 8 [by8] - 4 [by4] - 2 [by2] - 1 [by1], the masks being -1 or 0
-  const __m256i shifts = _mm256_add_epi32(
-      _mm256_slli_epi32(
-          _mm256_add_epi32(_mm256_slli_epi32(_mm256_add_epi32(_mm256_slli_epi32(by8, 1), by4), 1),
-                           by2),
-          1),
-      by1);
-  const __m256i anexp =
-      _mm256_max_epi32(_mm256_add_epi32(splat(13), shifts), _mm256_setzero_si256());
-  const __m256i anmant = _mm256_max_epi32(_mm256_srli_epi32(x, 7), splat(32));
+  // AnEXP, the significant bits of AnMAG (< 2^13), from its nibbles: table
+  // lookups give the widths of bytes 0 and 1 (the width of the low nibble, or
+  // 4 + that of the high one), and AnEXP is 8 + the width of byte 1 where
+  // that is not 0, else the width of byte 0.
+  const __m256i nibbles = splat(0x0F0F0F0F);
+  const __m256i low_nibbles = _mm256_and_si256(anmag, nibbles);
+  const __m256i high_nibbles = _mm256_and_si256(_mm256_srli_epi32(anmag, 4), nibbles);
+  const __m256i low_width = _mm256_setr_epi8(0, 1, 2, 2, 3, 3, 3, 3, 4, 4, 4, 4, 4, 4, 4, 4,  //
+                                             0, 1, 2, 2, 3, 3, 3, 3, 4, 4, 4, 4, 4, 4, 4, 4);
+  const __m256i high_width = _mm256_setr_epi8(0, 5, 6, 6, 7, 7, 7, 7, 8, 8, 8, 8, 8, 8, 8, 8,  //
+                                              0, 5, 6, 6, 7, 7, 7, 7, 8, 8, 8, 8, 8, 8, 8, 8);
+  const __m256i byte_widths = _mm256_max_epu8(_mm256_shuffle_epi8(low_width, low_nibbles),
+                                              _mm256_shuffle_epi8(high_width, high_nibbles));
+  const __m256i byte1_width = _mm256_srli_epi32(byte_widths, 8);
+  const __m256i anexp = _mm256_blendv_epi8(_mm256_add_epi32(byte1_width, splat(8)),
+                                           _mm256_and_si256(byte_widths, splat(255)),
+                                           _mm256_cmpeq_epi32(byte1_width, _mm256_setzero_si256()));
+  // AnMANT = (AnMAG << 6) >> AnEXP, which has bit 5 set unless AnMAG is 0,
+  // whose mantissa is 32.
+  const __m256i anmant =
+      _mm256_or_si256(_mm256_srlv_epi32(_mm256_slli_epi32(anmag, 6), anexp), splat(32));
 
+  // SRn: sign in bit 10, exponent in bits 6 ... 9, mantissa in bits 0 ... 5.
   const __m256i srns = _mm256_srai_epi32(_mm256_slli_epi32(srn, 21), 31);
-  const __m256i srnexp = _mm256_and_si256(_mm256_srli_epi32(srn, 6), splat(15));
-  const __m256i srnmant = _mm256_and_si256(srn, splat(63));
+  const __m256i srnexp = _mm256_srli_epi32(_mm256_slli_epi32(srn, 22), 28);
+  const __m256i srnmant = _mm256_srli_epi32(_mm256_slli_epi32(srn, 26), 26);
 
   const __m256i wans = _mm256_xor_si256(ans, srns);
-  const __m256i wanexp = _mm256_add_epi32(srnexp, anexp);
   const __m256i wanmant =
       _mm256_srli_epi32(_mm256_add_epi32(_mm256_mullo_epi32(srnmant, anmant), splat(48)), 4);
-  // WAnMANT << WAnEXP >> 19 as one left and one right shift, of which the one
-  // with a negative count gives 0.
+  // WAnMANT << (SRnEXP + AnEXP) >> 19 is WAnMANT << AnEXP >> (19 - SRnEXP),
+  // as SRnEXP < 19; the first shift keeps every bit (AnEXP <= 13).
   const __m256i wanmag = _mm256_and_si256(
-      _mm256_or_si256(_mm256_sllv_epi32(wanmant, _mm256_sub_epi32(wanexp, splat(19))),
-                      _mm256_srlv_epi32(wanmant, _mm256_sub_epi32(splat(19), wanexp))),
+      _mm256_srlv_epi32(_mm256_sllv_epi32(wanmant, anexp), _mm256_sub_epi32(splat(19), srnexp)),
       splat(32767));
   return _mm256_sub_epi32(_mm256_xor_si256(wanmag, wans), wans);
 }
@@ -135,7 +127,7 @@ CODEC_AVX2 CODEC_INLINE void update_zero_lanes(Lanes& l, const Difference& q) {
   // BnP = Bn + (+-128 unless DQMAG = 0) - (Bn >> 8), mod 2^16; the sign of
   // UGBn is DQS xor the sign of DQn.
   const __m256i dqn_sign = _mm256_srai_epi32(_mm256_slli_epi32(l.operand, 21), 31);
-  const __m256i un = _mm256_xor_si256(dqn_sign, splat(-static_cast<int32_t>(q.dqs)));
+  const __m256i un = _mm256_xor_si256(dqn_sign, splat(q.dqs_mask));
   const __m256i ugb = splat(128 & mask_if(q.dqmag != 0));
   __m256i bp = _mm256_add_epi32(_mm256_sub_epi32(l.coef, _mm256_srai_epi32(l.coef, 8)),
                                 _mm256_sub_epi32(_mm256_xor_si256(ugb, un), un));
@@ -176,11 +168,13 @@ CODEC_AVX2 void decode_loop(AdpcmState& state, const WidthTables& t, const uint8
                             std::size_t count, int16_t* out) {
   Scalars s = load_scalars(state);
   Lanes l = load_lanes(state, s);
+  const CodeEntry* const code_table = t.code.data();
+  const unsigned mask = t.mask;
   // The zero predictor's sum for the first sample.
   int32_t zero_sum = sum_lanes(fmult_lanes(l)).zero;
   for (std::size_t k = 0; k < count; ++k) {
     const uint32_t y = scale_factor(s);
-    const CodeEntry& c = t.code[codes[k] & t.mask];
+    const CodeEntry& c = code_table[codes[k] & mask];
     const Difference q = dequantize(c, y, s);
     update_zero_lanes(l, q);
     // Zero predictor of sample k + 1, poles of sample k.

@@ -107,7 +107,8 @@ CODEC_INLINE int32_t fmult(int32_t an, uint32_t srn) {
   const int32_t ans = an >> 31;                            // all ones if negative
   const uint32_t anmag = apply_sign(an >> 2, ans) & 8191;  // (16384 - (An >> 2)) mod 8192
   const uint32_t anexp = significant_bits(anmag);
-  const uint32_t anmant = ((anmag << 6) >> anexp) | (static_cast<uint32_t>(anmag == 0) << 5);
+  // (AnMAG << 6) >> AnEXP has bit 5 set unless AnMAG is 0, whose mantissa is 32.
+  const uint32_t anmant = ((anmag << 6) >> anexp) | 32u;
 
   const uint32_t srns = srn >> 10;
   const uint32_t srnexp = (srn >> 6) & 15u;
@@ -173,24 +174,25 @@ CODEC_INLINE uint32_t quantize(int16_t sample, const Estimate& e, uint32_t y,
 // FLOATB: sign and 15-bit magnitude into the 11-bit float.
 CODEC_INLINE uint32_t to_float(uint32_t sign, uint32_t mag) {
   const uint32_t exp = significant_bits(mag);
-  const uint32_t mant = ((mag << 6) >> exp) | (static_cast<uint32_t>(mag == 0) << 5);
+  // (MAG << 6) >> EXP has bit 5 set unless MAG is 0, whose mantissa is 32.
+  const uint32_t mant = ((mag << 6) >> exp) | 32u;
   return (sign << 10) + (exp << 6) + mant;
 }
 
 // The quantized difference signal of code word I, and what follows from it alone.
 struct Difference {
-  uint32_t dqs;    // sign of the code
-  uint32_t dqmag;  // 15-bit magnitude of DQ
-  int32_t dqi;     // DQ as a signed value
-  uint32_t dq0;    // DQ as 11-bit float
-  bool tr;         // transition detected
+  int32_t dqs_mask;  // sign of the code: all ones if negative
+  uint32_t dqmag;    // 15-bit magnitude of DQ
+  int32_t dqi;       // DQ as a signed value
+  uint32_t dq0;      // DQ as 11-bit float
+  bool tr;           // transition detected
 };
 
 // RECONST, ADDA, ANTILOG, FLOATA and TRANS.
 CODEC_INLINE Difference dequantize(const CodeEntry& c, uint32_t y, const Scalars& s) {
   Difference q;
   // RECONST
-  q.dqs = c.dqs;
+  q.dqs_mask = c.dqs_mask;
 
   // ADDA
   const uint32_t dql = (c.dqln + (y >> 2)) & 4095u;
@@ -198,8 +200,8 @@ CODEC_INLINE Difference dequantize(const CodeEntry& c, uint32_t y, const Scalars
   // ANTILOG, and FLOATA of its result
   const uint32_t antilog = kAntilog[dql];
   q.dqmag = antilog & 32767u;
-  q.dqi = apply_sign(static_cast<int32_t>(q.dqmag), -static_cast<int32_t>(q.dqs));
-  q.dq0 = (q.dqs << 10) + (antilog >> 16);
+  q.dqi = apply_sign(static_cast<int32_t>(q.dqmag), q.dqs_mask);
+  q.dq0 = c.dqs_float + (antilog >> 16);
 
   // TRANS
   q.tr = (q.dqmag > kDqthr[s.yl >> 10]) & (s.td == 1);
@@ -237,19 +239,20 @@ CODEC_INLINE PoleUpdate update_poles(const Reconstruction& r, const Scalars& s) 
   PoleUpdate u;
   // UPA2. UGA2A = +-2^14 and FA = 4 * A1 limited to +-32764 (17-bit TC, no
   // wrap); UGA2 = UGA2B >> 7 sign-extended; ULA2 = -(A2 >> 7).
-  const uint32_t pks1 = r.pk0 ^ s.pk1;
-  const uint32_t pks2 = r.pk0 ^ s.pk2;
-  const int32_t uga2a = apply_sign(16384, mask_if(pks2));
+  const auto pks1 = static_cast<int32_t>(r.pk0 ^ s.pk1);  // 0 or 1
+  const auto pks2 = static_cast<int32_t>(r.pk0 ^ s.pk2);
+  const int32_t unless_sigpk = static_cast<int32_t>(r.sigpk) - 1;  // 0 where SIGPK = 1
+  const int32_t uga2a = 16384 - (pks2 << 15);
   const int32_t fa1 = 4 * limit(s.a1, -8191, 8191);
-  const int32_t fa = apply_sign(fa1, mask_if(!pks1));
-  const int32_t uga2 = ((uga2a + fa) >> 7) & mask_if(!r.sigpk);
+  const int32_t fa = apply_sign(fa1, pks1 - 1);  // -FA1 where PKS1 = 0
+  const int32_t uga2 = ((uga2a + fa) >> 7) & unless_sigpk;
   const int32_t a2t = wrap16(s.a2 + uga2 - (s.a2 >> 7));
 
   // LIMC: A2T limited to +-12288 (0.75)
   u.a2p = limit(a2t, -12288, 12288);
 
   // UPA1: UGA1 = +-192; ULA1 = -(A1 >> 8)
-  const int32_t uga1 = apply_sign(192, mask_if(pks1)) & mask_if(!r.sigpk);
+  const int32_t uga1 = (192 - 384 * pks1) & unless_sigpk;
   const int32_t a1t = wrap16(s.a1 + uga1 - (s.a1 >> 8));
 
   // LIMD: A1T limited to +-(15360 - |A2P|) (1 - 2^-4 - A2P)
@@ -262,7 +265,7 @@ CODEC_INLINE PoleUpdate update_poles(const Reconstruction& r, const Scalars& s) 
 
 // XOR and UPB for one coefficient: UGBn = +-128 unless DQMAG = 0; ULBn = -(Bn >> 8).
 CODEC_INLINE int32_t upb(int32_t bn, uint32_t dqn, const Difference& q) {
-  const int32_t un = -static_cast<int32_t>(q.dqs ^ (dqn >> 10));
+  const int32_t un = q.dqs_mask ^ -static_cast<int32_t>(dqn >> 10);
   const int32_t ugbn = 128 & mask_if(q.dqmag != 0);
   return wrap16(bn + apply_sign(ugbn, un) - (bn >> 8));
 }
@@ -274,11 +277,10 @@ CODEC_INLINE void adapt_and_commit(Scalars& s, uint32_t y_scale, const CodeEntry
                                    const PoleUpdate& poles) {
   // FUNCTF; FILTA and FILTB: DMS += (FI * 2^9 - DMS) >> 5, DML += (FI * 2^11 - DML) >> 7,
   // the differences fitting 13 and 15 bits TC without a wrap.
-  const auto fi = static_cast<int32_t>(c.fi);
   const auto dms = static_cast<int32_t>(s.dms);
   const auto dml = static_cast<int32_t>(s.dml);
-  const auto dmsp = static_cast<uint32_t>(dms + ((fi * 512 - dms) >> 5)) & 4095u;
-  const auto dmlp = static_cast<uint32_t>(dml + ((fi * 2048 - dml) >> 7)) & 16383u;
+  const auto dmsp = static_cast<uint32_t>(dms + ((c.fi_dms - dms) >> 5)) & 4095u;
+  const auto dmlp = static_cast<uint32_t>(dml + ((c.fi_dml - dml) >> 7)) & 16383u;
 
   // SUBTC (with TDP before TRIGB): |DMSP * 4 - DMLP| fits 15-bit TC; FILTC
   const int32_t difc = static_cast<int32_t>(dmsp * 4u) - static_cast<int32_t>(dmlp);
@@ -290,7 +292,7 @@ CODEC_INLINE void adapt_and_commit(Scalars& s, uint32_t y_scale, const CodeEntry
   // FUNCTW; FILTD: YU += (WI * 2^5 - Y) >> 5 (no 17-bit wrap for the table's
   // WI); LIMB; FILTE: YL += YUP - ceil(YL / 64), the difference within 14-bit TC.
   const auto y = static_cast<int32_t>(y_scale);
-  const auto yut = static_cast<uint32_t>(y + ((c.wi * 32 - y) >> 5)) & 8191u;
+  const auto yut = static_cast<uint32_t>(y + ((c.wi_yu - y) >> 5)) & 8191u;
   const auto yup = static_cast<uint32_t>(limit(static_cast<int32_t>(yut), 544, 5120));
   const auto yl = static_cast<int32_t>(s.yl);
   const auto ylp = static_cast<uint32_t>(yl + static_cast<int32_t>(yup) + ((-yl) >> 6)) & 524287u;
