@@ -1,0 +1,36 @@
+// The library's process-wide state: its one codec and the conversion that an
+// AdpcmDec1 header call saves for the page calls that follow.
+#pragma once
+
+#include <climits>
+#include <cstddef>
+
+#include "codec/adpcm.h"
+
+namespace tesmor {
+
+// Room for any path the system can open (PATH_MAX counts the terminating zero).
+inline constexpr std::size_t kPathCapacity = PATH_MAX;
+
+struct Mode {
+  int rate_code = 0;
+  int code_bits = 0;
+};
+
+struct SavedConversion {
+  bool valid = false;
+  int file_mode = 0;  // 0 = SP throughout, 1 = LP throughout, 2 = by each page's flag
+  Mode sp;
+  Mode lp;
+  char source[kPathCapacity] = {};
+  char dest[kPathCapacity] = {};
+};
+
+codec::Adpcm& library_codec();
+SavedConversion& saved_conversion();
+
+// Copies a whole path into `to`; false (and `to` unchanged) when it does not fit,
+// which only a path that no system call would accept does.
+bool save_path(const char* path, char (&to)[kPathCapacity]);
+
+}  // namespace tesmor

@@ -1,0 +1,31 @@
+// The decoding state of the library's own decode entry points: one codec
+// instance, apart from the encoder's, that forms each sample as the
+// reconstructed signal shifted left by 2 bits. pb_adpcm_dec and AdpcmDec1
+// continue one stream in it; a reset call starts a new one.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+#include "codec/adpcm.h"
+
+namespace kestrune::decoding {
+
+codec::Adpcm& decoder_codec();
+
+inline constexpr int32_t kUnsupported = -4;  // refused, nothing done
+inline constexpr int32_t kNoMemory = -5;     // the block cannot be allocated
+
+inline bool valid_rate_code(int32_t rate_code) {
+  return rate_code == 7 || rate_code == 8 || rate_code == 11;
+}
+inline bool valid_code_bits(int32_t bits) {
+  return bits >= 2 && bits <= 4;
+}
+
+// Decodes codes into out (same length) and doubles every sample, keeping the
+// low 16 bits: the library's samples are twice the codec's.
+void decode_doubled(std::span<const uint8_t> codes, int bits, std::span<int16_t> out);
+
+}  // namespace kestrune::decoding

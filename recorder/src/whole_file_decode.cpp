@@ -1,0 +1,166 @@
+// The library's own whole-file conversion of a vqr file into a WAV file: a
+// header call that writes the WAV header and resets the decoder, then page
+// calls that append the pages' samples.
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <optional>
+#include <string>
+
+#include "codec/pcm_rate.h"
+#include "decoder_state.h"
+#include "kestrune.h"
+#include "output_file.h"
+#include "page_layout.h"
+#include "recorder_file.h"
+
+namespace {
+
+using namespace kestrune;
+using namespace kestrune::decoding;
+using making::kHeaderSize;
+using making::kPageSize;
+
+constexpr int32_t kHeaderSourceFailed = 37;
+constexpr int32_t kHeaderDestFailed = 2;
+constexpr int32_t kPageSourceFailed = 1;
+constexpr int32_t kPageDestFailed = 2;
+// The largest data length the WAV header's two length fields can both announce.
+constexpr uint64_t kMaxWavData = uint64_t{UINT32_MAX} - 36;
+
+struct Mode {
+  int32_t rate_code;
+  int32_t code_bits;
+};
+
+// What a header call leaves for the page calls.
+struct SavedConversion {
+  bool valid = false;
+  std::string source;
+  std::string dest;
+  Mode mode{};
+};
+
+SavedConversion& saved_conversion() {
+  static SavedConversion saved;
+  return saved;
+}
+
+bool valid_out_bits(int32_t out_bits) {
+  return out_bits == 1 || out_bits == 2;
+}
+
+// Codes a page holds at the mode's width: 2 bits 2046 (2048 at rate code 8),
+// 3 bits 1360 (170 groups of 3 bytes), 4 bits 1024.
+size_t page_codes(const Mode& m) {
+  switch (m.code_bits) {
+    case 2:
+      return m.rate_code == 8 ? 2048 : 2046;
+    case 3:
+      return 1360;
+    default:
+      return 1024;
+  }
+}
+
+size_t page_samples(const Mode& m) {
+  const size_t codes = page_codes(m);
+  return m.rate_code == 7 ? codec::repeat_heads_7_count(codes) : codes;
+}
+
+// The codes of a page's code area, least significant bit first.
+size_t unpack_page(const uint8_t* page, const Mode& m, uint8_t* codes) {
+  const size_t count = page_codes(m);
+  const auto bits = static_cast<uint32_t>(m.code_bits);
+  for (size_t i = 0; i < count; ++i) {
+    const size_t bit = i * bits;
+    const uint32_t pair = page[bit / 8] | (bit / 8 + 1 < 512 ? page[bit / 8 + 1] << 8 : 0);
+    codes[i] = static_cast<uint8_t>((pair >> (bit % 8)) & ((1u << bits) - 1));
+  }
+  return count;
+}
+
+uint32_t le32(const uint8_t* p) {
+  return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
+}
+
+int32_t header_call(const char* source_path, const char* dest_path, int32_t out_bits,
+                    uint8_t* info) {
+  SavedConversion& saved = saved_conversion();
+  saved.valid = false;
+  if (source_path == nullptr || dest_path == nullptr || info == nullptr ||
+      !valid_out_bits(out_bits)) {
+    return kUnsupported;
+  }
+  const Result<RecorderFile> source = RecorderFile::open(source_path);
+  if (!source.ok()) return kHeaderSourceFailed;
+  if (source.value().size() < kHeaderSize) return kUnsupported;
+  std::array<uint8_t, kHeaderSize> header{};
+  source.value().read_at(0, header);
+
+  // File modes 0 (SP) and 1 (LP) only; the mixed mode 2 is tesmor's.
+  const int file_mode = header[60];
+  if (file_mode != 0 && file_mode != 1) return kUnsupported;
+  const Mode m = file_mode == 0 ? Mode{header[61], header[62]} : Mode{header[66], header[67]};
+  if (!valid_rate_code(m.rate_code) || !valid_code_bits(m.code_bits)) return kUnsupported;
+
+  const uint32_t pages = le32(&header[88]) / kPageSize;
+  const uint64_t length = std::min<uint64_t>(
+      uint64_t{pages} * page_samples(m) * static_cast<uint32_t>(out_bits), kMaxWavData);
+  const auto wav =
+      codec::wav_header(m.rate_code == 11 ? 11025 : 8000, static_cast<uint16_t>(8 * out_bits),
+                        static_cast<uint32_t>(length));
+
+  std::optional<making::OutputFile> dest = making::OutputFile::create(dest_path);
+  if (!dest) return kHeaderDestFailed;
+  if (!dest->write(wav)) {
+    dest->undo();
+    return kHeaderDestFailed;
+  }
+  decoder_codec().adpcm_reset_state(m.code_bits);
+  saved = {true, source_path, dest_path, m};
+  std::memcpy(info, header.data(), header.size());
+  std::memcpy(info + kHeaderSize, wav.data(), wav.size());
+  return static_cast<int32_t>(pages);
+}
+
+int32_t page_call(int32_t out_bits, int32_t first_page, int32_t last_page) {
+  const SavedConversion& saved = saved_conversion();
+  if (!saved.valid) return kPageSourceFailed;
+  if (!valid_out_bits(out_bits) || first_page < 0 || last_page < first_page) return kUnsupported;
+  const Result<RecorderFile> source = RecorderFile::open(saved.source.c_str());
+  if (!source.ok()) return kPageSourceFailed;
+  std::optional<making::OutputFile> dest = making::OutputFile::append(saved.dest.c_str());
+  if (!dest) return kPageDestFailed;
+
+  std::array<uint8_t, kPageSize> page{};
+  std::array<uint8_t, 2048> codes{};
+  std::array<int16_t, 2048> x{};
+  std::array<int16_t, 2400> y{};
+  std::array<uint8_t, 2 * 2400> bytes{};
+  size_t count = 0;
+  for (int64_t p = first_page; p <= last_page; ++p) {
+    source.value().read_at(kHeaderSize + static_cast<uint64_t>(p) * kPageSize, page);
+    count = unpack_page(page.data(), saved.mode, codes.data());
+    decode_doubled({codes.data(), count}, saved.mode.code_bits, {x.data(), count});
+    std::span<const int16_t> samples(x.data(), count);
+    if (saved.mode.rate_code == 7) {
+      samples = {y.data(), codec::repeat_heads_7(samples, y)};
+    }
+    const size_t n = codec::pcm_bytes(samples, out_bits, bytes.data());
+    if (!dest->write({bytes.data(), n})) {
+      dest->undo();
+      return kPageDestFailed;
+    }
+  }
+  return static_cast<int32_t>(count);
+}
+
+}  // namespace
+
+extern "C" int32_t AdpcmDec1(const char* source_path, const char* dest_path, int32_t out_bits,
+                             int32_t first_page, int32_t last_page, uint8_t* info,
+                             int32_t page_call_flag) {
+  return page_call_flag == 0 ? header_call(source_path, dest_path, out_bits, info)
+                             : page_call(out_bits, first_page, last_page);
+}
