@@ -6,7 +6,16 @@
 // call adpcm_reset_state() to start a stream from the reset values. Decoding a
 // stream in pieces gives the same samples as decoding it whole, as long as no
 // reset falls between the pieces. Not thread-safe: one thread at a time, in
-// stream order.
+// stream order. Nothing allocates, nothing throws, nothing prints.
+//
+// Code words: bits_per_code is 2, 3 or 4 and must stay the same for a whole
+// stream (any other value is taken as 4). A code's most significant bit is its
+// sign. The decoder uses the low 4 bits of a code and, at 2 and 3 bits, takes
+// a code outside the width as the code masked to the width's bits (code 5 at
+// 2 bits decodes as 1).
+//
+// Every state field is read modulo its width, so a state written from outside
+// with stray high bits decodes as the same state with those bits cleared.
 #pragma once
 
 #include <cstddef>
@@ -18,6 +27,12 @@ namespace codec {
 enum class OutputStage {
   Gain3_5,  // SR x 3.5, truncated toward zero, low 16 bits (no saturation)
   Shift2,   // SR << 2, low 16 bits
+};
+
+// How the encoder scales a sample before it drops the two lowest bits.
+enum class InputStage {
+  Direct,   // the sample as given
+  Gain0_9,  // sample x 0.9, truncated toward zero
 };
 
 // The codec state; every field holds the bit pattern of the width noted.
@@ -39,7 +54,8 @@ struct AdpcmState {
 
 class Adpcm {
  public:
-  explicit Adpcm(OutputStage output = OutputStage::Gain3_5) : output_(output) {}
+  explicit Adpcm(OutputStage output = OutputStage::Gain3_5, InputStage input = InputStage::Direct)
+      : output_(output), input_(input) {}
 
   // Sets every field to its reset value.
   void adpcm_reset_state(int bits_per_code);
@@ -48,19 +64,29 @@ class Adpcm {
   // width is taken masked to the width's bits) and advances the state.
   int16_t adpcm_decode_code(unsigned code, int bits_per_code);
 
-  // Quantizes one sample (its upper 14 bits) and advances the state exactly
-  // as the decoder does for the returned code.
+  // Quantizes one sample (after the input stage, its upper 14 bits) and
+  // advances the state exactly as the decoder does for the returned code.
   unsigned adpcm_encode_sample(int16_t sample, int bits_per_code);
 
   // Decodes `count` codes (one per byte) into `out`; the same samples as
-  // calling adpcm_decode_code() for each in turn.
+  // calling adpcm_decode_code() for each in turn (which is this with count 1).
   void decode(const uint8_t* codes, std::size_t count, int bits_per_code, int16_t* out);
+
+  // Encodes `count` samples into `codes`, one code per byte; the same codes as
+  // calling adpcm_encode_sample() for each in turn (which is this with count 1).
+  void encode(const int16_t* samples, std::size_t count, int bits_per_code, uint8_t* codes);
 
   const AdpcmState& state() const { return state_; }
   AdpcmState& state() { return state_; }
 
+  // The decoder's output stage applied to a reconstructed signal SR (a 16-bit
+  // two's complement pattern), and the encoder's input stage applied to a sample.
+  static int16_t output_sample(OutputStage stage, uint16_t sr);
+  static int16_t input_sample(InputStage stage, int16_t sample);
+
  private:
   OutputStage output_;
+  InputStage input_;
   AdpcmState state_{};
 };
 

@@ -1,0 +1,2 @@
+#include "codec/adpcm.h"
+#include <gtest/gtest.h>

@@ -1,0 +1,1 @@
+calendo_fuzz_target(platform_mountinfo LIBS calendo-platform)

@@ -1,0 +1,13 @@
+# A program that owns a desktop window, started by the desktop tests as a real
+# second process. It sits beside the test program, which finds it there.
+add_executable(desktop_peer ${CMAKE_CURRENT_SOURCE_DIR}/tests/desktop_peer/desktop_peer.cpp)
+set_target_properties(desktop_peer PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+target_link_libraries(desktop_peer PRIVATE calendo-platform)
+calendo_warnings(desktop_peer)
+
+# The wire and entry parsers are hidden inside the library; their unit tests
+# compile them in, once the test program exists at the end of this folder.
+cmake_language(DEFER CALL target_sources platform_tests PRIVATE
+  ${CMAKE_CURRENT_SOURCE_DIR}/src/desktop_wire.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/src/desktop_registry.cpp)
+cmake_language(DEFER CALL add_dependencies platform_tests desktop_peer)
