@@ -1,0 +1,149 @@
+// Every way out of the player stops and destroys the wave output, waits 0.1 s
+// and only then ends the process. Each path runs in a player process of its
+// own (player_exit_scenario) whose steps land in a journal.
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "journal.h"
+#include "testing/recorder_writer.h"
+
+extern char** environ;
+
+namespace calendo {
+namespace {
+
+struct Entry {
+  long long ns;
+  std::string event;
+};
+
+struct Outcome {
+  int exit_code = -1;
+  std::vector<Entry> journal;  // from the "Exit" mark on, when there is one
+  bool conversion_file_left = false;
+
+  std::vector<std::string> Events() const {
+    std::vector<std::string> events;
+    for (const Entry& e : journal) events.push_back(e.event);
+    return events;
+  }
+  long long Gap(const std::string& from, const std::string& to) const {
+    long long a = -1, b = -1;
+    for (const Entry& e : journal) {
+      if (e.event == from) a = e.ns;
+      if (e.event == to) b = e.ns;
+    }
+    return b - a;
+  }
+};
+
+Outcome RunScenario(const std::string& path) {
+  testkit::TempDir dir;
+  const std::string journal = dir.file("journal").string();
+  const std::string conversion = dir.file("half.wav").string();
+  std::ofstream(conversion) << "RIFF";
+
+  const std::string variable = std::string(testing::kJournalVariable) + "=" + journal;
+  std::vector<char*> env;
+  for (char** e = environ; *e != nullptr; ++e) env.push_back(*e);
+  env.push_back(const_cast<char*>(variable.c_str()));
+  std::string platform = "QT_QPA_PLATFORM=offscreen";
+  env.push_back(platform.data());
+  env.push_back(nullptr);
+
+  std::vector<std::string> args = {CALENDO_EXIT_SCENARIO, path, CALENDO_PLAYER_STUB_DIR,
+                                   conversion};
+  std::vector<char*> argv;
+  for (std::string& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+
+  Outcome outcome;
+  pid_t pid = 0;
+  if (posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), env.data()) != 0) return outcome;
+  int status = 0;
+  waitpid(pid, &status, 0);
+  outcome.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  outcome.conversion_file_left = std::filesystem::exists(conversion);
+
+  std::ifstream in(journal);
+  std::vector<Entry> all;
+  for (std::string line; std::getline(in, line);) {
+    std::istringstream fields(line);
+    Entry entry;
+    fields >> entry.ns;
+    std::getline(fields >> std::ws, entry.event);
+    all.push_back(entry);
+  }
+  auto mark =
+      std::find_if(all.begin(), all.end(), [](const Entry& e) { return e.event == "Exit"; });
+  outcome.journal.assign(mark == all.end() ? all.begin() : mark + 1, all.end());
+  return outcome;
+}
+
+constexpr long long kWaitNs = 100'000'000;
+
+TEST(ExitPaths_Order, ClosingTheWindowStopsTheOutputThenEndsAndDeletesTheConversion) {
+  for (const char* path : {"close", "unload"}) {
+    const Outcome outcome = RunScenario(path);
+    EXPECT_EQ(outcome.exit_code, 0) << path;
+    EXPECT_EQ(outcome.Events(),
+              (std::vector<std::string>{"Hide", "WavStop", "WavDestroy", "EndProcess"}))
+        << path;
+    EXPECT_GE(outcome.Gap("WavDestroy", "EndProcess"), kWaitNs) << path;
+    EXPECT_FALSE(outcome.conversion_file_left) << path;
+  }
+}
+
+TEST(ExitPaths_Order, ExitButtonDeletesTheConversionAndExitMenuKeepsIt) {
+  const Outcome button = RunScenario("exitx");
+  EXPECT_EQ(button.exit_code, 0);
+  EXPECT_EQ(button.Events(),
+            (std::vector<std::string>{"Hide", "WavStop", "WavDestroy", "EndProcess"}));
+  EXPECT_GE(button.Gap("WavDestroy", "EndProcess"), kWaitNs);
+  EXPECT_FALSE(button.conversion_file_left);
+
+  const Outcome menu = RunScenario("exit0");
+  EXPECT_EQ(menu.exit_code, 0);
+  EXPECT_EQ(menu.Events(),
+            (std::vector<std::string>{"Hide", "WavStop", "WavDestroy", "EndProcess"}));
+  EXPECT_GE(menu.Gap("WavDestroy", "EndProcess"), kWaitNs);
+  EXPECT_TRUE(menu.conversion_file_left);
+}
+
+TEST(ExitPaths_Order, RunTimeErrorIsShownThenTheOutputStoppedBeforeTheEnd) {
+  const Outcome outcome = RunScenario("runtime-error");
+  EXPECT_EQ(outcome.exit_code, 0);
+  EXPECT_EQ(outcome.Events(),
+            (std::vector<std::string>{
+                "MsgBox 16 Calendo|Run-time error '453':\\n\\nCan't find entry point "
+                "_SoundSet11k16bit@12 in libtesmor.so",
+                "Hide", "WavStop", "WavDestroy", "EndProcess"}));
+  EXPECT_GE(outcome.Gap("WavDestroy", "EndProcess"), kWaitNs);
+}
+
+TEST(ExitPaths_Order, TerminateStopsTheOutputAndDeletesNothing) {
+  const Outcome outcome = RunScenario("terminate");
+  EXPECT_EQ(outcome.exit_code, 3);
+  EXPECT_EQ(outcome.Events(),
+            (std::vector<std::string>{"Hide", "WavStop", "WavDestroy", "Returned"}));
+  EXPECT_GE(outcome.Gap("WavDestroy", "Returned"), kWaitNs);
+  EXPECT_TRUE(outcome.conversion_file_left);
+}
+
+TEST(ExitPaths_Order, PreviousInstanceEndsStartUpBeforeTheOutputIsTouched) {
+  const Outcome outcome = RunScenario("previous-instance");
+  EXPECT_EQ(outcome.exit_code, 0);
+  EXPECT_EQ(outcome.Events(), (std::vector<std::string>{"EndProcess"}));
+}
+
+}  // namespace
+}  // namespace calendo
