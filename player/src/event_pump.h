@@ -8,7 +8,8 @@
 // call). Further descriptors, such as the desktop's request channel of the
 // window, can be watched alike.
 //
-// Threads: the thread that made the pump, which must be the Qt GUI thread.
+// Threads: the thread that made the pump, which must be the Qt GUI thread;
+// REQUIRES: the QApplication exists before the pump is made.
 #pragma once
 
 #include <chrono>

@@ -3,6 +3,7 @@
 // start-up, shows it and runs the event loop.
 #include <QApplication>
 #include <QScreen>
+#include <QThread>
 
 #include "event_pump.h"
 #include "form1.h"
@@ -14,11 +15,22 @@ int main(int argc, char** argv) {
   calendo::QtHost host(QCoreApplication::arguments());
   calendo::EventPump pump;
 
-  // Message boxes of the libraries show through the same host as the window's.
-  platform::ScopedMessageBoxHandler boxes([&host](const platform::MessageBoxRequest& request) {
-    return host.MsgBox(QString::fromStdString(request.text), request.style,
-                       QString::fromStdString(request.title));
-  });
+  // Message boxes of the libraries show through the same host as the window's,
+  // on the window thread also when a library asks from another thread.
+  platform::ScopedMessageBoxHandler boxes(
+      [&host, &app](const platform::MessageBoxRequest& request) {
+        int32_t answer = 0;
+        auto show = [&] {
+          answer = host.MsgBox(QString::fromStdString(request.text), request.style,
+                               QString::fromStdString(request.title));
+        };
+        if (QThread::currentThread() == app.thread()) {
+          show();
+        } else {
+          QMetaObject::invokeMethod(&app, show, Qt::BlockingQueuedConnection);
+        }
+        return answer;
+      });
 
   calendo::Form1 form(host, pump);
   host.SetOwner(&form);

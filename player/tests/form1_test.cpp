@@ -36,6 +36,7 @@ class Form1Test : public ::testing::Test {
   // Shown as far as the window goes, whether or not the window itself is shown.
   static bool Shown(const QWidget* control) { return !control->isHidden(); }
 
+  QApplication& app_ = testing::TestApplication();  // before anything of Qt
   ScriptedHost host_;
   EventPump pump_;
   std::unique_ptr<Form1> form_;
