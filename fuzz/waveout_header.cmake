@@ -1,0 +1,1 @@
+calendo_fuzz_target(waveout_header LIBS sondrel-header)

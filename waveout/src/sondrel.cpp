@@ -1,0 +1,131 @@
+// The six exports of libsondrel.
+#include "sondrel.h"
+
+#include <chrono>
+#include <memory>
+
+#include "platform/memory.h"
+#include "platform/semaphore.h"
+#include "wav_dll_wnd.h"
+#include "wav_header.h"
+#include "wav_messages.h"
+#include "wav_thread.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using sondrel::CWavDllWnd;
+
+constexpr auto kStartTimeout = 5s;
+constexpr auto kEndTimeout = 5s;
+
+// Made by the first WavCreate, deleted by WavDestroy; never destroyed at
+// process exit, when a worker may still run.
+CWavDllWnd* dll_wnd = nullptr;
+
+bool post_to_worker(std::uint32_t message, std::uintptr_t wparam, std::intptr_t lparam) {
+  if (dll_wnd == nullptr || !dll_wnd->thread) return false;
+  return platform::post_thread_message(dll_wnd->thread->thread_id(), message, wparam, lparam);
+}
+
+}  // namespace
+
+extern "C" {
+
+int32_t WavCreate(void) {
+  if (dll_wnd == nullptr) {
+    auto made = std::make_unique<CWavDllWnd>();
+    if (!made->Create()) return 0;
+    dll_wnd = made.release();
+  }
+  if (dll_wnd->thread) return 0;
+  auto semaphore = platform::NamedSemaphore::open(sondrel::kSemaphoreName, 0, 100);
+  if (!semaphore) return 0;
+  auto thread = std::make_unique<sondrel::CWavThread>();
+  if (!thread->Begin()) return 0;
+  if (!thread->WaitStarted(*semaphore, kStartTimeout)) {
+    thread->WaitEnded(kEndTimeout);
+    return 0;
+  }
+  dll_wnd->thread = std::move(thread);
+  dll_wnd->worker_window = platform::kNoWindow;
+  dll_wnd->announced = dll_wnd->expected = 0;
+  dll_wnd->serial = 0;
+  dll_wnd->mirror = sondrel::StatusCopy{};
+  if (!post_to_worker(sondrel::WAV_MSG_HELLO, dll_wnd->handle(), 0)) {
+    dll_wnd->thread->WaitEnded(kEndTimeout);
+    dll_wnd->thread.reset();
+    return 0;
+  }
+  return 1;
+}
+
+int32_t WavAddPlayData(void** block, uint32_t length) {
+  if (dll_wnd == nullptr || !dll_wnd->thread || block == nullptr) return 0;
+  void* address = *block;
+  // The engine frees what it takes, so it takes only live blocks that hold
+  // the bytes they are said to hold.
+  if (!platform::block_is_live(address) || platform::block_size(address) < length) return 0;
+
+  CWavDllWnd& engine = *dll_wnd;
+  if (engine.mirror.outstanding == -1) {
+    const auto header =
+        sondrel::parse_header_block(static_cast<const std::uint8_t*>(address), length);
+    if (!header) return 0;
+    const std::int64_t pcm_given = static_cast<std::int64_t>(length - header->pcm_offset);
+    const std::int64_t left = std::int64_t{header->stream_bytes} - pcm_given;
+    const std::uint32_t serial = (engine.serial + 1) & sondrel::kSerialMask;
+    if (!post_to_worker(sondrel::WAV_MSG_ADD, reinterpret_cast<std::uintptr_t>(address),
+                        sondrel::pack_add(length, serial))) {
+      return 0;
+    }
+    engine.serial = serial;
+    engine.announced = header->stream_bytes;
+    engine.expected = left < 0 ? 0 : static_cast<std::uint32_t>(left);
+    engine.mirror = sondrel::StatusCopy{};
+    engine.mirror.outstanding = 0;
+    return 1;
+  }
+  if (engine.expected == 0) return 0;  // the stream is complete
+  if (!post_to_worker(sondrel::WAV_MSG_ADD, reinterpret_cast<std::uintptr_t>(address),
+                      sondrel::pack_add(length, engine.serial))) {
+    return 0;
+  }
+  engine.expected = length > engine.expected ? 0 : engine.expected - length;
+  return 1;
+}
+
+int32_t WavPause(int32_t pause) {
+  return post_to_worker(sondrel::WAV_MSG_PAUSE, pause != 0 ? 1 : 0, 0) ? 1 : 0;
+}
+
+int32_t WavStop(void) {
+  return post_to_worker(sondrel::WAV_MSG_STOP, 0, 0) ? 1 : 0;
+}
+
+int32_t WavNowPlay(void) {
+  if (dll_wnd == nullptr || !dll_wnd->thread) return -2;
+  switch (dll_wnd->mirror.play_state) {
+    case sondrel::kIdle:
+      return -1;
+    case sondrel::kStarved:
+      return -3;
+    case sondrel::kPaused:
+      return -4;
+    default:
+      return static_cast<int32_t>(dll_wnd->mirror.completed);
+  }
+}
+
+void WavDestroy(void) {
+  if (dll_wnd == nullptr) return;
+  if (dll_wnd->thread) {
+    post_to_worker(sondrel::WAV_MSG_QUIT, 0, 0);
+    dll_wnd->thread->WaitEnded(kEndTimeout);
+    dll_wnd->thread.reset();
+  }
+  delete dll_wnd;
+  dll_wnd = nullptr;
+}
+
+}  // extern "C"
