@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -28,6 +29,7 @@ struct Entry {
 
 struct Outcome {
   int exit_code = -1;
+  std::vector<Entry> all;      // the whole journal
   std::vector<Entry> journal;  // from the "Exit" mark on, when there is one
   bool conversion_file_left = false;
 
@@ -46,7 +48,9 @@ struct Outcome {
   }
 };
 
-Outcome RunScenario(const std::string& path) {
+Outcome RunScenario(const std::string& path,
+                    const std::string& library_dir = CALENDO_PLAYER_STUB_DIR,
+                    const std::vector<std::string>& extra_env = {}) {
   testkit::TempDir dir;
   const std::string journal = dir.file("journal").string();
   const std::string conversion = dir.file("half.wav").string();
@@ -58,10 +62,10 @@ Outcome RunScenario(const std::string& path) {
   env.push_back(const_cast<char*>(variable.c_str()));
   std::string platform = "QT_QPA_PLATFORM=offscreen";
   env.push_back(platform.data());
+  for (const std::string& e : extra_env) env.push_back(const_cast<char*>(e.c_str()));
   env.push_back(nullptr);
 
-  std::vector<std::string> args = {CALENDO_EXIT_SCENARIO, path, CALENDO_PLAYER_STUB_DIR,
-                                   conversion};
+  std::vector<std::string> args = {CALENDO_EXIT_SCENARIO, path, library_dir, conversion};
   std::vector<char*> argv;
   for (std::string& a : args) argv.push_back(a.data());
   argv.push_back(nullptr);
@@ -86,6 +90,7 @@ Outcome RunScenario(const std::string& path) {
   auto mark =
       std::find_if(all.begin(), all.end(), [](const Entry& e) { return e.event == "Exit"; });
   outcome.journal.assign(mark == all.end() ? all.begin() : mark + 1, all.end());
+  outcome.all = all;
   return outcome;
 }
 
@@ -143,6 +148,24 @@ TEST(ExitPaths_Order, PreviousInstanceEndsStartUpBeforeTheOutputIsTouched) {
   const Outcome outcome = RunScenario("previous-instance");
   EXPECT_EQ(outcome.exit_code, 0);
   EXPECT_EQ(outcome.Events(), (std::vector<std::string>{"EndProcess"}));
+}
+
+TEST(ExitPaths_RealOutput, ExitDuringPlaybackClosesTheDeviceBeforeTheEnd) {
+  const std::string sondrel = std::string(CALENDO_LIB_DIR) + "/libsondrel.so";
+  if (!std::filesystem::exists(sondrel)) GTEST_SKIP() << "libsondrel.so is not built";
+  // The capture device writes PATH.part and renames it to PATH when the device
+  // closes: PATH alone proves the sound was stopped before the process ended.
+  testkit::TempDir dir;
+  const std::string heard = dir.file("heard.wav").string();
+  const Outcome outcome = RunScenario("exitx-while-playing", CALENDO_LIB_DIR,
+                                      {"CALENDO_AUDIO=capture:" + heard, "CALENDO_AUDIO_SPEED=1"});
+  EXPECT_EQ(outcome.exit_code, 0);
+  EXPECT_TRUE(std::any_of(outcome.all.begin(), outcome.all.end(),
+                          [](const Entry& e) { return e.event == "Playing"; }));
+  EXPECT_EQ(outcome.Events(), (std::vector<std::string>{"Hide", "EndProcess"}));
+  EXPECT_TRUE(std::filesystem::exists(heard));
+  EXPECT_FALSE(std::filesystem::exists(heard + ".part"));
+  EXPECT_FALSE(outcome.conversion_file_left);
 }
 
 }  // namespace
