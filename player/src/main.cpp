@@ -1,0 +1,47 @@
+// calendo: the player's program. The window does everything; main only sets
+// up the application, the host and the event pump, runs the window's
+// start-up, shows it and runs the event loop.
+#include <QApplication>
+#include <QScreen>
+#include <QThread>
+
+#include "event_pump.h"
+#include "form1.h"
+#include "platform/dialogs.h"
+#include "qt_host.h"
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  calendo::QtHost host(QCoreApplication::arguments());
+  calendo::EventPump pump;
+
+  // Message boxes of the libraries show through the same host as the window's,
+  // on the window thread also when a library asks from another thread.
+  platform::ScopedMessageBoxHandler boxes(
+      [&host, &app](const platform::MessageBoxRequest& request) {
+        int32_t answer = 0;
+        auto show = [&] {
+          answer = host.MsgBox(QString::fromStdString(request.text), request.style,
+                               QString::fromStdString(request.title));
+        };
+        if (QThread::currentThread() == app.thread()) {
+          show();
+        } else {
+          QMetaObject::invokeMethod(&app, show, Qt::BlockingQueuedConnection);
+        }
+        return answer;
+      });
+
+  calendo::Form1 form(host, pump);
+  host.SetOwner(&form);
+  form.RunHandler([&form] { form.Form_Load(); });
+
+  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+    const QRect area = screen->availableGeometry();
+    form.move(area.center() - QPoint(form.width() / 2, form.height() / 2));
+  }
+  form.show();
+  const int result = QApplication::exec();
+  form.RunHandler([&form] { form.Form_Terminate(); });
+  return result;
+}

@@ -1,0 +1,53 @@
+#include "scripted_host.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+
+#include "journal.h"
+#include "platform/dialogs.h"
+#include "runtime_error.h"
+
+namespace calendo::testing {
+namespace {
+
+QString Answer(std::deque<std::optional<QString>>& answers) {
+  std::optional<QString> answer;
+  if (!answers.empty()) {
+    answer = answers.front();
+    answers.pop_front();
+  }
+  if (!answer) Raise(kErrDialogCancelled);
+  return *answer;
+}
+
+}  // namespace
+
+int32_t ScriptedHost::MsgBox(const QString& text, int32_t style, const QString& title) {
+  boxes.push_back({text, style, title});
+  QString line = QStringLiteral("MsgBox %1 %2|%3").arg(style).arg(title, text);
+  line.replace(QLatin1Char('\n'), QStringLiteral("\\n"));
+  JournalWrite(line.toUtf8().constData());
+  if (box_answers.empty()) return platform::message_box_default_answer(style);
+  const int32_t answer = box_answers.front();
+  box_answers.pop_front();
+  return answer;
+}
+
+QString ScriptedHost::ShowOpen(const FileDialogRequest& request) {
+  open_requests.push_back(request);
+  return Answer(open_answers);
+}
+
+QString ScriptedHost::ShowSave(const FileDialogRequest& request) {
+  save_requests.push_back(request);
+  return Answer(save_answers);
+}
+
+void ScriptedHost::EndProcessNow() {
+  JournalWrite("EndProcess");
+  std::fflush(nullptr);
+  _exit(exit_code);
+}
+
+}  // namespace calendo::testing
