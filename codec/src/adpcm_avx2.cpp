@@ -14,6 +14,7 @@
 
 #if defined(__x86_64__) && defined(__GNUC__)
 #define CODEC_AVX2_KERNEL 1
+#include <cpuid.h>
 #include <immintrin.h>
 #endif
 
@@ -211,10 +212,16 @@ CODEC_AVX2 void encode_loop(AdpcmState& state, const WidthTables& t, const int16
 
 }  // namespace
 
+// LZCNT is CPUID 8000_0001h ECX bit 5; the rest the compiler's check knows.
+static bool has_lzcnt() {
+  unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
+  return __get_cpuid(0x80000001u, &eax, &ebx, &ecx, &edx) && (ecx & (1u << 5)) != 0;
+}
+
 bool kernel_available(Kernel kernel) {
   if (kernel == Kernel::Scalar) return true;
   static const bool avx2 = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi") &&
-                           __builtin_cpu_supports("bmi2") && __builtin_cpu_supports("lzcnt");
+                           __builtin_cpu_supports("bmi2") && has_lzcnt();
   return avx2;
 }
 
