@@ -169,12 +169,11 @@ CODEC_AVX2 void decode_loop(AdpcmState& state, const WidthTables& t, const uint8
   Scalars s = load_scalars(state);
   Lanes l = load_lanes(state, s);
   const CodeEntry* const code_table = t.code.data();
-  const unsigned mask = t.mask;
   // The zero predictor's sum for the first sample.
   int32_t zero_sum = sum_lanes(fmult_lanes(l)).zero;
   for (std::size_t k = 0; k < count; ++k) {
     const uint32_t y = scale_factor(s);
-    const CodeEntry& c = code_table[codes[k] & mask];
+    const CodeEntry& c = code_table[codes[k] & 15u];
     const Difference q = dequantize(c, y, s);
     update_zero_lanes(l, q);
     // Zero predictor of sample k + 1, poles of sample k.
