@@ -1,54 +1,26 @@
 #include "codec/adpcm.h"
 
+#include "adpcm_kernels.h"
 #include "adpcm_steps.h"
 #include "adpcm_tables.h"
 
 namespace codec {
 
-namespace {
+namespace detail {
 
-using detail::WidthTables;
-using detail::Work;
-
-template <OutputStage Stage>
-void decode_block(AdpcmState& state, const uint8_t* codes, std::size_t count, const WidthTables& t,
-                  int16_t* out) {
-  Work w = detail::load(state);
-  for (std::size_t k = 0; k < count; ++k) {
-    const detail::Prediction p = detail::predict(w);
-    const uint32_t sr = detail::update(w, p, codes[k] & t.mask, t);
-    out[k] = Adpcm::output_sample(Stage, static_cast<uint16_t>(sr));
-  }
-  detail::store(w, state);
+Kernel best_kernel() {
+  static const Kernel best = kernel_available(Kernel::Avx2) ? Kernel::Avx2 : Kernel::Scalar;
+  return best;
 }
 
-template <InputStage Stage>
-void encode_block(AdpcmState& state, const int16_t* samples, std::size_t count,
-                  const WidthTables& t, uint8_t* codes) {
-  Work w = detail::load(state);
-  for (std::size_t k = 0; k < count; ++k) {
-    const detail::Prediction p = detail::predict(w);
-    // Input: the sample's 16-bit pattern without its two lowest bits.
-    const uint32_t sl = static_cast<uint16_t>(Adpcm::input_sample(Stage, samples[k])) >> 2;
-    const uint32_t i = detail::quantize(p, sl, t);
-    detail::update(w, p, i, t);
-    codes[k] = static_cast<uint8_t>(i);
-  }
-  detail::store(w, state);
-}
-
-}  // namespace
+}  // namespace detail
 
 int16_t Adpcm::output_sample(OutputStage stage, uint16_t sr) {
-  const int32_t s = static_cast<int16_t>(sr);
-  // 3.5 x SR truncated toward zero is 7 x SR / 2 in integer division.
-  const int32_t out = stage == OutputStage::Gain3_5 ? s * 7 / 2 : s * 4;
-  return static_cast<int16_t>(static_cast<uint16_t>(out));
+  return detail::output_stage(stage, static_cast<int16_t>(sr));
 }
 
 int16_t Adpcm::input_sample(InputStage stage, int16_t sample) {
-  // 0.9 x sample truncated toward zero is 9 x sample / 10 in integer division.
-  return stage == InputStage::Gain0_9 ? static_cast<int16_t>(sample * 9 / 10) : sample;
+  return detail::input_stage(stage, sample);
 }
 
 void Adpcm::adpcm_reset_state(int /*bits_per_code*/) {
@@ -61,7 +33,7 @@ void Adpcm::adpcm_reset_state(int /*bits_per_code*/) {
 }
 
 int16_t Adpcm::adpcm_decode_code(unsigned code, int bits_per_code) {
-  const uint8_t byte = static_cast<uint8_t>(code & 15u);
+  const auto byte = static_cast<uint8_t>(code & 15u);
   int16_t sample = 0;
   decode(&byte, 1, bits_per_code, &sample);
   return sample;
@@ -74,20 +46,20 @@ unsigned Adpcm::adpcm_encode_sample(int16_t sample, int bits_per_code) {
 }
 
 void Adpcm::decode(const uint8_t* codes, std::size_t count, int bits_per_code, int16_t* out) {
-  const WidthTables& t = detail::tables_for(bits_per_code);
-  if (output_ == OutputStage::Gain3_5) {
-    decode_block<OutputStage::Gain3_5>(state_, codes, count, t, out);
+  const detail::WidthTables& t = detail::tables_for(bits_per_code);
+  if (detail::best_kernel() == detail::Kernel::Avx2) {
+    detail::decode_avx2(state_, output_, t, codes, count, out);
   } else {
-    decode_block<OutputStage::Shift2>(state_, codes, count, t, out);
+    detail::decode_scalar(state_, output_, t, codes, count, out);
   }
 }
 
 void Adpcm::encode(const int16_t* samples, std::size_t count, int bits_per_code, uint8_t* codes) {
-  const WidthTables& t = detail::tables_for(bits_per_code);
-  if (input_ == InputStage::Gain0_9) {
-    encode_block<InputStage::Gain0_9>(state_, samples, count, t, codes);
+  const detail::WidthTables& t = detail::tables_for(bits_per_code);
+  if (detail::best_kernel() == detail::Kernel::Avx2) {
+    detail::encode_avx2(state_, input_, t, samples, count, codes);
   } else {
-    encode_block<InputStage::Direct>(state_, samples, count, t, codes);
+    detail::encode_scalar(state_, input_, t, samples, count, codes);
   }
 }
 

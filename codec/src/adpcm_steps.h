@@ -1,296 +1,330 @@
-// The per-sample steps of the codec, one block of the G.726 algorithm after
-// the other, on unsigned bit patterns with the widths and wraps of the
-// fixed-point form. The decoder runs predict() and update(); the encoder runs
-// predict(), quantize() and update() with the code it found.
+// The per-sample steps of the codec, one block of the G.726 fixed-point
+// algorithm after the other, bit-exact. Per sample: scale_factor() (FUNCTAL,
+// MIX), the eight FMULTs and accum(), for the encoder quantize(), then
+// dequantize() (RECONST ... TRANS), reconstruct() (ADDB ... FLOATB),
+// update_poles() (UPA2 ... TONE), upb() for each zero coefficient,
+// adapt_and_commit() (FUNCTF ... FILTE and the commit) and trigb(). Both kernels
+// (adpcm_kernels.h) run them; the vector kernel does FMULT and UPB in lanes.
 //
-// The state lives in a Work record of plain 32-bit locals while a block of
-// samples runs; load() and store() move it from and to AdpcmState.
+// Two's complement fields are held as sign-extended ints, so that the
+// standard's "X ≫ n ? (pattern arithmetic) : ..." forms become plain signed
+// arithmetic: an arithmetic shift where it sign-extends a shifted pattern, a
+// negation where it subtracts from 2^n, a clamp where it limits. Each block
+// notes where a wrap cannot occur (the operands' widths rule it out) and
+// wraps explicitly where it can. No step branches on the data except TRIGB.
 #pragma once
 
+#include <algorithm>
 #include <bit>
 #include <cstdint>
 
+#include "adpcm_lookup.h"
 #include "adpcm_tables.h"
 #include "codec/adpcm.h"
 
+#if defined(__GNUC__)
+#define CODEC_INLINE inline __attribute__((always_inline))
+#else
+#define CODEC_INLINE inline
+#endif
+
 namespace codec::detail {
 
-struct Work {
-  uint32_t sr1, sr2;
-  uint32_t dq[6];
-  uint32_t a1, a2;
-  uint32_t b[6];
+// The state besides the zero predictor's delay lines, as locals of a block.
+struct Scalars {
+  uint32_t sr1, sr2;  // 11-bit float
+  int32_t a1, a2;     // 16-bit TC, sign-extended
   uint32_t pk1, pk2;
   uint32_t yu, yl, dms, dml, ap, td;
 };
 
 // Fields are taken modulo their widths.
-inline Work load(const AdpcmState& s) {
-  Work w;
-  w.sr1 = s.sr1 & 2047u;
-  w.sr2 = s.sr2 & 2047u;
-  for (int n = 0; n < 6; ++n) {
-    w.dq[n] = s.dq[n] & 2047u;
-    w.b[n] = s.b[n];
-  }
-  w.a1 = s.a1;
-  w.a2 = s.a2;
-  w.pk1 = s.pk1 & 1u;
-  w.pk2 = s.pk2 & 1u;
-  w.yu = s.yu & 8191u;
-  w.yl = s.yl & 524287u;
-  w.dms = s.dms & 4095u;
-  w.dml = s.dml & 16383u;
-  w.ap = s.ap & 1023u;
-  w.td = s.td & 1u;
-  return w;
+inline Scalars load_scalars(const AdpcmState& s) {
+  Scalars v;
+  v.sr1 = s.sr1 & 2047u;
+  v.sr2 = s.sr2 & 2047u;
+  v.a1 = static_cast<int16_t>(s.a1);
+  v.a2 = static_cast<int16_t>(s.a2);
+  v.pk1 = s.pk1 & 1u;
+  v.pk2 = s.pk2 & 1u;
+  v.yu = s.yu & 8191u;
+  v.yl = s.yl & 524287u;
+  v.dms = s.dms & 4095u;
+  v.dml = s.dml & 16383u;
+  v.ap = s.ap & 1023u;
+  v.td = s.td & 1u;
+  return v;
 }
 
-inline void store(const Work& w, AdpcmState& s) {
-  s.sr1 = static_cast<uint16_t>(w.sr1);
-  s.sr2 = static_cast<uint16_t>(w.sr2);
-  for (int n = 0; n < 6; ++n) {
-    s.dq[n] = static_cast<uint16_t>(w.dq[n]);
-    s.b[n] = static_cast<uint16_t>(w.b[n]);
-  }
-  s.a1 = static_cast<uint16_t>(w.a1);
-  s.a2 = static_cast<uint16_t>(w.a2);
-  s.pk1 = static_cast<uint8_t>(w.pk1);
-  s.pk2 = static_cast<uint8_t>(w.pk2);
-  s.yu = static_cast<uint16_t>(w.yu);
-  s.yl = w.yl;
-  s.dms = static_cast<uint16_t>(w.dms);
-  s.dml = static_cast<uint16_t>(w.dml);
-  s.ap = static_cast<uint16_t>(w.ap);
-  s.td = static_cast<uint8_t>(w.td);
+inline void store_scalars(const Scalars& v, AdpcmState& s) {
+  s.sr1 = static_cast<uint16_t>(v.sr1);
+  s.sr2 = static_cast<uint16_t>(v.sr2);
+  s.a1 = static_cast<uint16_t>(v.a1);
+  s.a2 = static_cast<uint16_t>(v.a2);
+  s.pk1 = static_cast<uint8_t>(v.pk1);
+  s.pk2 = static_cast<uint8_t>(v.pk2);
+  s.yu = static_cast<uint16_t>(v.yu);
+  s.yl = v.yl;
+  s.dms = static_cast<uint16_t>(v.dms);
+  s.dml = static_cast<uint16_t>(v.dml);
+  s.ap = static_cast<uint16_t>(v.ap);
+  s.td = static_cast<uint8_t>(v.td);
 }
 
-// Number of significant bits: 0 for 0, n for 2^(n-1) ... 2^n - 1.
-inline uint32_t significant_bits(uint32_t x) {
+// x with its low 16 bits read as two's complement.
+CODEC_INLINE int32_t wrap16(int32_t x) {
+  return static_cast<int16_t>(x);
+}
+
+// -x where `negative` is all ones, x where it is 0.
+CODEC_INLINE int32_t apply_sign(int32_t x, int32_t negative) {
+  return (x ^ negative) - negative;
+}
+
+// x limited to lo ... hi (lo <= hi), as two selects rather than branches.
+CODEC_INLINE int32_t limit(int32_t x, int32_t lo, int32_t hi) {
+  return std::min(std::max(x, lo), hi);
+}
+
+// Number of significant bits of x < 2^31: 0 for 0, n for 2^(n-1) ... 2^n - 1.
+// Counted on 2x + 1, which is never 0, so that no zero test is needed.
+CODEC_INLINE uint32_t significant_bits(uint32_t x) {
+#if defined(__GNUC__)
+  return 31u - static_cast<uint32_t>(__builtin_clz((x << 1) | 1u));
+#else
   return static_cast<uint32_t>(std::bit_width(x));
+#endif
 }
 
-// FMULT: a 16-bit TC coefficient times an 11-bit float operand, as a 16-bit TC
-// product.
-inline uint32_t fmult(uint32_t an, uint32_t srn) {
-  const uint32_t ans = an >> 15;
-  const uint32_t anmag = ans ? (16384u - (an >> 2)) & 8191u : an >> 2;
+// FMULT: coefficient `an` (16-bit TC) times the float operand `srn`; the
+// product WAn as a signed value (the standard's 16-bit TC pattern mod 2^16).
+CODEC_INLINE int32_t fmult(int32_t an, uint32_t srn) {
+  const int32_t ans = an >> 31;                            // all ones if negative
+  const uint32_t anmag = apply_sign(an >> 2, ans) & 8191;  // (16384 - (An >> 2)) mod 8192
   const uint32_t anexp = significant_bits(anmag);
-  const uint32_t anmant = anmag == 0 ? 32u : (anmag << 6) >> anexp;
+  // (AnMAG << 6) >> AnEXP has bit 5 set unless AnMAG is 0, whose mantissa is 32.
+  const uint32_t anmant = ((anmag << 6) >> anexp) | 32u;
 
   const uint32_t srns = srn >> 10;
   const uint32_t srnexp = (srn >> 6) & 15u;
   const uint32_t srnmant = srn & 63u;
 
-  const uint32_t wans = srns ^ ans;
+  const int32_t wans = ans ^ -static_cast<int32_t>(srns);
   const uint32_t wanexp = srnexp + anexp;
   const uint32_t wanmant = (srnmant * anmant + 48u) >> 4;
-  // (WAnMANT << 7) shifted left by WAnEXP - 26, or right by 26 - WAnEXP: both
+  // (WAnMANT << 7) shifted left by WAnEXP - 26 or right by 26 - WAnEXP: both
   // are WAnMANT << WAnEXP >> 19; the wide type keeps every bit (WAnEXP <= 28).
-  const uint32_t wanmag = static_cast<uint32_t>((uint64_t{wanmant} << wanexp) >> 19) & 32767u;
-  return wans ? (65536u - wanmag) & 65535u : wanmag;
+  const auto wanmag = static_cast<int32_t>((uint64_t{wanmant} << wanexp) >> 19) & 32767;
+  return apply_sign(wanmag, wans);
 }
 
-struct Prediction {
-  uint32_t se;   // 15-bit TC: signal estimate
-  uint32_t sez;  // 15-bit TC: partial signal estimate of the zero predictor
-  uint32_t y;    // 13 bits: quantizer scale factor
+// FUNCTAL and MIX: the quantizer scale factor Y (13 bits).
+CODEC_INLINE uint32_t scale_factor(const Scalars& s) {
+  // FUNCTAL: AP >= 256 ? 64 : AP >> 2
+  const uint32_t al = std::min(s.ap >> 2, 64u);
+
+  // MIX: DIF = YU - (YL >> 6) fits 14-bit TC without a wrap; PROD carries its sign.
+  const uint32_t ylshort = s.yl >> 6;
+  const int32_t dif = static_cast<int32_t>(s.yu) - static_cast<int32_t>(ylshort);
+  const int32_t difs = dif >> 31;
+  const auto prodm = static_cast<int32_t>((static_cast<uint32_t>(apply_sign(dif, difs)) * al) >> 6);
+  return (ylshort + static_cast<uint32_t>(apply_sign(prodm, difs))) & 8191u;
+}
+
+struct Estimate {
+  int32_t se;   // signal estimate (15-bit TC)
+  int32_t sez;  // partial signal estimate of the zero predictor (15-bit TC)
 };
 
-inline Prediction predict(const Work& w) {
-  Prediction p;
-  // FMULT and ACCUM
-  uint32_t sezi = 0;
-  for (int n = 0; n < 6; ++n) sezi += fmult(w.b[n], w.dq[n]);
-  sezi &= 65535u;
-  const uint32_t sei = (sezi + fmult(w.a2, w.sr2) + fmult(w.a1, w.sr1)) & 65535u;
-  p.sez = sezi >> 1;
-  p.se = sei >> 1;
-
-  // FUNCTAL
-  const uint32_t al = w.ap >= 256 ? 64u : w.ap >> 2;
-
-  // MIX
-  const uint32_t dif = (w.yu + 16384u - (w.yl >> 6)) & 16383u;
-  const uint32_t difs = dif >> 13;
-  const uint32_t difm = difs ? (16384u - dif) & 8191u : dif;
-  const uint32_t prodm = (difm * al) >> 6;
-  const uint32_t prod = difs ? (16384u - prodm) & 16383u : prodm;
-  p.y = ((w.yl >> 6) + prod) & 8191u;
-  return p;
+// ACCUM from the sum of the six zero-predictor products WBn and the sum of all
+// eight (any representatives mod 2^16): SEZI and SEI mod 2^16, halved.
+CODEC_INLINE Estimate accum(int32_t wb_sum, int32_t all_sum) {
+  return {wrap16(all_sum) >> 1, wrap16(wb_sum) >> 1};
 }
 
-// The encoder's steps from the 14-bit TC input SL to the code word I.
-inline uint32_t quantize(const Prediction& p, uint32_t sl, const WidthTables& t) {
-  // SUBTA
-  const uint32_t sls = sl & 8192u ? sl | 49152u : sl;
-  const uint32_t ses = p.se & 16384u ? p.se | 32768u : p.se;
-  const uint32_t d = (sls + 65536u - ses) & 65535u;
+// The encoder's steps from a sample to the code word I.
+CODEC_INLINE uint32_t quantize(int16_t sample, const Estimate& e, uint32_t y,
+                               const WidthTables& t) {
+  // Input and SUBTA: SL = the sample without its two lowest bits (14-bit TC);
+  // D = SL - SE fits 16-bit TC without a wrap.
+  const int32_t sl = sample >> 2;
+  const int32_t d = sl - e.se;
 
-  // LOG
-  const uint32_t ds = d >> 15;
-  const uint32_t dqm = ds ? (65536u - d) & 32767u : d;
-  const uint32_t exp = dqm <= 1 ? 0u : significant_bits(dqm) - 1;
+  // LOG: DQM = |D| < 2^15; EXP = significant bits - 1, at least 0.
+  const uint32_t ds = d < 0 ? 1u : 0u;
+  const auto dqm = static_cast<uint32_t>(d < 0 ? -d : d);
+  const uint32_t exp = significant_bits(dqm | 1u) - 1;
   const uint32_t mant = ((dqm << 7) >> exp) & 127u;
   const uint32_t dl = exp * 128u + mant;
 
   // SUBTB
-  const uint32_t dln = (dl + 4096u - (p.y >> 2)) & 4095u;
+  const uint32_t dln = (dl + 4096u - (y >> 2)) & 4095u;
 
-  // QUAN
+  // QUAN: I+ from the table, the sign folded in, |I| = 0 sent as all ones.
   const uint32_t positive = t.positive_i[dln];
-  uint32_t i = ds ? t.mask - positive : positive;
-  if (i == 0 && t.bits > 2) i = t.mask;
-  return i;
+  const uint32_t i = ds ? t.mask - positive : positive;
+  return i == 0 && t.bits > 2 ? t.mask : i;
 }
 
-// FLOATA and FLOATB: a 15-bit magnitude and a sign into the 11-bit float.
-inline uint32_t to_float(uint32_t sign, uint32_t mag) {
+// FLOATB: sign and 15-bit magnitude into the 11-bit float.
+CODEC_INLINE uint32_t to_float(uint32_t sign, uint32_t mag) {
   const uint32_t exp = significant_bits(mag);
-  const uint32_t mant = mag == 0 ? 32u : (mag << 6) >> exp;
+  // (MAG << 6) >> EXP has bit 5 set unless MAG is 0, whose mantissa is 32.
+  const uint32_t mant = ((mag << 6) >> exp) | 32u;
   return (sign << 10) + (exp << 6) + mant;
 }
 
-// Steps RECONST to the commit for code word I (already within the width);
-// returns the reconstructed signal SR (16-bit TC).
-inline uint32_t update(Work& w, const Prediction& p, uint32_t i, const WidthTables& t) {
-  const CodeEntry& c = t.code[i];
-  const uint32_t y = p.y;
+// The quantized difference signal of code word I, and what follows from it alone.
+struct Difference {
+  int32_t dqs_mask;  // sign of the code: all ones if negative
+  uint32_t dqmag;    // 15-bit magnitude of DQ
+  int32_t dqi;       // DQ as a signed value
+  uint32_t dq0;      // DQ as 11-bit float
+  bool tr;           // transition detected
+};
 
+// RECONST, ADDA, ANTILOG, FLOATA and TRANS.
+CODEC_INLINE Difference dequantize(const CodeEntry& c, uint32_t y, const Scalars& s) {
+  Difference q;
   // RECONST
-  const uint32_t dqs = c.dqs;
-  const uint32_t dqln = c.dqln;
+  q.dqs_mask = c.dqs_mask;
 
   // ADDA
-  const uint32_t dql = (dqln + (y >> 2)) & 4095u;
+  const uint32_t dql = (c.dqln + (y >> 2)) & 4095u;
 
-  // ANTILOG. (DQT << 7) >> (14 - DEX) is DQT << DEX >> 7; DEX is at most 13
-  // from any state the codec reaches, the mask keeps DQMAG at 15 bits beyond.
-  const uint32_t dqlds = dql >> 11;
-  const uint32_t dex = (dql >> 7) & 15u;
-  const uint32_t dqt = 128u + (dql & 127u);
-  const uint32_t dqmag = dqlds ? 0u : ((dqt << dex) >> 7) & 32767u;
+  // ANTILOG, and FLOATA of its result
+  const uint32_t antilog = kAntilog[dql];
+  q.dqmag = antilog & 32767u;
+  q.dqi = apply_sign(static_cast<int32_t>(q.dqmag), q.dqs_mask);
+  q.dq0 = c.dqs_float + (antilog >> 16);
 
-  // TRANS, with THR2 capped at 31 * 2^9 from YLINT 9 on
-  const uint32_t ylint = w.yl >> 15;
-  const uint32_t ylfrac = (w.yl >> 10) & 31u;
-  const uint32_t thr2 = ylint > 8 ? 15872u : (32u + ylfrac) << ylint;
-  const uint32_t dqthr = (thr2 + (thr2 >> 1)) >> 1;
-  const uint32_t tr = (dqmag > dqthr && w.td == 1) ? 1u : 0u;
+  // TRANS
+  q.tr = (q.dqmag > kDqthr[s.yl >> 10]) & (s.td == 1);
+  return q;
+}
 
-  // ADDB
-  const uint32_t dqi = dqs ? (65536u - dqmag) & 65535u : dqmag;
-  const uint32_t sei = p.se >> 14 ? p.se + 32768u : p.se;
-  const uint32_t sr = (dqi + sei) & 65535u;
+struct Reconstruction {
+  int32_t sr;    // reconstructed signal (16-bit TC)
+  uint32_t sr0;  // SR as 11-bit float
+  uint32_t pk0;  // sign of DQ + SEZ
+  bool sigpk;    // DQ + SEZ = 0
+};
 
-  // ADDC
-  const uint32_t sezi = p.sez >> 14 ? p.sez + 32768u : p.sez;
-  const uint32_t dqsez = (dqi + sezi) & 65535u;
-  const uint32_t pk0 = dqsez >> 15;
-  const uint32_t sigpk = dqsez == 0 ? 1u : 0u;
+// ADDB, ADDC and FLOATB.
+CODEC_INLINE Reconstruction reconstruct(const Difference& q, const Estimate& e) {
+  Reconstruction r;
+  // ADDB: SR = DQ + SE (mod 2^16); ADDC: DQ + SEZ (mod 2^16)
+  r.sr = wrap16(q.dqi + e.se);
+  const int32_t dqsez = wrap16(q.dqi + e.sez);
+  r.pk0 = dqsez < 0 ? 1u : 0u;
+  r.sigpk = dqsez == 0;
 
-  // FLOATA and FLOATB
-  const uint32_t dq0 = to_float(dqs, dqmag);
-  const uint32_t srs = sr >> 15;
-  const uint32_t sr0 = to_float(srs, srs ? (65536u - sr) & 32767u : sr);
+  // FLOATB (|SR| mod 2^15, so -32768 has magnitude 0)
+  const uint32_t srs = r.sr < 0 ? 1u : 0u;
+  r.sr0 = to_float(srs, static_cast<uint32_t>(apply_sign(r.sr, r.sr >> 31)) & 32767u);
+  return r;
+}
 
-  // UPA2
-  const uint32_t a1 = w.a1;
-  const uint32_t a2 = w.a2;
-  const uint32_t pks1 = pk0 ^ w.pk1;
-  const uint32_t pks2 = pk0 ^ w.pk2;
-  const uint32_t uga2a = pks2 ? 114688u : 16384u;
-  const uint32_t fa1 =
-      a1 >> 15 ? (a1 >= 57345 ? (a1 * 4u) & 131071u : 98308u) : (a1 <= 8191 ? a1 * 4u : 32764u);
-  const uint32_t fa = pks1 ? fa1 : (131072u - fa1) & 131071u;
-  const uint32_t uga2b = (uga2a + fa) & 131071u;
-  const uint32_t uga2 = sigpk ? 0u : (uga2b >> 16 ? (uga2b >> 7) + 64512u : uga2b >> 7);
-  const uint32_t ula2 =
-      a2 >> 15 ? (65536u - ((a2 >> 7) + 65024u)) & 65535u : (65536u - (a2 >> 7)) & 65535u;
-  const uint32_t a2t = (a2 + uga2 + ula2) & 65535u;
+struct PoleUpdate {
+  int32_t a1p, a2p;  // 16-bit TC
+  uint32_t tdp;      // tone detected, before TRIGB
+};
 
-  // LIMC
-  uint32_t a2p = a2t;
-  if (a2t >= 32768 && a2t <= 53248) a2p = 53248;
-  if (a2t >= 12288 && a2t <= 32767) a2p = 12288;
+CODEC_INLINE PoleUpdate update_poles(const Reconstruction& r, const Scalars& s) {
+  PoleUpdate u;
+  // UPA2. UGA2A = +-2^14 and FA = 4 * A1 limited to +-32764 (17-bit TC, no
+  // wrap); UGA2 = UGA2B >> 7 sign-extended; ULA2 = -(A2 >> 7).
+  const auto pks1 = static_cast<int32_t>(r.pk0 ^ s.pk1);  // 0 or 1
+  const auto pks2 = static_cast<int32_t>(r.pk0 ^ s.pk2);
+  const int32_t unless_sigpk = static_cast<int32_t>(r.sigpk) - 1;  // 0 where SIGPK = 1
+  const int32_t uga2a = 16384 - (pks2 << 15);
+  const int32_t fa1 = 4 * limit(s.a1, -8191, 8191);
+  const int32_t fa = apply_sign(fa1, pks1 - 1);  // -FA1 where PKS1 = 0
+  const int32_t uga2 = ((uga2a + fa) >> 7) & unless_sigpk;
+  const int32_t a2t = wrap16(s.a2 + uga2 - (s.a2 >> 7));
 
-  // UPA1
-  const uint32_t pks = pks1;
-  const uint32_t uga1 = sigpk ? 0u : (pks ? 65344u : 192u);
-  const uint32_t ula1 =
-      a1 >> 15 ? (65536u - ((a1 >> 8) + 65280u)) & 65535u : (65536u - (a1 >> 8)) & 65535u;
-  const uint32_t a1t = (a1 + uga1 + ula1) & 65535u;
+  // LIMC: A2T limited to +-12288 (0.75)
+  u.a2p = limit(a2t, -12288, 12288);
 
-  // LIMD
-  const uint32_t a1ul = (15360u + 65536u - a2p) & 65535u;
-  const uint32_t a1ll = (a2p + 65536u - 15360u) & 65535u;
-  uint32_t a1p = a1t;
-  if (a1t < 32768 && a1t >= a1ul) a1p = a1ul;
-  if (a1t >= 32768 && a1t <= a1ll) a1p = a1ll;
+  // UPA1: UGA1 = +-192; ULA1 = -(A1 >> 8)
+  const int32_t uga1 = (192 - 384 * pks1) & unless_sigpk;
+  const int32_t a1t = wrap16(s.a1 + uga1 - (s.a1 >> 8));
 
-  // XOR and UPB
-  uint32_t bp[6];
-  for (int n = 0; n < 6; ++n) {
-    const uint32_t bn = w.b[n];
-    const uint32_t un = dqs ^ (w.dq[n] >> 10);
-    const uint32_t ugbn = dqmag == 0 ? 0u : (un ? 65408u : 128u);
-    const uint32_t ulbn =
-        bn >> 15 ? (65536u - ((bn >> 8) + 65280u)) & 65535u : (65536u - (bn >> 8)) & 65535u;
-    bp[n] = (bn + ugbn + ulbn) & 65535u;
-  }
+  // LIMD: A1T limited to +-(15360 - |A2P|) (1 - 2^-4 - A2P)
+  u.a1p = limit(a1t, u.a2p - 15360, 15360 - u.a2p);
 
-  // TONE
-  const uint32_t tdp = (a2p >= 32768 && a2p <= 53759) ? 1u : 0u;
+  // TONE: A2P below -11776 (pattern 32768 ... 53759)
+  u.tdp = u.a2p < -11776 ? 1u : 0u;
+  return u;
+}
 
-  // TRIGB
-  uint32_t td_next = tdp;
-  if (tr) {
-    a1p = 0;
-    a2p = 0;
-    for (uint32_t& bn : bp) bn = 0;
-    td_next = 0;
-  }
+// XOR and UPB for one coefficient: UGBn = +-128 unless DQMAG = 0; ULBn = -(Bn >> 8).
+CODEC_INLINE int32_t upb(int32_t bn, uint32_t dqn, const Difference& q) {
+  const int32_t un = q.dqs_mask ^ -static_cast<int32_t>(dqn >> 10);
+  const int32_t ugbn = static_cast<int32_t>(q.dqmag != 0) << 7;
+  return wrap16(bn + apply_sign(ugbn, un) - (bn >> 8));
+}
 
-  // FUNCTF, FILTA, FILTB
-  const uint32_t fi = c.fi;
-  const uint32_t difa = (fi * 512u + 8192u - w.dms) & 8191u;
-  const uint32_t dmsp = (w.dms + (difa >> 12 ? (difa >> 5) + 3840u : difa >> 5)) & 4095u;
-  const uint32_t difb = (fi * 2048u + 32768u - w.dml) & 32767u;
-  const uint32_t dmlp = (w.dml + (difb >> 14 ? (difb >> 7) + 16128u : difb >> 7)) & 16383u;
+// FUNCTF to FILTE, and the commit of everything in Scalars; TRIGB follows.
+CODEC_INLINE void adapt_and_commit(Scalars& s, uint32_t y_scale, const CodeEntry& c,
+                                   const Reconstruction& r, const PoleUpdate& poles) {
+  // FUNCTF; FILTA and FILTB: DMS += (FI * 2^9 - DMS) >> 5, DML += (FI * 2^11 - DML) >> 7,
+  // the differences fitting 13 and 15 bits TC without a wrap.
+  const auto dms = static_cast<int32_t>(s.dms);
+  const auto dml = static_cast<int32_t>(s.dml);
+  const auto dmsp = static_cast<uint32_t>(dms + ((c.fi_dms - dms) >> 5)) & 4095u;
+  const auto dmlp = static_cast<uint32_t>(dml + ((c.fi_dml - dml) >> 7)) & 16383u;
 
-  // SUBTC (with TDP before TRIGB), FILTC
-  const uint32_t difc = (dmsp * 4u + 32768u - dmlp) & 32767u;
-  const uint32_t difcm = difc >> 14 ? (32768u - difc) & 16383u : difc;
-  const uint32_t ax = (y >= 1536 && difcm < (dmlp >> 3) && tdp == 0) ? 0u : 1u;
-  const uint32_t difd = (ax * 512u + 2048u - w.ap) & 2047u;
-  uint32_t app = (w.ap + (difd >> 10 ? (difd >> 4) + 896u : difd >> 4)) & 1023u;
-  if (tr) app = 256;
+  // SUBTC (with TDP before TRIGB): |DMSP * 4 - DMLP| fits 15-bit TC; FILTC
+  const int32_t difc = static_cast<int32_t>(dmsp * 4u) - static_cast<int32_t>(dmlp);
+  const auto difcm = static_cast<uint32_t>(apply_sign(difc, difc >> 31));
+  const bool ax0 = (y_scale >= 1536) & (difcm < (dmlp >> 3)) & (poles.tdp == 0);
+  const auto ap = static_cast<int32_t>(s.ap);
+  const uint32_t app =
+      static_cast<uint32_t>(ap + (((static_cast<int32_t>(!ax0) << 9) - ap) >> 4)) & 1023u;
 
-  // FUNCTW, FILTD, LIMB, FILTE
-  const uint32_t wi = c.wi;
-  const uint32_t dife = (wi * 32u + 131072u - y) & 131071u;
-  const uint32_t yut = (y + (dife >> 16 ? (dife >> 5) + 4096u : dife >> 5)) & 8191u;
-  const uint32_t yup = yut < 544 ? 544u : (yut > 5120 ? 5120u : yut);
-  const uint32_t diff = (yup + ((1048576u - w.yl) >> 6)) & 16383u;
-  const uint32_t ylp = (w.yl + (diff >> 13 ? diff + 507904u : diff)) & 524287u;
+  // FUNCTW; FILTD: YU += (WI * 2^5 - Y) >> 5 (no 17-bit wrap for the table's
+  // WI); LIMB; FILTE: YL += YUP - ceil(YL / 64), the difference within 14-bit TC.
+  const auto y = static_cast<int32_t>(y_scale);
+  const auto yut = static_cast<uint32_t>(y + ((c.wi_yu - y) >> 5)) & 8191u;
+  const auto yup = static_cast<uint32_t>(limit(static_cast<int32_t>(yut), 544, 5120));
+  const auto yl = static_cast<int32_t>(s.yl);
+  const auto ylp = static_cast<uint32_t>(yl + static_cast<int32_t>(yup) + ((-yl) >> 6)) & 524287u;
 
   // Commit
-  for (int n = 5; n > 0; --n) w.dq[n] = w.dq[n - 1];
-  w.dq[0] = dq0;
-  w.sr2 = w.sr1;
-  w.sr1 = sr0;
-  w.pk2 = w.pk1;
-  w.pk1 = pk0;
-  w.a1 = a1p;
-  w.a2 = a2p;
-  for (int n = 0; n < 6; ++n) w.b[n] = bp[n];
-  w.yu = yup;
-  w.yl = ylp;
-  w.dms = dmsp;
-  w.dml = dmlp;
-  w.ap = app;
-  w.td = td_next;
-  return sr;
+  s.sr2 = s.sr1;
+  s.sr1 = r.sr0;
+  s.pk2 = s.pk1;
+  s.pk1 = r.pk0;
+  s.a1 = poles.a1p;
+  s.a2 = poles.a2p;
+  s.yu = yup;
+  s.yl = ylp;
+  s.dms = dmsp;
+  s.dml = dmlp;
+  s.ap = app;
+  s.td = poles.tdp;
+}
+
+// TRIGB, after the commit: a transition clears A1, A2 (and B1 ... B6, which
+// are the caller's) and TD, and FILTC then sets AP to 256.
+CODEC_INLINE void trigb(Scalars& s) {
+  s.a1 = 0;
+  s.a2 = 0;
+  s.td = 0;
+  s.ap = 256;
+}
+
+// Decoder output and encoder input stages.
+CODEC_INLINE int16_t output_stage(OutputStage stage, int32_t sr) {
+  // 3.5 x SR truncated toward zero is 7 x SR / 2 in integer division.
+  const int32_t out = stage == OutputStage::Gain3_5 ? sr * 7 / 2 : sr * 4;
+  return static_cast<int16_t>(out);
+}
+
+CODEC_INLINE int16_t input_stage(InputStage stage, int16_t sample) {
+  // 0.9 x sample truncated toward zero is 9 x sample / 10 in integer division.
+  return stage == InputStage::Gain0_9 ? static_cast<int16_t>(sample * 9 / 10) : sample;
 }
 
 }  // namespace codec::detail

@@ -7,18 +7,21 @@
 
 namespace codec::detail {
 
-// What the decoder needs of one code word I, indexed by the whole code.
+// What the steps need of one code word I, indexed by the whole code, in the
+// scaled forms the steps use.
 struct CodeEntry {
-  uint16_t dqln;  // RECONST: 12-bit TC, units of 2^-7; 2048 is minus infinity
-  uint16_t wi;    // FUNCTW: 12-bit TC, units of 2^-4
-  uint8_t fi;     // FUNCTF: 0 ... 7
-  uint8_t dqs;    // sign of the code (its top bit)
+  int32_t dqs_mask;    // RECONST: the sign DQS as all ones (1) or 0
+  int32_t wi_yu;       // FUNCTW: WI * 2^5 (WI sign-extended), the target of FILTD
+  uint16_t dqln;       // RECONST: 12-bit TC, units of 2^-7; 2048 is minus infinity
+  uint16_t fi_dms;     // FUNCTF: FI * 2^9, the target of FILTA
+  uint16_t fi_dml;     // FI * 2^11, the target of FILTB
+  uint16_t dqs_float;  // DQS << 10, the sign bit of DQ's float
 };
 
 struct WidthTables {
   int bits;
   unsigned mask;                         // 2^bits - 1
-  std::array<CodeEntry, 16> code;        // entries beyond the width are unused
+  std::array<CodeEntry, 16> code;        // by the low 4 bits of a code, taken masked to the width
   std::array<uint8_t, 4096> positive_i;  // QUAN: DLN -> I+ (the code for DS = 0)
 };
 
@@ -55,11 +58,18 @@ constexpr WidthTables make(int bits, const QuanRow (&quan)[Rows], const uint16_t
   WidthTables t{};
   t.bits = bits;
   t.mask = (1u << bits) - 1;
-  for (unsigned i = 0; i <= t.mask; ++i) {
+  for (unsigned code = 0; code < 16; ++code) {
+    const unsigned i = code & t.mask;
     const unsigned sign = i >> (bits - 1);
     // |I|: the bits below the sign, one's complemented for a negative code.
     const unsigned magnitude = (sign ? t.mask - i : i) & (Half - 1);
-    t.code[i] = CodeEntry{dqln[i], wi[magnitude], fi[magnitude], static_cast<uint8_t>(sign)};
+    const int wi_value = wi[magnitude] >= 2048 ? wi[magnitude] - 4096 : wi[magnitude];
+    t.code[code] = CodeEntry{-static_cast<int32_t>(sign),
+                             wi_value * 32,
+                             dqln[i],
+                             static_cast<uint16_t>(fi[magnitude] * 512),
+                             static_cast<uint16_t>(fi[magnitude] * 2048),
+                             static_cast<uint16_t>(sign << 10)};
   }
   for (unsigned dln = 0; dln < 4096; ++dln) {
     for (const QuanRow& row : quan) {
@@ -80,6 +90,16 @@ inline constexpr WidthTables kTables3 =
     tables::make(3, tables::kQuan3, tables::kDqln3, tables::kWi3, tables::kFi3);
 inline constexpr WidthTables kTables4 =
     tables::make(4, tables::kQuan4, tables::kDqln4, tables::kWi4, tables::kFi4);
+
+// FILTD forms WI * 2^5 - Y as 17-bit TC; with Y < 2^13 it cannot wrap while
+// every WI lies in -1792 ... 2047.
+constexpr bool wi_fits_filtd(const WidthTables& t) {
+  for (const CodeEntry& c : t.code) {
+    if (c.wi_yu < -1792 * 32) return false;
+  }
+  return true;
+}
+static_assert(wi_fits_filtd(kTables2) && wi_fits_filtd(kTables3) && wi_fits_filtd(kTables4));
 
 // The table set of a stream; a width other than 2 or 3 is taken as 4.
 constexpr const WidthTables& tables_for(int bits_per_code) {

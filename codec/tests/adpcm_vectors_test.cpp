@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "adpcm_kernels.h"
 #include "codec/adpcm.h"
 #include "g711_expand.h"
 
@@ -78,6 +79,39 @@ TEST(AdpcmVectors_Encoder, ReproducesEveryReferenceCode) {
       ASSERT_EQ(encoder.state(), decoder.state()) << "sample " << k;
     }
     EXPECT_EQ(mismatches, 0u);
+  }
+}
+
+// Each kernel, encoding every sequence as one block.
+TEST(AdpcmVectors_Encoder, EveryKernelReproducesTheCodes) {
+  SKIP_WITHOUT_VECTORS();
+  using codec::detail::Kernel;
+  for (Kernel kernel : {Kernel::Scalar, Kernel::Avx2}) {
+    if (!codec::detail::kernel_available(kernel)) continue;
+    for (const Sequence& seq : kSequences) {
+      SCOPED_TRACE(seq.codes);
+      const std::vector<uint8_t> input = read_words(seq.input);
+      const std::vector<uint8_t> expected = read_words(seq.codes);
+      ASSERT_EQ(input.size(), expected.size());
+      std::vector<int16_t> samples(input.size());
+      for (std::size_t k = 0; k < input.size(); ++k) {
+        samples[k] =
+            seq.alaw ? codec_test::alaw_to_linear(input[k]) : codec_test::ulaw_to_linear(input[k]);
+      }
+      codec::Adpcm reset;
+      reset.adpcm_reset_state(seq.bits);
+      codec::AdpcmState state = reset.state();
+      std::vector<uint8_t> codes(samples.size());
+      const auto& tables = codec::detail::tables_for(seq.bits);
+      if (kernel == Kernel::Scalar) {
+        codec::detail::encode_scalar(state, codec::InputStage::Direct, tables, samples.data(),
+                                     samples.size(), codes.data());
+      } else {
+        codec::detail::encode_avx2(state, codec::InputStage::Direct, tables, samples.data(),
+                                   samples.size(), codes.data());
+      }
+      EXPECT_EQ(codes, expected) << (kernel == Kernel::Scalar ? "scalar" : "avx2");
+    }
   }
 }
 
