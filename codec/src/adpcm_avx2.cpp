@@ -14,6 +14,7 @@
 
 #if defined(__x86_64__) && defined(__GNUC__)
 #define CODEC_AVX2_KERNEL 1
+#include <cpuid.h>
 #include <immintrin.h>
 #endif
 
@@ -168,12 +169,11 @@ CODEC_AVX2 void decode_loop(AdpcmState& state, const WidthTables& t, const uint8
   Scalars s = load_scalars(state);
   Lanes l = load_lanes(state, s);
   const CodeEntry* const code_table = t.code.data();
-  const unsigned mask = t.mask;
   // The zero predictor's sum for the first sample.
   int32_t zero_sum = sum_lanes(fmult_lanes(l)).zero;
   for (std::size_t k = 0; k < count; ++k) {
     const uint32_t y = scale_factor(s);
-    const CodeEntry& c = code_table[codes[k] & mask];
+    const CodeEntry& c = code_table[codes[k] & 15u];
     const Difference q = dequantize(c, y, s);
     update_zero_lanes(l, q);
     // Zero predictor of sample k + 1, poles of sample k.
@@ -211,10 +211,16 @@ CODEC_AVX2 void encode_loop(AdpcmState& state, const WidthTables& t, const int16
 
 }  // namespace
 
+// LZCNT is CPUID 8000_0001h ECX bit 5; the rest the compiler's check knows.
+static bool has_lzcnt() {
+  unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
+  return __get_cpuid(0x80000001u, &eax, &ebx, &ecx, &edx) && (ecx & (1u << 5)) != 0;
+}
+
 bool kernel_available(Kernel kernel) {
   if (kernel == Kernel::Scalar) return true;
   static const bool avx2 = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi") &&
-                           __builtin_cpu_supports("bmi2") && __builtin_cpu_supports("lzcnt");
+                           __builtin_cpu_supports("bmi2") && has_lzcnt();
   return avx2;
 }
 

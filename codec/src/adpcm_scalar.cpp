@@ -68,7 +68,7 @@ void decode_loop(AdpcmState& state, const WidthTables& t, const uint8_t* codes, 
   for (std::size_t k = 0; k < count; ++k) {
     const uint32_t y = scale_factor(s);
     const Estimate e = estimate(z, s);
-    out[k] = output_stage(Stage, update(z, s, e, y, codes[k] & t.mask, t));
+    out[k] = output_stage(Stage, update(z, s, e, y, codes[k] & 15u, t));
   }
   store_zero(z, state);
   store_scalars(s, state);

@@ -23,7 +23,7 @@
 #include "codec/adpcm.h"
 
 #if defined(__GNUC__)
-#define CODEC_INLINE [[gnu::always_inline]] inline
+#define CODEC_INLINE inline __attribute__((always_inline))
 #else
 #define CODEC_INLINE inline
 #endif

@@ -21,7 +21,7 @@ struct CodeEntry {
 struct WidthTables {
   int bits;
   unsigned mask;                         // 2^bits - 1
-  std::array<CodeEntry, 16> code;        // entries beyond the width are unused
+  std::array<CodeEntry, 16> code;        // by the low 4 bits of a code, taken masked to the width
   std::array<uint8_t, 4096> positive_i;  // QUAN: DLN -> I+ (the code for DS = 0)
 };
 
@@ -58,17 +58,18 @@ constexpr WidthTables make(int bits, const QuanRow (&quan)[Rows], const uint16_t
   WidthTables t{};
   t.bits = bits;
   t.mask = (1u << bits) - 1;
-  for (unsigned i = 0; i <= t.mask; ++i) {
+  for (unsigned code = 0; code < 16; ++code) {
+    const unsigned i = code & t.mask;
     const unsigned sign = i >> (bits - 1);
     // |I|: the bits below the sign, one's complemented for a negative code.
     const unsigned magnitude = (sign ? t.mask - i : i) & (Half - 1);
     const int wi_value = wi[magnitude] >= 2048 ? wi[magnitude] - 4096 : wi[magnitude];
-    t.code[i] = CodeEntry{-static_cast<int32_t>(sign),
-                          wi_value * 32,
-                          dqln[i],
-                          static_cast<uint16_t>(fi[magnitude] * 512),
-                          static_cast<uint16_t>(fi[magnitude] * 2048),
-                          static_cast<uint16_t>(sign << 10)};
+    t.code[code] = CodeEntry{-static_cast<int32_t>(sign),
+                             wi_value * 32,
+                             dqln[i],
+                             static_cast<uint16_t>(fi[magnitude] * 512),
+                             static_cast<uint16_t>(fi[magnitude] * 2048),
+                             static_cast<uint16_t>(sign << 10)};
   }
   for (unsigned dln = 0; dln < 4096; ++dln) {
     for (const QuanRow& row : quan) {

@@ -1,4 +1,5 @@
 // Conversion page by page: the WAV header first, then each page appended.
+#include <bit>
 #include <cstdint>
 #include <cstring>
 
@@ -54,9 +55,14 @@ int32_t append_page(const char* path, std::span<const uint8_t> codes, int codec_
   if (!file.is_open()) return TESMOR_CANNOT_OPEN;
   PageWork work;
   const auto y = decode_page(library_codec(), codes, codec_bits, shape, work);
-  uint8_t bytes[kMaxSamples * 2];
-  const std::size_t size = codec::pcm_bytes(y, out_bits, bytes);
-  if (!file.write_all(bytes, size) || !file.close()) return TESMOR_CANNOT_OPEN;
+  bool written;
+  if (out_bits == 2 && std::endian::native == std::endian::little) {
+    written = file.write_all(y.data(), y.size_bytes());  // already the file's byte form
+  } else {
+    uint8_t bytes[kMaxSamples * 2];
+    written = file.write_all(bytes, codec::pcm_bytes(y, out_bits, bytes));
+  }
+  if (!written || !file.close()) return TESMOR_CANNOT_OPEN;
   return static_cast<int32_t>(y.size());
 }
 
