@@ -6,7 +6,9 @@
 
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <numbers>
+#include <string>
 #include <vector>
 
 #include "kestrune.h"
@@ -17,8 +19,16 @@ namespace {
 
 using PbAdpcmDec = int32_t (*)(int32_t, int32_t, int32_t, uint8_t*, int16_t**, int32_t);
 
+// tesmor lies beside this library. The path is spelled out because a
+// sanitizer's dlopen wrapper hides the test program's own library path.
+std::string tesmor_path() {
+  Dl_info self{};
+  if (dladdr(reinterpret_cast<void*>(&wav_vqr_check), &self) == 0) return "libtesmor.so";
+  return (std::filesystem::path(self.dli_fname).parent_path() / "libtesmor.so").string();
+}
+
 PbAdpcmDec tesmor_pb_adpcm_dec() {
-  static void* const library = dlopen("libtesmor.so", RTLD_NOW | RTLD_LOCAL);
+  static void* const library = dlopen(tesmor_path().c_str(), RTLD_NOW | RTLD_LOCAL);
   if (library == nullptr) return nullptr;
   return reinterpret_cast<PbAdpcmDec>(dlsym(library, "pb_adpcm_dec"));
 }
