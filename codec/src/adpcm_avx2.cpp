@@ -14,6 +14,7 @@
 
 #if defined(__x86_64__) && defined(__GNUC__)
 #define CODEC_AVX2_KERNEL 1
+#include <cpuid.h>
 #include <immintrin.h>
 #endif
 
@@ -128,7 +129,7 @@ CODEC_AVX2 CODEC_INLINE void update_zero_lanes(Lanes& l, const Difference& q) {
   // UGBn is DQS xor the sign of DQn.
   const __m256i dqn_sign = _mm256_srai_epi32(_mm256_slli_epi32(l.operand, 21), 31);
   const __m256i un = _mm256_xor_si256(dqn_sign, splat(q.dqs_mask));
-  const __m256i ugb = splat(128 & mask_if(q.dqmag != 0));
+  const __m256i ugb = splat(static_cast<int32_t>(q.dqmag != 0) << 7);
   __m256i bp = _mm256_add_epi32(_mm256_sub_epi32(l.coef, _mm256_srai_epi32(l.coef, 8)),
                                 _mm256_sub_epi32(_mm256_xor_si256(ugb, un), un));
   bp = _mm256_srai_epi32(_mm256_slli_epi32(bp, 16), 16);
@@ -156,10 +157,9 @@ CODEC_AVX2 CODEC_INLINE void set_pole_lanes(Lanes& l, const Scalars& s) {
 CODEC_AVX2 CODEC_INLINE void update_poles_and_commit(Lanes& l, Scalars& s, uint32_t y,
                                                      const CodeEntry& c, const Difference& q,
                                                      const Reconstruction& r) {
-  PoleUpdate poles = update_poles(r, s);
+  adapt_and_commit(s, y, c, r, update_poles(r, s));
   if (q.tr) [[unlikely]]
-    poles = trigb(poles);
-  adapt_and_commit(s, y, c, q, r, poles);
+    trigb(s);
   set_pole_lanes(l, s);
 }
 
@@ -212,10 +212,16 @@ CODEC_AVX2 void encode_loop(AdpcmState& state, const WidthTables& t, const int16
 
 }  // namespace
 
+// LZCNT is CPUID 8000_0001h ECX bit 5; the rest the compiler's check knows.
+static bool has_lzcnt() {
+  unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
+  return __get_cpuid(0x80000001u, &eax, &ebx, &ecx, &edx) && (ecx & (1u << 5)) != 0;
+}
+
 bool kernel_available(Kernel kernel) {
   if (kernel == Kernel::Scalar) return true;
   static const bool avx2 = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi") &&
-                           __builtin_cpu_supports("bmi2") && __builtin_cpu_supports("lzcnt");
+                           __builtin_cpu_supports("bmi2") && has_lzcnt();
   return avx2;
 }
 

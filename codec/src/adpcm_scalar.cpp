@@ -43,16 +43,15 @@ CODEC_INLINE int32_t update(ZeroPredictor& z, Scalars& s, const Estimate& e, uin
   const CodeEntry& c = t.code[i];
   const Difference q = dequantize(c, y, s);
   const Reconstruction r = reconstruct(q, e);
-  PoleUpdate poles = update_poles(r, s);
+  const PoleUpdate poles = update_poles(r, s);
   int32_t bp[6];
 #pragma GCC unroll 6
   for (int n = 0; n < 6; ++n) bp[n] = upb(z.b[n], z.dq[n], q);
-  // TRIGB
+  adapt_and_commit(s, y, c, r, poles);
   if (q.tr) [[unlikely]] {
-    poles = trigb(poles);
+    trigb(s);
     for (int32_t& bn : bp) bn = 0;
   }
-  adapt_and_commit(s, y, c, q, r, poles);
 #pragma GCC unroll 6
   for (int n = 5; n > 0; --n) z.dq[n] = z.dq[n - 1];
   z.dq[0] = q.dq0;

@@ -2,8 +2,8 @@
 // algorithm after the other, bit-exact. Per sample: scale_factor() (FUNCTAL,
 // MIX), the eight FMULTs and accum(), for the encoder quantize(), then
 // dequantize() (RECONST ... TRANS), reconstruct() (ADDB ... FLOATB),
-// update_poles() (UPA2 ... TONE), upb() for each zero coefficient, TRIGB and
-// adapt_and_commit() (FUNCTF ... FILTE and the commit). Both kernels
+// update_poles() (UPA2 ... TONE), upb() for each zero coefficient,
+// adapt_and_commit() (FUNCTF ... FILTE and the commit) and trigb(). Both kernels
 // (adpcm_kernels.h) run them; the vector kernel does FMULT and UPB in lanes.
 //
 // Two's complement fields are held as sign-extended ints, so that the
@@ -23,7 +23,7 @@
 #include "codec/adpcm.h"
 
 #if defined(__GNUC__)
-#define CODEC_INLINE [[gnu::always_inline]] inline
+#define CODEC_INLINE inline __attribute__((always_inline))
 #else
 #define CODEC_INLINE inline
 #endif
@@ -79,11 +79,6 @@ CODEC_INLINE int32_t wrap16(int32_t x) {
 // -x where `negative` is all ones, x where it is 0.
 CODEC_INLINE int32_t apply_sign(int32_t x, int32_t negative) {
   return (x ^ negative) - negative;
-}
-
-// All ones where `c` holds, else 0.
-CODEC_INLINE int32_t mask_if(bool c) {
-  return -static_cast<int32_t>(c);
 }
 
 // x limited to lo ... hi (lo <= hi), as two selects rather than branches.
@@ -266,15 +261,13 @@ CODEC_INLINE PoleUpdate update_poles(const Reconstruction& r, const Scalars& s) 
 // XOR and UPB for one coefficient: UGBn = +-128 unless DQMAG = 0; ULBn = -(Bn >> 8).
 CODEC_INLINE int32_t upb(int32_t bn, uint32_t dqn, const Difference& q) {
   const int32_t un = q.dqs_mask ^ -static_cast<int32_t>(dqn >> 10);
-  const int32_t ugbn = 128 & mask_if(q.dqmag != 0);
+  const int32_t ugbn = static_cast<int32_t>(q.dqmag != 0) << 7;
   return wrap16(bn + apply_sign(ugbn, un) - (bn >> 8));
 }
 
-// FUNCTF to FILTE, and the commit of everything in Scalars, given the pole
-// update after TRIGB and TDP before it.
+// FUNCTF to FILTE, and the commit of everything in Scalars; TRIGB follows.
 CODEC_INLINE void adapt_and_commit(Scalars& s, uint32_t y_scale, const CodeEntry& c,
-                                   const Difference& q, const Reconstruction& r,
-                                   const PoleUpdate& poles) {
+                                   const Reconstruction& r, const PoleUpdate& poles) {
   // FUNCTF; FILTA and FILTB: DMS += (FI * 2^9 - DMS) >> 5, DML += (FI * 2^11 - DML) >> 7,
   // the differences fitting 13 and 15 bits TC without a wrap.
   const auto dms = static_cast<int32_t>(s.dms);
@@ -287,7 +280,8 @@ CODEC_INLINE void adapt_and_commit(Scalars& s, uint32_t y_scale, const CodeEntry
   const auto difcm = static_cast<uint32_t>(apply_sign(difc, difc >> 31));
   const bool ax0 = (y_scale >= 1536) & (difcm < (dmlp >> 3)) & (poles.tdp == 0);
   const auto ap = static_cast<int32_t>(s.ap);
-  const uint32_t app = static_cast<uint32_t>(ap + (((512 & mask_if(!ax0)) - ap) >> 4)) & 1023u;
+  const uint32_t app =
+      static_cast<uint32_t>(ap + (((static_cast<int32_t>(!ax0) << 9) - ap) >> 4)) & 1023u;
 
   // FUNCTW; FILTD: YU += (WI * 2^5 - Y) >> 5 (no 17-bit wrap for the table's
   // WI); LIMB; FILTE: YL += YUP - ceil(YL / 64), the difference within 14-bit TC.
@@ -297,7 +291,7 @@ CODEC_INLINE void adapt_and_commit(Scalars& s, uint32_t y_scale, const CodeEntry
   const auto yl = static_cast<int32_t>(s.yl);
   const auto ylp = static_cast<uint32_t>(yl + static_cast<int32_t>(yup) + ((-yl) >> 6)) & 524287u;
 
-  // Commit (TRIGB already applied to the pole update)
+  // Commit
   s.sr2 = s.sr1;
   s.sr1 = r.sr0;
   s.pk2 = s.pk1;
@@ -308,15 +302,17 @@ CODEC_INLINE void adapt_and_commit(Scalars& s, uint32_t y_scale, const CodeEntry
   s.yl = ylp;
   s.dms = dmsp;
   s.dml = dmlp;
-  s.ap = q.tr ? 256u : app;
-  s.td = q.tr ? 0u : poles.tdp;
+  s.ap = app;
+  s.td = poles.tdp;
 }
 
-// TRIGB on the pole coefficients (the zero coefficients are the caller's).
-CODEC_INLINE PoleUpdate trigb(PoleUpdate u) {
-  u.a1p = 0;
-  u.a2p = 0;
-  return u;
+// TRIGB, after the commit: a transition clears A1, A2 (and B1 ... B6, which
+// are the caller's) and TD, and FILTC then sets AP to 256.
+CODEC_INLINE void trigb(Scalars& s) {
+  s.a1 = 0;
+  s.a2 = 0;
+  s.td = 0;
+  s.ap = 256;
 }
 
 // Decoder output and encoder input stages.
