@@ -141,7 +141,9 @@ KESTRUNE_API int32_t pb_exdata(int16_t code_bits, int16_t code_bytes, int16_t ex
  * 0xFF. The samples, 8-bit unsigned or 16-bit signed, start 8 bytes after the
  * first "data" tag anywhere in the file (also inside another chunk) and are
  * the D bytes that its length field states: bytes after them (a LIST chunk)
- * are no samples, and neither is a trailing part of a sample.
+ * are no samples, and neither is a trailing part of a sample. The checks size
+ * the file from D as stated, also when the file holds fewer bytes; the pages
+ * then run past the end of the samples.
  *
  * Encoding: every sample (an 8-bit s as (s - 128) * 256) is scaled by 0.9,
  * exactly, truncated toward zero (1000 -> 900, -32768 -> -29491), then
@@ -152,8 +154,9 @@ KESTRUNE_API int32_t pb_exdata(int16_t code_bits, int16_t code_bytes, int16_t ex
  * encoded); LP pages and pages of the _f layout encode silence (samples of 0).
  *
  * Every function opens its files for the length of the call. A call that
- * fails writes nothing: it creates no file, and a write that fails part-way is
- * taken back. Results of the checks (a size is always at least 92):
+ * fails writes nothing: a refused call creates no file and leaves an existing
+ * one alone, and a write that fails part-way is cut back. Sizes and lengths
+ * are computed in 64 bits. Results of the checks (a size is at least 92):
  */
 enum {
   KESTRUNE_WAV_CANNOT_OPEN = 1, /* missing, unreadable, or not a regular file */
@@ -183,7 +186,8 @@ KESTRUNE_API int32_t wav_bitmode(const char* wav_path);
 /* Creates vqr_path with the header of a standard-layout file of `size` bytes
  * (REQUIRES: a size the check returned). The length in seconds at 56 is that
  * of the source's rate, the SP length field at 71 that of 11025 Hz; file mode
- * at 60 is 0 for an 11025 Hz and 1 for an 8000 Hz source. Returns 0; 1 = WAV
+ * at 60 is 0 for an 11025 Hz and 1 for an 8000 Hz source; lengths are whole
+ * seconds of D, their low 16 bits stored. Returns 0; 1 = WAV
  * cannot be opened, 2 = vqr file cannot be created or written, 3 = rate neither
  * 11025 nor 8000, 6 = no samples (as the check). */
 KESTRUNE_API int16_t wav_vqr_mkheader(const char* wav_path, const char* vqr_path, uint32_t size);
