@@ -128,6 +128,28 @@ class Form1 : public QMainWindow {
   // variable too) against the total time in PlayTimeLabel.
   void TimeDisplay(int32_t& page);
 
+  // ---- File opening, playback, transport, slider and timer -----------------
+  void M_fileopen_Click();
+  void PlayX_Click();
+  void CueX_Click();
+  void RevX_Click();
+  void StopX_Click();
+  void Cancelx_Click();
+  void PlaySlider_MouseDown();
+  void Timer1_Timer();
+
+  // ---- Conversion to WAV ---------------------------------------------------
+  void Trans_wav8bit_Click();
+  void Trans_wav16bit_Click();
+
+  // ---- Instance hand-off ---------------------------------------------------
+  // Raised by the window's copy-data receiver with the text another start of
+  // the program handed over.
+  void MsgCtl_OnCopyData(int32_t first, const QString& text);
+
+  // ---- WAV test playback ---------------------------------------------------
+  void TestWavPlay_Click();
+
   // ---- Start-up and shut-down ----------------------------------------------
   void Form_Load();
   void Form_Unload(int16_t& Cancel);
@@ -165,6 +187,10 @@ class Form1 : public QMainWindow {
   void CreateControls();
   void CreateMenu();
   void ConnectHandlers();
+  // Each part of the window connects its own controls.
+  void ConnectPlaybackHandlers();
+  void ConnectConversionHandlers();
+  void ConnectTestWavHandlers();
 
   // Start-up steps that other parts of the program fill in.
   void HandOffToRunningPlayer();
@@ -180,6 +206,12 @@ class Form1 : public QMainWindow {
   // delete the file of an interrupted conversion if asked to, end.
   [[noreturn]] void EndProgram(bool delete_conversion_file);
   [[noreturn]] void DefaultErrorHandling(int32_t number, const std::string& description);
+
+  // ---- State of playback --------------------------------------------------
+
+  // ---- State of conversion -------------------------------------------------
+
+  // ---- State of the hand-off -----------------------------------------------
 
   Host& host_;
   EventPump& pump_;

@@ -6,6 +6,9 @@ namespace calendo {
 void Form1::ConnectHandlers() {
   connect(EXITX, &QPushButton::clicked, this, [this] { RunHandler([this] { EXITX_Click(); }); });
   connect(EXIT0, &QAction::triggered, this, [this] { RunHandler([this] { EXIT0_Click(); }); });
+  ConnectPlaybackHandlers();
+  ConnectConversionHandlers();
+  ConnectTestWavHandlers();
 }
 
 }  // namespace calendo

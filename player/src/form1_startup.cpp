@@ -88,16 +88,6 @@ void Form1::Form_Load() {
   load_skipped_ = step.skipped();
 }
 
-// Looks for a running player, attaches the window's copy-data receiver and, when
-// a player is found, hands it the command line and ends this process. Until the
-// hand-off joins the program no running player is ever found, nothing is
-// attached and start-up goes on.
-void Form1::HandOffToRunningPlayer() {}
-
-// Creates DriveObj, the drive-information object of the conversion's
-// free-space check. Left out until that object joins the program.
-void Form1::CreateDriveObj() {}
-
 void Form1::Form_Unload(int16_t& /*Cancel*/) {
   EndProgram(true);
 }
