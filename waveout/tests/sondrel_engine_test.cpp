@@ -75,6 +75,10 @@ TEST_F(Sondrel_Engine, CreateAndDestroyAThousandTimesLeavesNothing) {
 // The player's GUI thread waits in its event loop on the wake-up descriptor
 // and then peeks and dispatches; that alone must bring the engine's status.
 TEST_F(Sondrel_Engine, StatusReachesAThreadThatOnlyPollsTheWakeupFd) {
+  // Paced, so that the stream still plays when the thread first looks: at
+  // full speed a loaded machine can finish it before then, and the thread
+  // would see only the idle status.
+  use_device("null", 4);
   std::vector<int32_t> seen;
   std::thread gui([&] {
     ASSERT_EQ(WavCreate(), 1);
