@@ -32,16 +32,8 @@ bool valid_mode(const Mode& m) {
   return valid_rate_code(m.rate_code) && valid_code_bits(m.code_bits);
 }
 
-// Codes in a page's 512-byte code area at the mode's width.
 std::size_t page_codes(const Mode& m) {
-  switch (m.code_bits) {
-    case 2:
-      return m.rate_code == 8 ? 2048 : 2046;
-    case 3:
-      return 1360;
-    default:
-      return 1024;
-  }
+  return codec::page_code_count(m.code_bits, m.rate_code);
 }
 
 // Pages of file modes 0 and 1 keep their rate; 7 kHz pages repeat group heads.

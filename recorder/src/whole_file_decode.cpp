@@ -50,17 +50,8 @@ bool valid_out_bits(int32_t out_bits) {
   return out_bits == 1 || out_bits == 2;
 }
 
-// Codes a page holds at the mode's width: 2 bits 2046 (2048 at rate code 8),
-// 3 bits 1360 (170 groups of 3 bytes), 4 bits 1024.
-size_t page_codes(const Mode& m) {
-  switch (m.code_bits) {
-    case 2:
-      return m.rate_code == 8 ? 2048 : 2046;
-    case 3:
-      return 1360;
-    default:
-      return 1024;
-  }
+std::size_t page_codes(const Mode& m) {
+  return codec::page_code_count(m.code_bits, m.rate_code);
 }
 
 size_t page_samples(const Mode& m) {

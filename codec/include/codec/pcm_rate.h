@@ -67,6 +67,19 @@ inline constexpr std::size_t kHeadRepeatLimit = 2043;
 std::size_t repeat_heads_7(std::span<const int16_t> x, std::span<int16_t> out);
 std::size_t repeat_heads_7_count(std::size_t count);
 
+// Codes a page's 512-byte code area holds at a mode's width: 2 bits 2046
+// (2048 at rate code 8), 3 bits 1360 (170 groups of 3 bytes), 4 bits 1024.
+constexpr std::size_t page_code_count(int code_bits, int rate_code) {
+  switch (code_bits) {
+    case 2:
+      return rate_code == 8 ? 2048 : 2046;
+    case 3:
+      return 1360;
+    default:
+      return 1024;
+  }
+}
+
 // The unsigned 8-bit form of a sample: (sample / 256, truncated toward zero) + 128.
 constexpr uint8_t to_unsigned_8(int16_t sample) {
   return static_cast<uint8_t>(sample / 256 + 128);
