@@ -97,6 +97,14 @@ TEST_F(PlaybackHeard, PlayFromTheLastPagePlaysItAndFinishes) {
   EXPECT_TRUE(Ready());
 }
 
+TEST_F(PlaybackHeard, EndOfPlayLetsTheLastLongPlayPagesBeHeardInFull) {
+  setenv("CALENDO_AUDIO_SPEED", "1", 1);  // two LP pages outlast the pause at the end
+  const std::string path = WriteVqr("memo.vqr", 2, [](int) { return true; });
+  const auto expected = Heard(path, 0, Pages(0, 1));
+  const Capture heard = PlayFrom(path, 0, &Form1::PlayX);
+  EXPECT_TRUE(SameSound(heard.samples, expected));
+}
+
 TEST_F(PlaybackHeard, VqmLongPlayAnnouncesEightAndSixteenKilohertz) {
   const std::string path = WriteVqm("memo.vqm", 6, true);
   const auto expected = Heard(path, 1, Pages(0, 5));

@@ -89,6 +89,27 @@ TEST_F(PlaybackTransport, CueDuringReviewRestartsFromTheSliderAndTheReviewAddsNo
   EXPECT_TRUE(Ready());
 }
 
+TEST_F(PlaybackTransport, ReviewKeepsOnlyAFewPagesAheadOfTheSound) {
+  setenv("CALENDO_AUDIO_SPEED", "2", 1);
+  const std::size_t before = platform::live_block_count();
+  const std::string path = WriteVqr("memo.vqr", 60);
+  Open(path);
+  form().PlaySlider->setValue(55);
+  std::size_t held = 0;
+  WhenSlider([](int page) { return page <= 45; },
+             [&] {
+               held = platform::live_block_count() - before;
+               form().StopX->click();
+             });
+  form().RevX->click();
+  // The output holds a block and a wave header record for each page queued
+  // or playing: at most five pages, where decoding ahead without a limit
+  // would have queued all 45 below.
+  EXPECT_GE(held, 1u);
+  EXPECT_LE(held, 10u);
+  EXPECT_TRUE(Ready());
+}
+
 TEST_F(PlaybackTransport, FileHandedToTheTimerDuringPlaybackOpensAndPlaysFromPageZero) {
   setenv("CALENDO_AUDIO_SPEED", "8", 1);  // the first file plays long enough for a tick
   const std::string first = WriteVqr("first.vqr", 60);
