@@ -39,8 +39,8 @@ constexpr auto kNoSoundAfter = std::chrono::seconds(1);
 // the end: just after the last pages are handed over it may still report
 // the dry spell before them.
 constexpr auto kDryEndAfter = std::chrono::milliseconds(200);
-// The longest the end of a forward playback waits, after its pause, for the
-// output to play what it still holds.
+// The longest the end of a playback waits for the output to play what it
+// still holds.
 constexpr auto kLastPagesAtMost = std::chrono::seconds(1);
 // The longest the loops sleep when no event comes; every change they look
 // for arrives as an event, this only bounds the two time limits above.
@@ -128,9 +128,9 @@ class PlaybackRun {
 
   int32_t end_page() const { return end_page_; }
 
-  // The end of a forward playback is seen while the last two pages still
-  // wait in the output, and two LP pages last longer than the pause after
-  // it: give the output the time to play them before it is stopped.
+  // The end of a playback is seen while the last two pages still wait in the
+  // output (forward, two LP pages outlast the pause after it; backward, there
+  // is no pause): give the output the time to play them before it is stopped.
   void LetTheLastPagesPlay() {
     const auto deadline = Clock::now() + kLastPagesAtMost;
     while (imports::WavNowPlay() >= 0 && Clock::now() < deadline) {
@@ -365,6 +365,7 @@ void Form1::DecodePlayX(const QString& fileName, int32_t& startPage, int16_t& mo
       break;
     case PlaybackRun::End::finished_backward:
       PlayActive = 0;
+      run.LetTheLastPagesPlay();
       close_output();
       page = 0;
       TimeDisplay(page);
