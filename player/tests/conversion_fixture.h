@@ -159,7 +159,9 @@ inline std::vector<uint8_t> ExpectedWav(const std::vector<PageCodes>& pages, int
   const uint32_t rate = (any_sp || mixed) ? 11025 : 8000;
   const uint32_t align = bits / 8;
   std::vector<uint8_t> wav;
-  auto tag = [&](const char* t) { wav.insert(wav.end(), t, t + 4); };
+  auto tag = [&](const char* t) {
+    for (int i = 0; i < 4; ++i) wav.push_back(static_cast<uint8_t>(t[i]));
+  };
   tag("RIFF");
   Put32(wav, static_cast<uint32_t>(data.size()) + 36);
   tag("WAVE");
