@@ -33,11 +33,11 @@ int32_t Percent(int32_t page, int32_t last) {
 
 }  // namespace
 
-void Form1::ShowConversionProgress(int32_t page, int16_t& label_phase) {
+void Form1::ShowConversionProgress(int32_t page, int32_t last_page, int16_t& label_phase) {
   ResumeNext step;
   step([&] { ProgressBar1->setValue(page); });
   step([&] {
-    PlayTimeLabel->setText(QString::number(Percent(page, PageCount - 1)) +
+    PlayTimeLabel->setText(QString::number(Percent(page, last_page)) +
                            (label_phase == 0 ? QStringLiteral(" %   ") : QStringLiteral(" %  .")));
   });
   label_phase = label_phase == 0 ? 1 : 0;
@@ -55,8 +55,9 @@ void Form1::EndConversion() {
 }
 
 // Runs with run-time errors ignored: a statement that fails is skipped.
-int16_t Form1::TransVqrWav(const QString& source, const QString& dest, int16_t format,
-                           int16_t& result) {
+// The names come by value: the callers pass the window's own variables, which
+// a command run at a checkpoint may change.
+int16_t Form1::TransVqrWav(QString source, QString dest, int16_t format, int16_t& result) {
   ResumeNext step;
   const QByteArray source_path = QFile::encodeName(source);
   const QByteArray dest_path = QFile::encodeName(dest);
@@ -84,6 +85,7 @@ int16_t Form1::TransVqrWav(const QString& source, const QString& dest, int16_t f
     step([&] { PlaySlider->setVisible(false); });
     step([&] { Cancelx->setEnabled(true); });
     ConvActive = 1;
+    const uint32_t serial = ++conversion_serial_;
 
     step([&] {
       Splp = imports::play_splpget(source_path.constData(), FileKind);
@@ -109,20 +111,25 @@ int16_t Form1::TransVqrWav(const QString& source, const QString& dest, int16_t f
     step([&] {
       imports::splp_pageno(SplpTable.data(), Splp.page_field, static_cast<uint32_t>(PageCount));
     });
-    const auto sp_pages = static_cast<int32_t>(Splp.page_field[0]);
-    const auto lp_pages = static_cast<int32_t>(Splp.page_field[1]);
+    // What the pages are read with from here on: a file opened meanwhile
+    // changes the window's variables, not the file being converted.
+    const SplpInfo splp = Splp;
+    const int32_t pages = PageCount;
+    const int16_t kind = FileKind;
+    const auto sp_pages = static_cast<int32_t>(splp.page_field[0]);
+    const auto lp_pages = static_cast<int32_t>(splp.page_field[1]);
 
-    step([&] { ProgressBar1->setMaximum(PageCount - 1); });
+    step([&] { ProgressBar1->setMaximum(pages - 1); });
     step([&] { ProgressBar1->setValue(0); });
     step([&] {
-      PlayTimeLabel->setText(QString::number(Percent(0, PageCount - 1)) + QStringLiteral(" %"));
+      PlayTimeLabel->setText(QString::number(Percent(0, pages - 1)) + QStringLiteral(" %"));
     });
     step([&] { pump_.ProcessEvents(); });
 
     int32_t data_length = -1;
     step([&] {
-      data_length = imports::AdpcmDecHeader(dest_path.constData(), format, Splp.rate_code[0],
-                                            Splp.rate_code[1], Splp.code_bits[0], Splp.code_bits[1],
+      data_length = imports::AdpcmDecHeader(dest_path.constData(), format, splp.rate_code[0],
+                                            splp.rate_code[1], splp.code_bits[0], splp.code_bits[1],
                                             sp_pages, lp_pages, header_copy.data());
     });
     // -1: the file cannot be created; any other negative result: refused, and
@@ -145,17 +152,24 @@ int16_t Form1::TransVqrWav(const QString& source, const QString& dest, int16_t f
       imports::AdpcmDecx(dest_path.constData(), code_buffer.data(), 0, 0, 0, 0, kTargetReset);
     });
     const int32_t target = sp_pages > 0 && lp_pages > 0 ? kTarget11k : kTarget8k;
-    const int32_t progress_step = PageCount > 100 ? 15 : 2;
+    const int32_t progress_step = pages > 100 ? 15 : 2;
     int16_t label_phase = 0;
 
-    for (int32_t page = 0; page < PageCount; ++page) {
-      if (page % progress_step == 0 || page == PageCount - 1) {
-        ShowConversionProgress(page, label_phase);
-        if (ConvActive == 0) return;  // Cancel deleted the file
+    for (int32_t page = 0; page < pages; ++page) {
+      if (page % progress_step == 0 || page == pages - 1) {
+        ShowConversionProgress(page, pages - 1, label_phase);
+        if (ConvActive == 0) {
+          // Cancel deleted the file. The menu's conversion command, chosen
+          // meanwhile, stopped this one: its partial file goes too, unless a
+          // newer conversion has written that same file anew.
+          const bool taken_over = conversion_serial_ != serial && ConvFileName == dest;
+          if (!taken_over) QFile::remove(dest);
+          return;
+        }
       }
       int16_t status = 1;
       step([&] {
-        status = imports::play_1pagerd(source_path.constData(), page, page_buffer.data(), FileKind);
+        status = imports::play_1pagerd(source_path.constData(), page, page_buffer.data(), kind);
       });
       if (status != kPageSp && status != kPageLp) {
         abandon(kMsgCannotOpen);  // the recorder file went away
@@ -165,14 +179,14 @@ int16_t Form1::TransVqrWav(const QString& source, const QString& dest, int16_t f
       int32_t count = 0;
       step([&] {
         count = imports::pb_exdata(
-            Splp.code_bits[mode], static_cast<int16_t>(Splp.code_bytes[mode]),
-            static_cast<int16_t>(Splp.extra_bits[mode]), page_buffer.data(), code_buffer.data());
+            splp.code_bits[mode], static_cast<int16_t>(splp.code_bytes[mode]),
+            static_cast<int16_t>(splp.extra_bits[mode]), page_buffer.data(), code_buffer.data());
       });
       int32_t appended = -1;
       step([&] {
         appended =
-            imports::AdpcmDecx(dest_path.constData(), code_buffer.data(), Splp.rate_code[mode],
-                               Splp.code_bits[mode], count, format, target);
+            imports::AdpcmDecx(dest_path.constData(), code_buffer.data(), splp.rate_code[mode],
+                               splp.code_bits[mode], count, format, target);
       });
       if (appended < 0) {
         abandon(kMsgShortOfCapacity);  // the samples could not be written

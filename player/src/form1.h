@@ -146,7 +146,7 @@ class Form1 : public QMainWindow {
   // Converts the open recorder file `source` into the WAV file `dest`, `format`
   // 1 for 8-bit and 2 for 16-bit samples, showing its progress; Cancel stops it
   // at the next checkpoint. Sets `result` to 0 and returns 0.
-  int16_t TransVqrWav(const QString& source, const QString& dest, int16_t format, int16_t& result);
+  int16_t TransVqrWav(QString source, QString dest, int16_t format, int16_t& result);
   // `name` with its last three characters replaced by `ext`, unless they are
   // `ext` already (compared case-sensitively).
   static QString CrExstr(const QString& name, const QString& ext);
@@ -224,9 +224,10 @@ class Form1 : public QMainWindow {
   // ---- State of conversion -------------------------------------------------
   std::unique_ptr<clsDrive> DriveObj;  // made at start-up, kept for the process
   const DriveSystem* drive_system_ = &PlatformDriveSystem();
+  uint32_t conversion_serial_ = 0;  // counts the conversions begun
   // The steps of a conversion (conversion_*.cpp).
   void ConvertMenuCommand(int16_t format);
-  void ShowConversionProgress(int32_t page, int16_t& label_phase);
+  void ShowConversionProgress(int32_t page, int32_t last_page, int16_t& label_phase);
   void EndConversion();
 
   // ---- State of the hand-off -----------------------------------------------

@@ -350,5 +350,46 @@ TEST_F(ConversionTest, SplpTableGrowsToTheFile) {
   EXPECT_TRUE(ReadAll(wav_) == ExpectedWav(pages, 7, 16));
 }
 
+TEST_F(ConversionTest, ConvertingAgainMidwayStopsTheFirstWithoutLeavingItsPartialFile) {
+  const auto pages = MakePages(150, [](int) { return false; });
+  const fs::path other = dir_.file("other.wav");
+  struct Case {
+    const char* name;
+    std::optional<fs::path> second;  // the second dialog's answer; none: cancelled
+  };
+  for (const Case& c : {Case{"another file", other}, Case{"the same file", wav_},
+                        Case{"dialog cancelled", std::nullopt}}) {
+    SCOPED_TRACE(c.name);
+    Form1& form = form_ ? *form_ : Start();
+    AtCheckpoint(form, 30, [&] {
+      host_.save_answers.push_back(
+          c.second ? std::optional(QString::fromStdString(c.second->string())) : std::nullopt);
+      host_.box_answers = {6};  // Yes, replace the file being written
+      form.Trans_wav8bit->trigger();
+    });
+    Convert(pages, 16);
+    if (c.second) {
+      EXPECT_TRUE(ReadAll(*c.second) == ExpectedWav(pages, 7, 8));
+    }
+    if (c.second != wav_) {
+      EXPECT_FALSE(fs::exists(wav_));
+    }
+    EXPECT_EQ(form.ConvActive, 0);
+    fs::remove(wav_);
+    fs::remove(other);
+  }
+}
+
+TEST_F(ConversionTest, AFileOpenedDuringTheConversionDoesNotChangeIt) {
+  Form1& form = Start();
+  const auto pages = MakePages(150, [](int p) { return p % 7 == 0; });
+  const fs::path next = dir_.file("next.vqr");
+  WriteVqr(next, MakePages(20, [](int) { return true; }), 8);
+  AtCheckpoint(form, 30, [&] { PutOpened(form, next); });
+  Convert(pages, 16);
+  EXPECT_TRUE(ReadAll(wav_) == ExpectedWav(pages, 7, 16));
+  EXPECT_EQ(form.PageCount, 20);
+}
+
 }  // namespace
 }  // namespace calendo
