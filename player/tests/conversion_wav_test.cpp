@@ -64,12 +64,19 @@ class ShortDrive final : public DriveSystem {
 class ConversionTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    if (const char* audio = std::getenv("CALENDO_AUDIO")) saved_audio_ = audio;
     setenv("CALENDO_AUDIO", "null", 1);
     binding::SetLibraryDirectory(CALENDO_LIB_DIR);
   }
   void TearDown() override {
     form_.reset();
     binding::SetLibraryDirectory({});
+    // Later tests of the same program start players of their own.
+    if (saved_audio_) {
+      setenv("CALENDO_AUDIO", saved_audio_->c_str(), 1);
+    } else {
+      unsetenv("CALENDO_AUDIO");
+    }
   }
 
   Form1& Start(const DriveSystem* drives = nullptr) {
@@ -101,6 +108,7 @@ class ConversionTest : public ::testing::Test {
   ScriptedHost host_;
   EventPump pump_;
   std::unique_ptr<Form1> form_;
+  std::optional<std::string> saved_audio_;
   testkit::TempDir dir_;
   fs::path recorder_ = dir_.file("memo.vqr");
   fs::path wav_ = dir_.file("memo.wav");
