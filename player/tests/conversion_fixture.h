@@ -67,8 +67,7 @@ inline void PutOpened(Form1& form, const std::filesystem::path& path, int16_t ki
   form.FileKind = kind;
   form.Splp = imports::play_splpget(name.c_str(), kind);
   form.PageCount = static_cast<int32_t>(form.Splp.page_count);
-  form.SplpTable.resize(
-      std::max<std::size_t>(kSplpTableEntries, static_cast<std::size_t>(form.PageCount) + 1));
+  form.SplpTable.resize(static_cast<std::size_t>(std::max(0, form.PageCount)) + 1);
   imports::pb_splptblmk(name.c_str(), form.SplpTable.data(), static_cast<uint32_t>(form.PageCount),
                         kind);
   form.PlaySlider->setMaximum(std::max(0, form.PageCount - 1));

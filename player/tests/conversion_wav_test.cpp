@@ -249,15 +249,6 @@ TEST_F(ConversionTest, CrExstrReplacesTheLastThreeCharactersUnlessTheyMatchExact
   EXPECT_EQ(Form1::CrExstr("ab", "wav"), QStringLiteral("wav"));
 }
 
-// What the Cancel button does: the loop's flag cleared, the file deleted.
-void PressCancel(Form1& form) {
-  form.ConvActive = 0;
-  form.ProgressBar1->setValue(0);
-  form.ProgressBar1->setVisible(false);
-  form.PlaySlider->setVisible(true);
-  QFile::remove(form.ConvFileName);
-}
-
 // Runs `action` from the window's events once the bar reaches `page`.
 void AtCheckpoint(Form1& form, int page, std::function<void()> action) {
   auto done = std::make_shared<bool>(false);
@@ -271,7 +262,7 @@ void AtCheckpoint(Form1& form, int page, std::function<void()> action) {
 
 TEST_F(ConversionTest, CancelDeletesTheFileAndNoPageFollows) {
   Form1& form = Start();
-  AtCheckpoint(form, 30, [&form] { PressCancel(form); });
+  AtCheckpoint(form, 30, [&form] { form.Cancelx->click(); });
   Convert(MakePages(150, [](int) { return false; }), 16);
   EXPECT_FALSE(fs::exists(wav_));
   EXPECT_EQ(form.ConvActive, 0);
