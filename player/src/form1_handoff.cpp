@@ -71,7 +71,12 @@ void Form1::HandOffToRunningPlayer() {
     });
   });
 
+  // Only a window that stays, with its receiver attached, may be taken for a
+  // running player by another start. Two programs started at the same moment
+  // then never pick each other, where both would wait for an answer that
+  // neither gives and end.
   if (found != 0) HandOffTo(found);
+  desktop_window_->PublishTitle();
 }
 
 void Form1::HandOffTo(uint32_t found) {

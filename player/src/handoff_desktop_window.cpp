@@ -14,12 +14,13 @@ HandoffDesktopWindow::~HandoffDesktopWindow() {
 
 platform::DesktopWindow HandoffDesktopWindow::Register() {
   if (handle_ != 0) return handle_;
-  handle_ = platform::desktop_create_window(window_->windowTitle().toUtf8().toStdString());
+  handle_ = platform::desktop_create_window({});
   if (handle_ == 0) return 0;
 
-  // Other programs read the title the window shows now, whoever set it.
   connect(window_, &QWidget::windowTitleChanged, this, [this](const QString& title) {
-    if (handle_ != 0) platform::desktop_set_title(handle_, title.toUtf8().toStdString());
+    if (handle_ != 0 && title_published_) {
+      platform::desktop_set_title(handle_, title.toUtf8().toStdString());
+    }
   });
   window_->installEventFilter(this);
   platform::desktop_set_front_handler(handle_, [this] { BringToFront(); });
@@ -32,6 +33,12 @@ platform::DesktopWindow HandoffDesktopWindow::Register() {
     });
   }
   return handle_;
+}
+
+void HandoffDesktopWindow::PublishTitle() {
+  if (handle_ == 0) return;
+  title_published_ = true;
+  platform::desktop_set_title(handle_, window_->windowTitle().toUtf8().toStdString());
 }
 
 bool HandoffDesktopWindow::AttachMsgCtl(CopyDataHandler handler) {
@@ -59,6 +66,7 @@ void HandoffDesktopWindow::Withdraw() {
     platform::desktop_destroy_window(handle_);
   }
   handle_ = 0;
+  title_published_ = false;
 }
 
 bool HandoffDesktopWindow::eventFilter(QObject* watched, QEvent* event) {

@@ -32,10 +32,12 @@ class HandoffDesktopWindow : public QObject {
   HandoffDesktopWindow(const HandoffDesktopWindow&) = delete;
   HandoffDesktopWindow& operator=(const HandoffDesktopWindow&) = delete;
 
-  // Puts the window on the desktop, at the top of the z-order, under its
-  // current title (once; later calls return the same handle). 0 when the
-  // desktop's directory is refused.
+  // Puts the window on the desktop, at the top of the z-order (once; later
+  // calls return the same handle), without a title until PublishTitle(). 0
+  // when the desktop's directory is refused.
   platform::DesktopWindow Register();
+  // Shows the window's title to other programs, from now on at every change.
+  void PublishTitle();
   platform::DesktopWindow handle() const { return handle_; }
 
   // Attaches a MsgCtl to the registered window. Raises the binding's run-time
@@ -54,6 +56,7 @@ class HandoffDesktopWindow : public QObject {
 
   QWidget* window_;
   platform::DesktopWindow handle_ = 0;
+  bool title_published_ = false;
   std::unique_ptr<QSocketNotifier> requests_;
   MsgCtl* msg_ctl_ = nullptr;
   void (*destroy_msg_ctl_)(MsgCtl*) = nullptr;  // bound with the control, used to free it

@@ -1,4 +1,5 @@
 // Two real player processes on one desktop.
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -77,6 +78,34 @@ TEST_F(HandoffPlayersTest, EntryOfAKilledPlayerIsPassedByAndRemoved) {
   ASSERT_TRUE(second.has_value()) << "the second player did not start up";
   EXPECT_NE(*second, *killed);
   EXPECT_FALSE(EntryFilesExist(*killed));
+}
+
+// Two starts at the same moment (a file manager opening two files): exactly
+// one player stays, and the other ends well before the hand-off's timeouts.
+TEST_F(HandoffPlayersTest, TwoStartsAtOnceLeaveOnePlayer) {
+  const pid_t a = Start({"/nowhere/a.vqr"});
+  const pid_t b = Start({"/nowhere/b.vqr"});
+  const auto start = std::chrono::steady_clock::now();
+  pid_t ended = 0;
+  ASSERT_TRUE(testing::ServeUntil(
+      [&] {
+        int status = 0;
+        for (pid_t pid : {a, b}) {
+          if (waitpid(pid, &status, WNOHANG) == pid) {
+            ended = pid;
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+          }
+        }
+        return ended != 0;
+      },
+      20s, Pause));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, platform::kDesktopRequestTimeout);
+  players_.erase(std::find(players_.begin(), players_.end(), ended));
+
+  const auto stayed = RunningPlayerWindow(20s);
+  ASSERT_TRUE(stayed.has_value());
+  EXPECT_EQ(platform::desktop_title(*stayed).value_or("").rfind("Calendo", 0), 0u);
+  EXPECT_EQ(waitpid(ended == a ? b : a, nullptr, WNOHANG), 0) << "no player stayed";
 }
 
 }  // namespace
