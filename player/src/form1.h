@@ -51,9 +51,6 @@ inline constexpr ButtonFlags READY = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1};
 inline constexpr ButtonFlags NO_FILE = {1, 0, 1, 0, 1, 0, 1, 0, 1, 1};
 inline constexpr ButtonFlags CONVERTING = {1, 1, 1, 1, 1, 1, 1, 1, 0, 0};
 
-// Entries of SplpTable: one per page, pages 0 to 64000.
-inline constexpr std::size_t kSplpTableEntries = 64001;
-
 // Pixels of a length in twips.
 constexpr int PixelsFromTwips(double twips) {
   return static_cast<int>(twips / 15.0 + (twips < 0 ? -0.5 : 0.5));
@@ -104,7 +101,8 @@ class Form1 : public QMainWindow {
   int16_t FileKind = 0;  // 0 vqr, 1 vqm
   SplpInfo Splp{};
   int32_t PageCount = 0;
-  std::vector<uint8_t> SplpTable = std::vector<uint8_t>(kSplpTableEntries);
+  // One entry per page of the open file, and one more.
+  std::vector<uint8_t> SplpTable;
   int16_t PlayMode = 0;  // 0 play, 1 cue, -1 review
   int32_t StartPage = 0;
   int32_t TimeMs = 0;
@@ -139,6 +137,10 @@ class Form1 : public QMainWindow {
   void Cancelx_Click();
   void PlaySlider_MouseDown();
   void Timer1_Timer();
+  // Plays `fileName` from the slider's page (written to startPage) in `mode`:
+  // 0 play, 1 cue (double speed), -1 review (double speed, pages backward).
+  // Returns when that playback has ended, however it ended; result is 0.
+  void DecodePlayX(const QString& fileName, int32_t& startPage, int16_t& mode, int16_t& result);
 
   // ---- Conversion to WAV ---------------------------------------------------
   void Trans_wav8bit_Click();
@@ -212,6 +214,15 @@ class Form1 : public QMainWindow {
   [[noreturn]] void DefaultErrorHandling(int32_t number, const std::string& description);
 
   // ---- State of playback --------------------------------------------------
+  friend class PlaybackRun;
+  // The mode buttons: timer off, output stopped, then a playback in `mode`.
+  void StartPlayback(int16_t mode);
+  // Sizes SplpTable for PageCount pages and fills it from PlayFileName.
+  void BuildSplpTable();
+  // PageCount from Splp; false when the table could not be indexed that far.
+  bool TakePageCount();
+  // The clean-up of a refused open: no file, buttons NO FILE.
+  void ForgetOpenFile();
 
   // ---- State of conversion -------------------------------------------------
 

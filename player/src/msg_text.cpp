@@ -19,6 +19,7 @@ const std::array<const char*, kMsgTextFilled> kMsgTextJapanese = {
     "操作",
     "複数起動できません。",
     "容量不足です。",
+    "サウンドを再生できません。",
 };
 
 const std::array<const char*, kMsgTextFilled> kMsgTextEnglish = {
@@ -38,6 +39,7 @@ const std::array<const char*, kMsgTextFilled> kMsgTextEnglish = {
     "Operation",
     "Running already",
     "Short of capacity ",
+    "Can't play sound",
 };
 
 void FillMsgText(MsgTable& table, std::string_view lang_code) {

@@ -19,9 +19,9 @@ namespace calendo {
 // The build's language: "J" selects the Japanese column, anything else English.
 inline constexpr std::string_view LangCode = CALENDO_LANG_CODE;
 
-// MsgText has 21 entries; start-up fills 0 to 15, 16 to 20 stay empty.
+// MsgText has 21 entries; start-up fills 0 to 16, 17 to 20 stay empty.
 inline constexpr int kMsgTextEntries = 21;
-inline constexpr int kMsgTextFilled = 16;
+inline constexpr int kMsgTextFilled = 17;
 using MsgTable = std::array<QString, kMsgTextEntries>;
 
 // Entries that other procedures show by number.
@@ -42,6 +42,7 @@ enum MsgIndex : int {
   kMsgOperation = 13,
   kMsgRunningAlready = 14,
   kMsgShortOfCapacity = 15,
+  kMsgCannotPlaySound = 16,
 };
 
 // The two columns, UTF-8.

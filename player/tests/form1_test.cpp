@@ -240,9 +240,7 @@ TEST_F(Form1Test, TimeDisplayAddsThePagesUpToTheOneShown) {
   binding::SetLibraryDirectory(CALENDO_LIB_DIR);
   form.Splp.page_ms[0] = 1000;
   form.Splp.page_ms[1] = 60000;
-  form.SplpTable[0] = 0;
-  form.SplpTable[1] = 1;
-  form.SplpTable[2] = 1;
+  form.SplpTable = {0, 1, 1};
   form.TotalTimeText = QStringLiteral("01 : 00 : 00");
   int32_t page = 2;
   form.TimeDisplay(page);

@@ -7,7 +7,7 @@
 namespace calendo {
 namespace {
 
-TEST(MsgText_Fill, JapaneseColumnFillsEntriesZeroToFifteen) {
+TEST(MsgText_Fill, JapaneseColumnFillsEntriesZeroToSixteen) {
   MsgTable table;
   FillMsgText(table, "J");
   EXPECT_EQ(table[kMsgExit], QStringLiteral("終了"));
@@ -18,6 +18,7 @@ TEST(MsgText_Fill, JapaneseColumnFillsEntriesZeroToFifteen) {
             QStringLiteral("PCM 11kHzまたは8kHz MONOのWaveサウンドではありません。"));
   EXPECT_EQ(table[kMsgMenuSave16bit], QStringLiteral("16bit wave fileに変換して保存"));
   EXPECT_EQ(table[kMsgShortOfCapacity], QStringLiteral("容量不足です。"));
+  EXPECT_EQ(table[kMsgCannotPlaySound], QStringLiteral("サウンドを再生できません。"));
   for (int i = 0; i < kMsgTextFilled; ++i) EXPECT_FALSE(table[i].isEmpty()) << i;
   for (int i = kMsgTextFilled; i < kMsgTextEntries; ++i) EXPECT_TRUE(table[i].isEmpty()) << i;
 }
@@ -34,17 +35,18 @@ TEST(MsgText_Fill, AnyCodeButJSelectsEnglishWithItsTrailingSpaces) {
     EXPECT_EQ(table[kMsgMenuSave16bit], QStringLiteral("Save As 16bit wave "));
     EXPECT_EQ(table[kMsgShortOfCapacity], QStringLiteral("Short of capacity "));
     EXPECT_EQ(table[kMsgSelectFile], QStringLiteral("Select file!"));
+    EXPECT_EQ(table[kMsgCannotPlaySound], QStringLiteral("Can't play sound"));
     // The wrong-format and not-a-wave messages read as the cannot-open one.
     EXPECT_EQ(table[kMsgWrongFormat], table[kMsgCannotOpen]);
     EXPECT_EQ(table[kMsgNotPcmWave], QStringLiteral("Can't open file"));
   }
 }
 
-TEST(MsgText_Fill, LeavesEntriesSixteenToTwentyAlone) {
+TEST(MsgText_Fill, LeavesEntriesSeventeenToTwentyAlone) {
   MsgTable table;
-  table[16] = QStringLiteral("kept");
+  table[17] = QStringLiteral("kept");
   FillMsgText(table, "E");
-  EXPECT_EQ(table[16], QStringLiteral("kept"));
+  EXPECT_EQ(table[17], QStringLiteral("kept"));
 }
 
 TEST(StrFormatLong_Digits, KeepsTheLastWidthDigitsWithLeadingZeros) {
