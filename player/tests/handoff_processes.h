@@ -50,12 +50,18 @@ inline const std::string& ScratchDesktopDirectory() {
 inline pid_t StartPlayer(const std::string& program, const std::vector<std::string>& arguments,
                          const std::vector<std::string>& extra_env = {}) {
   ScratchDesktopDirectory();
-  std::vector<std::string> env_strings = {"QT_QPA_PLATFORM=offscreen", "CALENDO_AUDIO=null"};
+  // The program finds its libraries through its RUNPATH; a sanitizer runtime
+  // that intercepts dlopen hides that, so the folder is named outright.
+  std::vector<std::string> env_strings = {"QT_QPA_PLATFORM=offscreen", "CALENDO_AUDIO=null",
+                                          "LD_LIBRARY_PATH=" CALENDO_LIB_DIR};
   env_strings.insert(env_strings.end(), extra_env.begin(), extra_env.end());
   std::vector<char*> env;
   for (char** e = environ; *e != nullptr; ++e) {
     const std::string entry = *e;
-    if (entry.rfind("QT_QPA_PLATFORM=", 0) == 0 || entry.rfind("CALENDO_AUDIO", 0) == 0) continue;
+    if (entry.rfind("QT_QPA_PLATFORM=", 0) == 0 || entry.rfind("CALENDO_AUDIO", 0) == 0 ||
+        entry.rfind("LD_LIBRARY_PATH=", 0) == 0) {
+      continue;
+    }
     env.push_back(*e);
   }
   for (std::string& e : env_strings) env.push_back(e.data());
