@@ -30,6 +30,7 @@
 #include "cls_drive.h"
 #include "common_dialog.h"
 #include "event_pump.h"
+#include "handoff_desktop_window.h"
 #include "host.h"
 #include "imports.h"
 #include "msg_text.h"
@@ -160,6 +161,8 @@ class Form1 : public QMainWindow {
   // Raised by the window's copy-data receiver with the text another start of
   // the program handed over.
   void MsgCtl_OnCopyData(int32_t first, const QString& text);
+  // This window's handle on the user's desktop; 0 before start-up registered it.
+  uint32_t DesktopHandle() const;
 
   // ---- WAV test playback ---------------------------------------------------
   void TestWavPlay_Click();
@@ -242,6 +245,10 @@ class Form1 : public QMainWindow {
   void EndConversion();
 
   // ---- State of the hand-off -----------------------------------------------
+  // The window on the user's desktop and its MsgCtl (handoff_desktop_window.h).
+  std::unique_ptr<HandoffDesktopWindow> desktop_window_;
+  // Sends the command line to `found`, brings it to the front and ends.
+  [[noreturn]] void HandOffTo(uint32_t found);
 
   Host& host_;
   EventPump& pump_;

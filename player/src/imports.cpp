@@ -51,6 +51,9 @@ CALENDO_CHECK_IMPORT(WavDestroy);
 #endif
 #ifdef CALENDO_HAVE_RAVLET_H
 CALENDO_CHECK_IMPORT(SendCopyData);
+CALENDO_CHECK_IMPORT(MsgCtlCreate);
+CALENDO_CHECK_IMPORT(MsgCtlAttach);
+CALENDO_CHECK_IMPORT(MsgCtlDestroy);
 #endif
 
 #undef CALENDO_CHECK_IMPORT
@@ -65,7 +68,8 @@ constexpr ImportName kTable[] = {
     NameOf(pb_exdata),      NameOf(splp_pageno),    NameOf(SoundSet11k16bit), NameOf(pb_adpcm_dec),
     NameOf(AdpcmDecHeader), NameOf(AdpcmDecx),      NameOf(GetWavType),       NameOf(PcmWavPlay),
     NameOf(WavCreate),      NameOf(WavAddPlayData), NameOf(WavNowPlay),       NameOf(WavStop),
-    NameOf(WavDestroy),     NameOf(SendCopyData),
+    NameOf(WavDestroy),     NameOf(SendCopyData),   NameOf(MsgCtlCreate),     NameOf(MsgCtlAttach),
+    NameOf(MsgCtlDestroy),
 };
 
 }  // namespace

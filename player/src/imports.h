@@ -11,6 +11,8 @@
 #include "binding.h"
 #include "kestrune.h"  // SplpInfo: the record is the library's, byte for byte
 
+struct MsgCtl;  // ravlet's receiving control, opaque to the player
+
 namespace calendo::imports {
 
 using binding::Import;
@@ -61,6 +63,14 @@ inline constexpr Import<void()> WavDestroy{"sondrel", "WavDestroy"};
 // ---- ravlet: hand-off to a running player ----------------------------------
 inline constexpr Import<int32_t(uint32_t hwnd, const char* text, uint16_t count)> SendCopyData{
     "ravlet", "SendCopyData"};
+
+// ---- ravlet: the MsgCtl control that receives hand-offs --------------------
+inline constexpr Import<MsgCtl*(void (*on_copy_data)(void* user, int32_t first, const char* text),
+                                void* user)>
+    MsgCtlCreate{"ravlet", "MsgCtlCreate"};
+inline constexpr Import<int32_t(MsgCtl* control, uint32_t hwnd)> MsgCtlAttach{"ravlet",
+                                                                              "MsgCtlAttach"};
+inline constexpr Import<void(MsgCtl* control)> MsgCtlDestroy{"ravlet", "MsgCtlDestroy"};
 
 // Library and export name of every entry above.
 struct ImportName {

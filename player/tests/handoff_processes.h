@@ -1,0 +1,123 @@
+// Player processes for the hand-off tests: the real calendo program, started
+// headless on a desktop of its own, and waited for while this process keeps
+// serving its own windows.
+#pragma once
+
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+extern char** environ;
+
+namespace calendo::testing {
+
+// The test program's desktop: a scratch directory of its own, so that neither
+// its windows nor the players it starts ever meet a player of the user (or of
+// another test program running at the same time). Set before any test runs and
+// inherited by every child process.
+inline const std::string& ScratchDesktopDirectory() {
+  // Never destroyed: the clean-up at exit still reads it.
+  static const std::string* directory = [] {
+    std::string path = (std::filesystem::temp_directory_path() / "calendo-desktop-XXXXXX").string();
+    if (mkdtemp(path.data()) == nullptr) return new std::string();
+    setenv("CALENDO_DESKTOP_DIR", path.c_str(), 1);
+    return new std::string(path);
+  }();
+  static const bool cleanup_registered = [] {
+    if (!directory->empty()) {
+      std::atexit([] {
+        std::error_code ignored;
+        std::filesystem::remove_all(*directory, ignored);
+      });
+    }
+    return true;
+  }();
+  static_cast<void>(cleanup_registered);
+  return *directory;
+}
+
+// Starts `program` with `arguments`, headless, with no sound, on the scratch
+// desktop. Returns the process id, 0 on failure.
+inline pid_t StartPlayer(const std::string& program, const std::vector<std::string>& arguments,
+                         const std::vector<std::string>& extra_env = {}) {
+  ScratchDesktopDirectory();
+  // The program finds its libraries through its RUNPATH; a sanitizer runtime
+  // that intercepts dlopen hides that, so the folder is named outright.
+  std::vector<std::string> env_strings = {"QT_QPA_PLATFORM=offscreen", "CALENDO_AUDIO=null",
+                                          "LD_LIBRARY_PATH=" CALENDO_LIB_DIR};
+  env_strings.insert(env_strings.end(), extra_env.begin(), extra_env.end());
+  std::vector<char*> env;
+  for (char** e = environ; *e != nullptr; ++e) {
+    const std::string entry = *e;
+    if (entry.rfind("QT_QPA_PLATFORM=", 0) == 0 || entry.rfind("CALENDO_AUDIO", 0) == 0 ||
+        entry.rfind("LD_LIBRARY_PATH=", 0) == 0) {
+      continue;
+    }
+    env.push_back(*e);
+  }
+  for (std::string& e : env_strings) env.push_back(e.data());
+  env.push_back(nullptr);
+
+  std::vector<std::string> args = {program};
+  args.insert(args.end(), arguments.begin(), arguments.end());
+  std::vector<char*> argv;
+  for (std::string& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+
+  pid_t pid = 0;
+  if (posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), env.data()) != 0) return 0;
+  return pid;
+}
+
+// Waits for `pid` to end, calling `serve` meanwhile (it should wait a few
+// milliseconds for its own events). Returns the exit code, or nothing when the
+// process had to be killed after `timeout` or died by a signal.
+inline std::optional<int> WaitForPlayer(pid_t pid, std::chrono::milliseconds timeout,
+                                        const std::function<void()>& serve) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  while (true) {
+    int status = 0;
+    const pid_t done = waitpid(pid, &status, WNOHANG);
+    if (done == pid) {
+      if (WIFEXITED(status)) return WEXITSTATUS(status);
+      return std::nullopt;
+    }
+    if (done < 0) return std::nullopt;
+    if (std::chrono::steady_clock::now() > deadline) {
+      kill(pid, SIGKILL);
+      waitpid(pid, &status, 0);
+      return std::nullopt;
+    }
+    serve();
+  }
+}
+
+// Serves until `done` holds or `timeout` passes; returns `done()`.
+inline bool ServeUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout,
+                       const std::function<void()>& serve) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    serve();
+  }
+  return true;
+}
+
+// Ends a player that was not meant to end by itself.
+inline void KillPlayer(pid_t pid) {
+  if (pid <= 0) return;
+  kill(pid, SIGKILL);
+  int status = 0;
+  waitpid(pid, &status, 0);
+}
+
+}  // namespace calendo::testing
