@@ -102,13 +102,23 @@ class EngineTest : public ::testing::Test {
     blocks_before_ = platform::live_block_count();
     // A sanitizer starts a helper thread of its own at the first thread the
     // program makes; make one first so that the count below includes it.
-    std::thread([] {}).join();
+    pid_t first = 0;
+    std::thread([&first] { first = ::gettid(); }).join();
+    // A joined thread leaves /proc a moment after the join returns.
+    const auto path = "/proc/self/task/" + std::to_string(first);
+    for (int i = 0; i < 1000 && std::filesystem::exists(path); ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
     threads_before_ = thread_count();
   }
   void TearDown() override {
     WavDestroy();
     pump();
     EXPECT_EQ(platform::live_block_count(), blocks_before_) << "blocks leaked or freed twice";
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+    while (thread_count() > threads_before_ && std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
     EXPECT_EQ(thread_count(), threads_before_) << "a thread outlived the engine";
     std::error_code ignored;
     if (!capture_.empty()) std::filesystem::remove(capture_, ignored);
