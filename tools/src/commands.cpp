@@ -36,7 +36,8 @@ bool PrepareFolder(const std::string& folder) {
   if (folder.empty()) return true;
   std::error_code error;
   std::filesystem::create_directories(folder, error);
-  if (!std::filesystem::is_directory(folder)) {
+  std::error_code ignored;
+  if (!std::filesystem::is_directory(folder, ignored)) {
     ReportFailure(folder, error ? error.message() : "is not a folder");
     return false;
   }
@@ -139,7 +140,9 @@ int RunInfo(const Options& options) {
 }
 
 int RunEncode(const Options& options) {
-  const bool to_folder = !options.output.empty() && std::filesystem::is_directory(options.output);
+  std::error_code ignored;
+  const bool to_folder =
+      !options.output.empty() && std::filesystem::is_directory(options.output, ignored);
   if (options.files.size() > 1 && !options.output.empty() && !to_folder) {
     std::fprintf(stderr,
                  "calendo-convert: -o names one recorder file but %zu WAV files are given\n"

@@ -61,7 +61,7 @@ bool ConvertToWav(const ConversionRequest& request, ConversionResult& result, st
     error = "holds no whole page";
     return false;
   }
-  if (!request.replace && std::filesystem::exists(request.destination)) {
+  if (!request.replace && NameTaken(request.destination)) {
     error = request.destination + " exists (--force replaces it)";
     return false;
   }
@@ -113,10 +113,11 @@ bool ConvertToWav(const ConversionRequest& request, ConversionResult& result, st
     const int32_t count =
         imports::pb_exdata(splp.code_bits[m], static_cast<int16_t>(splp.code_bytes[m]),
                            static_cast<int16_t>(splp.extra_bits[m]), page.data(), codes.data());
+    errno = 0;
     if (imports::AdpcmDecx(wav, codes.data(), splp.rate_code[m], splp.code_bits[m], count, format,
                            target) < 0) {
-      error = "cannot write page " + std::to_string(p) + " to " + output->temp_path() + ": " +
-              std::strerror(errno);
+      error = "cannot write page " + std::to_string(p) + " to " + output->temp_path();
+      if (errno != 0) error += std::string(": ") + std::strerror(errno);
       return false;
     }
     bar.Update(p + 1);

@@ -61,7 +61,7 @@ bool EncodeWav(const EncodingRequest& request, uint32_t& pages, std::string& err
     error = CheckRefusalText(size, request.source);
     return false;
   }
-  if (!request.replace && std::filesystem::exists(request.destination)) {
+  if (!request.replace && NameTaken(request.destination)) {
     error = request.destination + " exists (--force replaces it)";
     return false;
   }

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <system_error>
 #include <utility>
 
 namespace calendo::tool {
@@ -129,6 +130,13 @@ bool PendingFile::Commit(bool replace, std::string& error) {
   Disarm();
   temp_path_.clear();
   return true;
+}
+
+bool NameTaken(const std::string& path) {
+  std::error_code error;
+  const auto status = std::filesystem::symlink_status(path, error);
+  if (error) return error != std::errc::no_such_file_or_directory;
+  return std::filesystem::exists(status);
 }
 
 void RemovePendingFilesOnSignals() {

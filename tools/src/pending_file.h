@@ -41,6 +41,10 @@ class PendingFile {
   std::string temp_path_;  // empty once committed or discarded
 };
 
+// Whether something (a file, a folder, a link, even a dangling one) has the
+// name `path`; a name that cannot be looked at counts as taken.
+bool NameTaken(const std::string& path);
+
 // Installs the handlers that remove a pending file when the process is ended
 // by a signal. Call once at start.
 void RemovePendingFilesOnSignals();

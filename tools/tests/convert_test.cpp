@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <thread>
 
 #include <gtest/gtest.h>
@@ -99,6 +100,47 @@ TEST(Convert, NamesEveryFailureAndGoesOn) {
   EXPECT_TRUE(fs::exists(dir.file("good.wav")));
   EXPECT_EQ(Leftovers(dir.path(), {"good.vqr", "notes.vqr", "empty.vqr", "good.wav"}),
             std::vector<std::string>{});
+}
+
+TEST(Convert, TakesALinkOrFolderOfTheWavNameAsTaken) {
+  testkit::TempDir dir;
+  WriteVqr(dir.file("a.vqr"), MakeCodes("S", 1));
+  WriteVqr(dir.file("b.vqr"), MakeCodes("S", 2));
+  fs::create_symlink(dir.file("nowhere"), dir.file("a.wav"));
+  fs::create_directory(dir.file("b.wav"));
+  const ToolRun run = RunConvert({dir.file("a.vqr").string(), dir.file("b.vqr").string()});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("a.wav exists"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("b.wav exists"), std::string::npos) << run.err;
+  EXPECT_TRUE(fs::is_symlink(dir.file("a.wav")));
+  EXPECT_FALSE(fs::exists(dir.file("nowhere")));
+
+  testkit::write_file(dir.file("plain"), std::vector<uint8_t>{1});
+  const ToolRun not_folder =
+      RunConvert({"-o", dir.file("plain").string(), dir.file("a.vqr").string()});
+  EXPECT_EQ(not_folder.status, 1);
+  EXPECT_NE(not_folder.err.find("plain: "), std::string::npos) << not_folder.err;
+}
+
+TEST(Convert, LoadsItsLibrariesBesideItsOwnFolder) {
+  testkit::TempDir dir;
+  fs::create_directories(dir.file("bin"));
+  fs::copy_file(ConvertProgram(), dir.file("bin/calendo-convert"));
+  WriteVqr(dir.file("a.vqr"), MakeCodes("S", 1));
+  const std::string program = dir.file("bin/calendo-convert").string();
+  const std::string source = dir.file("a.vqr").string();
+  const std::string command = "'" + program + "' -q '" + source + "' 2>&1";
+  FILE* pipe = ::popen(command.c_str(), "r");
+  ASSERT_NE(pipe, nullptr);
+  std::string text;
+  char buffer[256];
+  while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) text += buffer;
+  const int status = ::pclose(pipe);
+  EXPECT_EQ(WEXITSTATUS(status), 1);
+  EXPECT_NE(text.find("libkestrune.so (looked for in " + dir.file("lib").string() + ")"),
+            std::string::npos)
+      << text;
+  EXPECT_FALSE(fs::exists(dir.file("a.wav")));
 }
 
 TEST(Convert, ExitStatusTwoForBadUsage) {
