@@ -14,6 +14,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string_view>
 #include <vector>
 
@@ -26,6 +27,7 @@
 #include <QSlider>
 #include <QTimer>
 
+#include "cls_drive.h"
 #include "common_dialog.h"
 #include "event_pump.h"
 #include "host.h"
@@ -141,6 +143,16 @@ class Form1 : public QMainWindow {
   // ---- Conversion to WAV ---------------------------------------------------
   void Trans_wav8bit_Click();
   void Trans_wav16bit_Click();
+  // Converts the open recorder file `source` into the WAV file `dest`, `format`
+  // 1 for 8-bit and 2 for 16-bit samples, showing its progress; Cancel stops it
+  // at the next checkpoint. Sets `result` to 0 and returns 0.
+  int16_t TransVqrWav(const QString& source, const QString& dest, int16_t format, int16_t& result);
+  // `name` with its last three characters replaced by `ext`, unless they are
+  // `ext` already (compared case-sensitively).
+  static QString CrExstr(const QString& name, const QString& ext);
+  // The file systems that DriveObj asks; a stand-in for tests. Takes effect
+  // when DriveObj is made (start-up).
+  void SetDriveSystem(const DriveSystem& system) { drive_system_ = &system; }
 
   // ---- Instance hand-off ---------------------------------------------------
   // Raised by the window's copy-data receiver with the text another start of
@@ -210,6 +222,12 @@ class Form1 : public QMainWindow {
   // ---- State of playback --------------------------------------------------
 
   // ---- State of conversion -------------------------------------------------
+  std::unique_ptr<clsDrive> DriveObj;  // made at start-up, kept for the process
+  const DriveSystem* drive_system_ = &PlatformDriveSystem();
+  // The steps of a conversion (conversion_*.cpp).
+  void ConvertMenuCommand(int16_t format);
+  void ShowConversionProgress(int32_t page, int16_t& label_phase);
+  void EndConversion();
 
   // ---- State of the hand-off -----------------------------------------------
 

@@ -1,0 +1,152 @@
+// One hour of SP recording (29,300 pages of 1360 3-bit codes in a vqr file)
+// converted to a 16-bit WAV file through the calls the player's conversion
+// makes, in its order: the reader's record, table and page counts, the WAV
+// header, the codec reset, then per page the page read, the unpacking and the
+// decode appended to the file. Files live in a temporary folder.
+//
+// Counters: s_per_hour, the CPU time (user and system, so the opening, reading
+// and writing of files count) of one whole conversion, the best of the
+// repetitions; pages_per_s from it.
+//
+// Run: build/bench/conversion_bench
+//      build/bench/conversion_bench --write_codes=PATH   writes the hour's packed
+//      codes (510 bytes a page, least significant bit first) and ends, for
+//      bench/conversion_vs_ffmpeg.sh.
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "codec/adpcm.h"
+#include "kestrune.h"
+#include "tesmor.h"
+#include "testing/recorder_writer.h"
+
+namespace {
+
+constexpr int kPages = 29300;
+constexpr int kCodes = 1360;
+constexpr int kDistinctPages = 64;
+
+// Pages of speech-like codes, made by encoding a wandering tone.
+std::vector<testkit::VqrPage> hour_pages() {
+  std::vector<testkit::VqrPage> distinct;
+  codec::Adpcm encoder;
+  encoder.adpcm_reset_state(3);
+  double phase = 0;
+  for (int p = 0; p < kDistinctPages; ++p) {
+    std::vector<int16_t> samples(kCodes);
+    std::vector<uint8_t> codes(kCodes);
+    for (int i = 0; i < kCodes; ++i) {
+      phase += 0.05 + 0.04 * std::sin(0.001 * (p * kCodes + i));
+      samples[i] = static_cast<int16_t>(9000 * std::sin(phase) * std::sin(0.0007 * i + p));
+    }
+    encoder.encode(samples.data(), kCodes, 3, codes.data());
+    distinct.push_back(testkit::vqr_sp_page(codes));
+  }
+  std::vector<testkit::VqrPage> pages;
+  for (int p = 0; p < kPages; ++p) pages.push_back(distinct[p % kDistinctPages]);
+  return pages;
+}
+
+double cpu_now() {
+  timespec t{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+  return static_cast<double>(t.tv_sec) + 1e-9 * static_cast<double>(t.tv_nsec);
+}
+
+// The conversion's calls, as the player makes them. Returns false on a failure.
+bool convert(const char* vqr, const char* wav) {
+  SplpInfo splp = play_splpget(vqr, 0);
+  const uint32_t count = splp.page_count;
+  std::vector<uint8_t> table(count + 1);
+  if (pb_splptblmk(vqr, table.data(), count, 0) != 0) return false;
+  splp_pageno(table.data(), splp.page_field, count);
+  uint8_t header[201];
+  const int32_t length = AdpcmDecHeader(
+      wav, 2, splp.rate_code[0], splp.rate_code[1], splp.code_bits[0], splp.code_bits[1],
+      static_cast<int32_t>(splp.page_field[0]), static_cast<int32_t>(splp.page_field[1]), header);
+  if (length < 0) return false;
+  uint8_t page[528];
+  uint8_t codes[2048];
+  AdpcmDecx(wav, codes, 0, 0, 0, 0, 1);
+  const int32_t target = splp.page_field[0] > 0 && splp.page_field[1] > 0 ? 2 : 0;
+  for (uint32_t p = 0; p < count; ++p) {
+    const int16_t status = play_1pagerd(vqr, static_cast<int32_t>(p), page, 0);
+    if (status != 0 && status != 5) return false;
+    const int mode = status == 5 ? 1 : 0;
+    const int32_t n = pb_exdata(splp.code_bits[mode], static_cast<int16_t>(splp.code_bytes[mode]),
+                                static_cast<int16_t>(splp.extra_bits[mode]), page, codes);
+    if (AdpcmDecx(wav, codes, splp.rate_code[mode], splp.code_bits[mode], n, 2, target) < 0) {
+      return false;
+    }
+  }
+  return true;
+}
+
+std::filesystem::path make_folder() {
+  std::string folder = (std::filesystem::temp_directory_path() / "calendo-conv-XXXXXX").string();
+  if (mkdtemp(folder.data()) == nullptr) return {};
+  return folder;
+}
+
+void BM_Conversion_SpHourTo16BitWav(benchmark::State& state) {
+  const std::filesystem::path folder = make_folder();
+  if (folder.empty()) {
+    state.SkipWithError("cannot create a temporary folder");
+    return;
+  }
+  const std::string vqr = (folder / "hour.vqr").string();
+  const std::string wav = (folder / "hour.wav").string();
+  testkit::VqrFile file;
+  file.pages = hour_pages();
+  file.write(vqr);
+
+  double best = std::numeric_limits<double>::infinity();
+  for (auto _ : state) {
+    const double start = cpu_now();
+    if (!convert(vqr.c_str(), wav.c_str())) {
+      state.SkipWithError("conversion failed");
+      break;
+    }
+    best = std::min(best, cpu_now() - start);
+  }
+  const auto size = std::filesystem::file_size(wav);
+  if (size != 44u + 2u * kCodes * kPages) state.SkipWithError("WAV file of the wrong size");
+  state.counters["s_per_hour"] = best;
+  state.counters["pages_per_s"] = kPages / best;
+  std::filesystem::remove_all(folder);
+}
+
+int write_codes(const char* path) {
+  std::ofstream out(path, std::ios::binary);
+  for (const testkit::VqrPage& page : hour_pages()) {
+    out.write(reinterpret_cast<const char*>(page.bytes.data()), 510);
+  }
+  return out ? 0 : 1;
+}
+
+}  // namespace
+
+BENCHMARK(BM_Conversion_SpHourTo16BitWav)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+int main(int argc, char** argv) {
+  constexpr char kWriteCodes[] = "--write_codes=";
+  for (int i = 1; i < argc; ++i) {
+    if (std::strncmp(argv[i], kWriteCodes, sizeof kWriteCodes - 1) == 0) {
+      return write_codes(argv[i] + sizeof kWriteCodes - 1);
+    }
+  }
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

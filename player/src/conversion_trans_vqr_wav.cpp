@@ -1,0 +1,190 @@
+// TransVqrWav: the recorder file decoded page by page into a WAV file, with
+// the free-space check, the progress display and Cancel.
+//
+// A WAV file is either whole or gone: whenever the conversion stops before
+// the last page for a reason other than Cancel (which deletes the file
+// itself), or cannot begin after the header was written, the file is deleted,
+// since its header announces data that it does not hold.
+#include <array>
+#include <cmath>
+
+#include <QByteArray>
+#include <QFile>
+#include <QFileInfo>
+
+#include "form1.h"
+
+namespace calendo {
+namespace {
+
+constexpr int32_t kMbCancelTryContinue = 6;
+constexpr int16_t kPageSp = 0;
+constexpr int16_t kPageLp = 5;
+constexpr int32_t kTargetReset = 1;
+constexpr int32_t kTarget8k = 0;
+constexpr int32_t kTarget11k = 2;
+
+// Int(page / last * 100) as the progress label shows it; a file of one page
+// divides 0 by 0, which overflows.
+int32_t Percent(int32_t page, int32_t last) {
+  if (last == 0) Raise(kErrOverflow);
+  return static_cast<int32_t>(std::floor(static_cast<double>(page) / last * 100.0));
+}
+
+}  // namespace
+
+void Form1::ShowConversionProgress(int32_t page, int16_t& label_phase) {
+  ResumeNext step;
+  step([&] { ProgressBar1->setValue(page); });
+  step([&] {
+    PlayTimeLabel->setText(QString::number(Percent(page, PageCount - 1)) +
+                           (label_phase == 0 ? QStringLiteral(" %   ") : QStringLiteral(" %  .")));
+  });
+  label_phase = label_phase == 0 ? 1 : 0;
+  step([&] { pump_.ProcessEvents(); });
+}
+
+void Form1::EndConversion() {
+  ResumeNext step;
+  step([&] { ProgressBar1->setValue(0); });
+  step([&] { ProgressBar1->setVisible(false); });
+  step([&] { PlaySlider->setVisible(true); });
+  step([&] { PlayTimeLabel->setText(QStringLiteral(" ")); });
+  step([&] { Cancelx->setEnabled(false); });
+  ConvActive = 0;
+}
+
+// Runs with run-time errors ignored: a statement that fails is skipped.
+int16_t Form1::TransVqrWav(const QString& source, const QString& dest, int16_t format,
+                           int16_t& result) {
+  ResumeNext step;
+  const QByteArray source_path = QFile::encodeName(source);
+  const QByteArray dest_path = QFile::encodeName(dest);
+  std::array<uint8_t, 528> page_buffer{};
+  std::array<uint8_t, 2048> code_buffer{};
+  std::array<uint8_t, 201> header_copy{};
+
+  auto message = [&](int index) {
+    step([&] {
+      MsgAnswer =
+          QString::number(host_.MsgBox(MsgText[index], kMbCancelTryContinue, MsgText[kMsgTitle]));
+    });
+  };
+  auto abandon = [&](int index) {
+    message(index);
+    QFile::remove(dest);
+  };
+
+  // Everything up to the end; a return is the way to the common end.
+  auto convert = [&] {
+    // The pictures take no part in a conversion, and nothing gives them back.
+    for (QLabel* image : Image1) step([&] { image->setEnabled(false); });
+    step([&] { ProgressBar1->setVisible(true); });
+    step([&] { ProgressBar1->setValue(0); });
+    step([&] { PlaySlider->setVisible(false); });
+    step([&] { Cancelx->setEnabled(true); });
+    ConvActive = 1;
+
+    step([&] {
+      Splp = imports::play_splpget(source_path.constData(), FileKind);
+      PageCount = static_cast<int32_t>(Splp.page_count);
+    });
+    // A record of 1s (cannot open) or 13s (not a recorder file) has no pages
+    // to convert either.
+    const bool refused = Splp.rate_code[0] == 1 || Splp.rate_code[0] == 13;
+    if (PageCount <= 0 || refused) {
+      message(kMsgCannotOpen);
+      return;
+    }
+
+    // The table grows with the file: one entry per page and one to spare.
+    step([&] {
+      const auto needed = static_cast<std::size_t>(PageCount) + 1;
+      if (SplpTable.size() < needed) SplpTable.resize(needed);
+    });
+    step([&] {
+      imports::pb_splptblmk(source_path.constData(), SplpTable.data(),
+                            static_cast<uint32_t>(PageCount), FileKind);
+    });
+    step([&] {
+      imports::splp_pageno(SplpTable.data(), Splp.page_field, static_cast<uint32_t>(PageCount));
+    });
+    const auto sp_pages = static_cast<int32_t>(Splp.page_field[0]);
+    const auto lp_pages = static_cast<int32_t>(Splp.page_field[1]);
+
+    step([&] { ProgressBar1->setMaximum(PageCount - 1); });
+    step([&] { ProgressBar1->setValue(0); });
+    step([&] {
+      PlayTimeLabel->setText(QString::number(Percent(0, PageCount - 1)) + QStringLiteral(" %"));
+    });
+    step([&] { pump_.ProcessEvents(); });
+
+    int32_t data_length = -1;
+    step([&] {
+      data_length = imports::AdpcmDecHeader(dest_path.constData(), format, Splp.rate_code[0],
+                                            Splp.rate_code[1], Splp.code_bits[0], Splp.code_bits[1],
+                                            sp_pages, lp_pages, header_copy.data());
+    });
+    // -1: the file cannot be created; any other negative result: refused, and
+    // nothing written, so there is nothing to append to.
+    if (data_length < 0) {
+      message(kMsgRunningAlready);
+      return;
+    }
+
+    // The space that counts is that of the file system holding the WAV file.
+    double free_space = 0;
+    step([&] { DriveObj->Drive(QFileInfo(dest).absolutePath()); });
+    step([&] { free_space = DriveObj->FreeSpace(); });
+    if (data_length > free_space) {
+      abandon(kMsgShortOfCapacity);
+      return;
+    }
+
+    step([&] {
+      imports::AdpcmDecx(dest_path.constData(), code_buffer.data(), 0, 0, 0, 0, kTargetReset);
+    });
+    const int32_t target = sp_pages > 0 && lp_pages > 0 ? kTarget11k : kTarget8k;
+    const int32_t progress_step = PageCount > 100 ? 15 : 2;
+    int16_t label_phase = 0;
+
+    for (int32_t page = 0; page < PageCount; ++page) {
+      if (page % progress_step == 0 || page == PageCount - 1) {
+        ShowConversionProgress(page, label_phase);
+        if (ConvActive == 0) return;  // Cancel deleted the file
+      }
+      int16_t status = 1;
+      step([&] {
+        status = imports::play_1pagerd(source_path.constData(), page, page_buffer.data(), FileKind);
+      });
+      if (status != kPageSp && status != kPageLp) {
+        abandon(kMsgCannotOpen);  // the recorder file went away
+        return;
+      }
+      const int mode = status == kPageLp ? 1 : 0;
+      int32_t count = 0;
+      step([&] {
+        count = imports::pb_exdata(
+            Splp.code_bits[mode], static_cast<int16_t>(Splp.code_bytes[mode]),
+            static_cast<int16_t>(Splp.extra_bits[mode]), page_buffer.data(), code_buffer.data());
+      });
+      int32_t appended = -1;
+      step([&] {
+        appended =
+            imports::AdpcmDecx(dest_path.constData(), code_buffer.data(), Splp.rate_code[mode],
+                               Splp.code_bits[mode], count, format, target);
+      });
+      if (appended < 0) {
+        abandon(kMsgShortOfCapacity);  // the samples could not be written
+        return;
+      }
+    }
+  };
+
+  convert();
+  EndConversion();
+  result = 0;
+  return 0;
+}
+
+}  // namespace calendo
