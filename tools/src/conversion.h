@@ -1,0 +1,50 @@
+// Converting one recorder file to a WAV file, by the player's conversion:
+// the same library calls with the same arguments in the same order, so the
+// two write the same bytes.
+//
+// Calls: play_splpget, pb_splptblmk, splp_pageno (the file's pages and their
+// modes), AdpcmDecHeader (the WAV header, by the SP and LP page counts),
+// AdpcmDecx with target 1 (codec reset), then per page play_1pagerd,
+// pb_exdata and AdpcmDecx, the target 2 (11025 Hz) when the file holds both
+// modes, else 0 (each mode's own rate). Unlike the player, the WAV file is
+// written under a temporary name and renamed when complete, and a page that
+// can no longer be read or a sample that cannot be written ends the
+// conversion with an error (no file left behind).
+//
+// Threads: one conversion at a time per process (one codec state).
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace calendo::tool {
+
+enum class SampleFormat : int32_t { k8Bit = 1, k16Bit = 2 };
+
+struct ConversionRequest {
+  std::string source;
+  std::string destination;
+  SampleFormat format = SampleFormat::k16Bit;
+  bool replace = false;   // --force: an existing destination is replaced
+  bool progress = false;  // draw the progress line
+};
+
+struct ConversionResult {
+  uint32_t pages = 0;
+  uint32_t sample_rate = 0;
+  uint32_t data_bytes = 0;
+  int bits = 0;
+  int64_t duration_ms() const;
+};
+
+// Where the WAV file of `source` goes: in `folder` (or beside the source when
+// empty), the file name with its extension (from the last dot) replaced by
+// ".wav", or ".wav" added when it has none.
+std::string WavPathFor(const std::string& source, const std::string& folder);
+
+// Converts; on failure returns false with the reason in `error`, and no
+// file under the destination's name has been made or changed. May raise
+// RuntimeError when a library cannot be bound.
+bool ConvertToWav(const ConversionRequest& request, ConversionResult& result, std::string& error);
+
+}  // namespace calendo::tool

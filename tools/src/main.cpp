@@ -1,0 +1,41 @@
+// calendo-convert: converts recorder files to WAV, tells what they hold, and
+// makes recorder files from WAV files, through the player's libraries.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "commands.h"
+#include "libraries.h"
+#include "options.h"
+#include "pending_file.h"
+
+int main(int argc, char** argv) {
+  using namespace calendo::tool;
+  std::string error;
+  const std::optional<Options> options =
+      ParseOptions(std::vector<std::string>(argv + 1, argv + argc), error);
+  if (!options) {
+    std::fprintf(stderr, "calendo-convert: %s\nTry 'calendo-convert --help'.\n", error.c_str());
+    return kExitUsage;
+  }
+  switch (options->mode) {
+    case Mode::kHelp:
+      std::fputs(UsageText().c_str(), stdout);
+      return kExitDone;
+    case Mode::kVersion:
+      std::printf("calendo-convert %s\n", VersionText());
+      return kExitDone;
+    default:
+      break;
+  }
+  UseLibrariesBesideProgram();
+  RemovePendingFilesOnSignals();
+  switch (options->mode) {
+    case Mode::kInfo:
+      return RunInfo(*options);
+    case Mode::kEncode:
+      return RunEncode(*options);
+    default:
+      return RunConvert(*options);
+  }
+}

@@ -1,0 +1,163 @@
+#include "options.h"
+
+#include <charconv>
+
+namespace calendo::tool {
+namespace {
+
+constexpr int kMaxJobs = 256;
+
+std::optional<int> ParseNumber(const std::string& text) {
+  int value = 0;
+  const char* end = text.data() + text.size();
+  const auto [stop, failure] = std::from_chars(text.data(), end, value);
+  if (failure != std::errc() || stop != end) return std::nullopt;
+  return value;
+}
+
+}  // namespace
+
+std::string UsageText() {
+  return "Usage: calendo-convert [options] FILE...\n"
+         "       calendo-convert --info [--json] FILE...\n"
+         "       calendo-convert --encode WAV... [-o OUT.vqr]\n"
+         "\n"
+         "Converts recorder files (.vqr, .vqm) to mono PCM WAV files, tells what they\n"
+         "hold, or makes recorder files from WAV files.\n"
+         "\n"
+         "  -b, --bits 8|16   sample size of the WAV files (default 16)\n"
+         "  -o, --output DIR  write the WAV files into DIR (default: beside each file);\n"
+         "                    with --encode, the recorder file to make (or a folder)\n"
+         "  -f, --force       replace files that exist\n"
+         "  -j, --jobs N      convert N files at once, each in its own process\n"
+         "  -q, --quiet       no progress line, no report of the files written\n"
+         "      --info        print the container, pages, modes and play time\n"
+         "      --json        the same as --info, as JSON\n"
+         "      --encode      make a recorder file from each mono 11025 Hz (SP) or\n"
+         "                    8000 Hz (LP) PCM WAV file\n"
+         "  -h, --help        show this text\n"
+         "  -V, --version     show the version\n"
+         "\n"
+         "A file is written under a temporary name and gets its own name only when it\n"
+         "is complete. Exit status: 0 when every file was done, 1 when some failed\n"
+         "(each named on standard error), 2 for bad usage.\n";
+}
+
+std::optional<Options> ParseOptions(const std::vector<std::string>& arguments, std::string& error) {
+  Options options;
+  bool info = false;
+  bool encode = false;
+  bool bits_given = false;
+  bool options_end = false;
+  for (size_t i = 0; i < arguments.size(); ++i) {
+    std::string argument = arguments[i];
+    if (options_end || argument.empty() || argument[0] != '-' || argument == "-") {
+      options.files.push_back(argument);
+      continue;
+    }
+    // "--name=value" and "-xVALUE" carry their value; otherwise it is the next argument.
+    std::optional<std::string> attached;
+    if (argument.rfind("--", 0) == 0) {
+      if (const auto equals = argument.find('='); equals != std::string::npos) {
+        attached = argument.substr(equals + 1);
+        argument.resize(equals);
+      }
+    } else if (argument.size() > 2) {
+      attached = argument.substr(2);
+      argument.resize(2);
+    }
+    auto value = [&](const char* name) -> std::optional<std::string> {
+      if (attached) return attached;
+      if (i + 1 < arguments.size()) return arguments[++i];
+      error = std::string(name) + " needs a value";
+      return std::nullopt;
+    };
+    auto takes_no_value = [&] {
+      if (!attached) return true;
+      error = "option " + argument + " takes no value";
+      return false;
+    };
+
+    if (argument == "--") {
+      options_end = true;
+    } else if (argument == "-h" || argument == "--help") {
+      if (!takes_no_value()) return std::nullopt;
+      options.mode = Mode::kHelp;
+      return options;
+    } else if (argument == "-V" || argument == "--version") {
+      if (!takes_no_value()) return std::nullopt;
+      options.mode = Mode::kVersion;
+      return options;
+    } else if (argument == "-b" || argument == "--bits") {
+      const auto text = value("--bits");
+      if (!text) return std::nullopt;
+      if (*text == "8") {
+        options.format = SampleFormat::k8Bit;
+      } else if (*text == "16") {
+        options.format = SampleFormat::k16Bit;
+      } else {
+        error = "--bits takes 8 or 16, not '" + *text + "'";
+        return std::nullopt;
+      }
+      bits_given = true;
+    } else if (argument == "-o" || argument == "--output") {
+      const auto text = value("-o");
+      if (!text) return std::nullopt;
+      if (text->empty()) {
+        error = "-o needs a name";
+        return std::nullopt;
+      }
+      options.output = *text;
+    } else if (argument == "-j" || argument == "--jobs") {
+      const auto text = value("-j");
+      if (!text) return std::nullopt;
+      const auto jobs = ParseNumber(*text);
+      if (!jobs || *jobs < 1 || *jobs > kMaxJobs) {
+        error = "-j takes a number of processes from 1 to " + std::to_string(kMaxJobs) + ", not '" +
+                *text + "'";
+        return std::nullopt;
+      }
+      options.jobs = *jobs;
+    } else if (argument == "-f" || argument == "--force") {
+      if (!takes_no_value()) return std::nullopt;
+      options.force = true;
+    } else if (argument == "-q" || argument == "--quiet") {
+      if (!takes_no_value()) return std::nullopt;
+      options.quiet = true;
+    } else if (argument == "--info") {
+      if (!takes_no_value()) return std::nullopt;
+      info = true;
+    } else if (argument == "--json") {
+      if (!takes_no_value()) return std::nullopt;
+      info = true;
+      options.json = true;
+    } else if (argument == "--encode") {
+      if (!takes_no_value()) return std::nullopt;
+      encode = true;
+    } else {
+      error = "unknown option " + arguments[i];
+      return std::nullopt;
+    }
+  }
+
+  if (info && encode) {
+    error = "--info and --encode exclude each other";
+    return std::nullopt;
+  }
+  if (info && !options.output.empty()) {
+    error = "--info writes no files and takes no -o";
+    return std::nullopt;
+  }
+  if (encode && bits_given) {
+    error = "--bits is for WAV files made from recorder files, not for --encode";
+    return std::nullopt;
+  }
+  if (options.files.empty()) {
+    error = "no files given";
+    return std::nullopt;
+  }
+  options.mode = info ? Mode::kInfo : encode ? Mode::kEncode : Mode::kConvert;
+  return options;
+}
+
+}  // namespace calendo::tool

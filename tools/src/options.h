@@ -1,0 +1,31 @@
+// The command line of calendo-convert.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "conversion.h"
+
+namespace calendo::tool {
+
+enum class Mode { kConvert, kInfo, kEncode, kHelp, kVersion };
+
+struct Options {
+  Mode mode = Mode::kConvert;
+  SampleFormat format = SampleFormat::k16Bit;
+  std::string output;  // -o: a folder (convert), a file or folder (encode)
+  bool force = false;
+  bool quiet = false;
+  bool json = false;
+  int jobs = 1;
+  std::vector<std::string> files;
+};
+
+// Parses argv[1 ..]. On bad usage returns nothing, the reason in `error`.
+std::optional<Options> ParseOptions(const std::vector<std::string>& arguments, std::string& error);
+
+// The --help text.
+std::string UsageText();
+
+}  // namespace calendo::tool

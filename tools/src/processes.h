@@ -1,0 +1,24 @@
+// Running one task per file in child processes, a few at a time. The codec
+// state of the libraries is per process, so files decoded at the same time
+// must each have a process of their own.
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <string>
+
+namespace calendo::tool {
+
+struct TaskEnd {
+  bool succeeded = false;
+  int signal_number = 0;  // the signal that ended the child, else 0
+};
+
+// Runs task(i) for every i below `count`, each in a child process, at most
+// `jobs` at once; `finished(i, end)` runs in this process as each one ends,
+// in the order they end. Returns the number of tasks that did not succeed.
+// REQUIRES: the process has one thread (fork).
+size_t RunInProcesses(size_t count, int jobs, const std::function<bool(size_t)>& task,
+                      const std::function<void(size_t, const TaskEnd&)>& finished);
+
+}  // namespace calendo::tool

@@ -1,0 +1,110 @@
+// The pieces of calendo-convert that need no library: its command line, its
+// names for output files, its texts.
+#include <gtest/gtest.h>
+
+#include "conversion.h"
+#include "encoding.h"
+#include "options.h"
+#include "progress.h"
+#include "recorder_info.h"
+#include "time_format.h"
+
+namespace calendo::tool {
+namespace {
+
+std::optional<Options> Parse(std::vector<std::string> arguments, std::string* error = nullptr) {
+  std::string ignored;
+  return ParseOptions(arguments, error ? *error : ignored);
+}
+
+TEST(ParseOptions, AcceptsEveryFormOfItsOptions) {
+  auto options = Parse({"-b", "8", "-o", "out", "-f", "-q", "-j3", "a.vqr", "b.vqm"});
+  ASSERT_TRUE(options);
+  EXPECT_EQ(options->mode, Mode::kConvert);
+  EXPECT_EQ(options->format, SampleFormat::k8Bit);
+  EXPECT_EQ(options->output, "out");
+  EXPECT_TRUE(options->force);
+  EXPECT_TRUE(options->quiet);
+  EXPECT_EQ(options->jobs, 3);
+  EXPECT_EQ(options->files, (std::vector<std::string>{"a.vqr", "b.vqm"}));
+
+  options = Parse({"--bits=16", "--jobs", "2", "--output=dir", "--", "-odd.vqr"});
+  ASSERT_TRUE(options);
+  EXPECT_EQ(options->format, SampleFormat::k16Bit);
+  EXPECT_EQ(options->jobs, 2);
+  EXPECT_EQ(options->output, "dir");
+  EXPECT_EQ(options->files, (std::vector<std::string>{"-odd.vqr"}));
+
+  options = Parse({"--json", "x.vqr"});
+  ASSERT_TRUE(options);
+  EXPECT_EQ(options->mode, Mode::kInfo);
+  EXPECT_TRUE(options->json);
+  EXPECT_EQ(Parse({"--encode", "in.wav", "-o", "out.vqr"})->mode, Mode::kEncode);
+  EXPECT_EQ(Parse({"x", "--help", "--bogus"})->mode, Mode::kHelp);
+  EXPECT_EQ(Parse({"-V"})->mode, Mode::kVersion);
+}
+
+TEST(ParseOptions, RefusesBadUsageWithAReason) {
+  const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+      {{}, "no files"},
+      {{"--bits", "12", "a.vqr"}, "8 or 16"},
+      {{"a.vqr", "--bits"}, "needs a value"},
+      {{"-j", "0", "a.vqr"}, "-j takes"},
+      {{"-j", "2x", "a.vqr"}, "-j takes"},
+      {{"--frobnicate", "a.vqr"}, "unknown option"},
+      {{"--info", "--encode", "a.wav"}, "exclude"},
+      {{"--info", "-o", "d", "a.vqr"}, "takes no -o"},
+      {{"--encode", "--bits", "8", "a.wav"}, "--bits"},
+      {{"--force=yes", "a.vqr"}, "takes no value"},
+      {{"-o", "", "a.vqr"}, "needs a name"},
+  };
+  for (const auto& [arguments, reason] : cases) {
+    std::string error;
+    EXPECT_FALSE(Parse(arguments, &error)) << reason;
+    EXPECT_NE(error.find(reason), std::string::npos) << error;
+  }
+}
+
+TEST(OutputNames, ReplaceTheExtensionOrAddOne) {
+  EXPECT_EQ(WavPathFor("rec/memo.vqr", ""), "rec/memo.wav");
+  EXPECT_EQ(WavPathFor("rec/MEMO.VQM", "out"), "out/MEMO.wav");
+  EXPECT_EQ(WavPathFor("memo", ""), "memo.wav");
+  EXPECT_EQ(WavPathFor("a.b/memo.x.vqr", ""), "a.b/memo.x.wav");
+  EXPECT_EQ(VqrPathFor("talk/hello.wav"), "talk/hello.vqr");
+}
+
+TEST(FileKindOf, FollowsThePlayersRule) {
+  EXPECT_EQ(FileKindOf("a.vqr"), 0);
+  EXPECT_EQ(FileKindOf("a.VQR"), 0);
+  EXPECT_EQ(FileKindOf("a.Vqr"), 1);
+  EXPECT_EQ(FileKindOf("a.vqm"), 1);
+  EXPECT_EQ(FileKindOf("vqr"), 0);
+  EXPECT_EQ(FileKindOf("qr"), 1);
+}
+
+TEST(FormatPlayTime, IsThePlayersTimeText) {
+  EXPECT_EQ(FormatPlayTime(0), "00 : 00 : 00");
+  EXPECT_EQ(FormatPlayTime(83000), "00 : 01 : 23");
+  EXPECT_EQ(FormatPlayTime(83999), "00 : 01 : 23");
+  EXPECT_EQ(FormatPlayTime(3600000LL * 12 + 59 * 60000 + 59000), "12 : 59 : 59");
+  EXPECT_EQ(FormatPlayTime(3600000LL * 123), "123 : 00 : 00");
+  EXPECT_EQ(FormatPlayTime(-5), "00 : 00 : 00");
+}
+
+TEST(JsonString, EscapesWhatJsonForbids) {
+  EXPECT_EQ(JsonString("a\"b\\c\nd\x01"), "\"a\\\"b\\\\c\\u000ad\\u0001\"");
+  EXPECT_EQ(JsonString("メモ.vqr"), "\"メモ.vqr\"");
+}
+
+TEST(ProgressLine, ShowsPagesPercentAndSpeed) {
+  const std::string half = ProgressBar::Line("memo.vqr", 50, 100, 0.5);
+  EXPECT_NE(half.find("memo.vqr ["), std::string::npos);
+  EXPECT_NE(half.find("############............]"), std::string::npos);
+  EXPECT_NE(half.find("50/100 pages  50%"), std::string::npos);
+  EXPECT_NE(half.find("100 pages/s"), std::string::npos);
+  EXPECT_NE(ProgressBar::Line("f", 3, 3, 0, "files").find("3/3 files 100%"), std::string::npos);
+  EXPECT_NE(ProgressBar::Line("f", 0, 0, 0).find("100%"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace calendo::tool
