@@ -3,6 +3,7 @@
 #include <dlfcn.h>
 
 #include <cctype>
+#include <filesystem>
 #include <map>
 #include <utility>
 
@@ -29,6 +30,17 @@ void* LoadLibrary(Bindings& state, std::string_view library) {
   std::string file = LibraryFileName(library);
   if (!state.directory.empty()) file = state.directory + "/" + file;
   void* handle = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (handle == nullptr && state.directory.empty()) {
+    // The program's RUNPATH names ../lib beside it, but a dlopen that a
+    // sanitizer intercepts no longer sees the program's RUNPATH: look there
+    // by path as well.
+    std::error_code error;
+    const auto program = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (!error) {
+      const auto beside = program.parent_path().parent_path() / "lib" / file;
+      handle = dlopen(beside.c_str(), RTLD_NOW | RTLD_LOCAL);
+    }
+  }
   if (handle == nullptr) {
     throw RuntimeError(kErrFileNotFound, "File not found: " + LibraryFileName(library));
   }

@@ -249,6 +249,8 @@ class Form1 : public QMainWindow {
   std::unique_ptr<HandoffDesktopWindow> desktop_window_;
   // Sends the command line to `found`, brings it to the front and ends.
   [[noreturn]] void HandOffTo(uint32_t found);
+  // Takes the window off the desktop, so that no later start finds it.
+  void WithdrawFromDesktop();
 
   Host& host_;
   EventPump& pump_;

@@ -122,4 +122,8 @@ void Form1::MsgCtl_OnCopyData(int32_t /*first*/, const QString& text) {
   PlaySlider->setValue(0);
 }
 
+void Form1::WithdrawFromDesktop() {
+  if (desktop_window_) desktop_window_->Withdraw();
+}
+
 }  // namespace calendo

@@ -118,6 +118,7 @@ void Form1::EndProgram(bool delete_conversion_file) {
   imports::WavDestroy();
   Wait(0.1f);  // the wave output's worker finishes meanwhile
   if (delete_conversion_file && ConvActive == 1) QFile::remove(ConvFileName);
+  WithdrawFromDesktop();
   host_.EndProcess();
 }
 
@@ -132,6 +133,7 @@ void Form1::DefaultErrorHandling(int32_t number, const std::string& description)
   step([&] { imports::WavStop(); });
   step([&] { imports::WavDestroy(); });
   step([&] { Wait(0.1f); });
+  step([&] { WithdrawFromDesktop(); });
   host_.EndProcess();
 }
 

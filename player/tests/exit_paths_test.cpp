@@ -57,12 +57,13 @@ Outcome RunScenario(const std::string& path,
   std::ofstream(conversion) << "RIFF";
 
   const std::string variable = std::string(testing::kJournalVariable) + "=" + journal;
+  // The first entry of a name is the one that counts: the scenario's own first.
   std::vector<char*> env;
+  for (const std::string& e : extra_env) env.push_back(const_cast<char*>(e.c_str()));
   for (char** e = environ; *e != nullptr; ++e) env.push_back(*e);
   env.push_back(const_cast<char*>(variable.c_str()));
   std::string platform = "QT_QPA_PLATFORM=offscreen";
   env.push_back(platform.data());
-  for (const std::string& e : extra_env) env.push_back(const_cast<char*>(e.c_str()));
   env.push_back(nullptr);
 
   std::vector<std::string> args = {CALENDO_EXIT_SCENARIO, path, library_dir, conversion};
@@ -122,6 +123,21 @@ TEST(ExitPaths_Order, ExitButtonDeletesTheConversionAndExitMenuKeepsIt) {
             (std::vector<std::string>{"Hide", "WavStop", "WavDestroy", "EndProcess"}));
   EXPECT_GE(menu.Gap("WavDestroy", "EndProcess"), kWaitNs);
   EXPECT_TRUE(menu.conversion_file_left);
+}
+
+// A player that ended leaves nothing on the desktop for a later start to try.
+TEST(ExitPaths_Order, EveryExitTakesTheWindowOffTheDesktop) {
+  for (const char* path : {"exitx", "exit0", "close", "runtime-error"}) {
+    testkit::TempDir desktop;
+    const Outcome outcome = RunScenario(path, CALENDO_PLAYER_STUB_DIR,
+                                        {"CALENDO_DESKTOP_DIR=" + desktop.path().string()});
+    EXPECT_EQ(outcome.exit_code, 0) << path;
+    for (const auto& entry : std::filesystem::directory_iterator(desktop.path())) {
+      const auto extension = entry.path().extension();
+      EXPECT_TRUE(extension != ".window" && extension != ".sock")
+          << path << " left " << entry.path();
+    }
+  }
 }
 
 TEST(ExitPaths_Order, RunTimeErrorIsShownThenTheOutputStoppedBeforeTheEnd) {
