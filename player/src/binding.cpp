@@ -34,11 +34,8 @@ void* LoadLibrary(Bindings& state, std::string_view library) {
     // The program's RUNPATH names ../lib beside it, but a dlopen that a
     // sanitizer intercepts no longer sees the program's RUNPATH: look there
     // by path as well.
-    std::error_code error;
-    const auto program = std::filesystem::read_symlink("/proc/self/exe", error);
-    if (!error) {
-      const auto beside = program.parent_path().parent_path() / "lib" / file;
-      handle = dlopen(beside.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (const std::string beside = LibraryDirectoryBesideProgram(); !beside.empty()) {
+      handle = dlopen((beside + "/" + file).c_str(), RTLD_NOW | RTLD_LOCAL);
     }
   }
   if (handle == nullptr) {
@@ -64,6 +61,13 @@ std::string PlatformSymbolName(std::string_view export_name) {
 
 std::string LibraryFileName(std::string_view library) {
   return "lib" + std::string(library) + ".so";
+}
+
+std::string LibraryDirectoryBesideProgram() {
+  std::error_code error;
+  const auto program = std::filesystem::read_symlink("/proc/self/exe", error);
+  if (error) return {};
+  return (program.parent_path().parent_path() / "lib").string();
 }
 
 void SetLibraryDirectory(std::string directory) {

@@ -27,6 +27,10 @@ std::string PlatformSymbolName(std::string_view export_name);
 // directory set with SetLibraryDirectory.
 std::string LibraryFileName(std::string_view library);
 
+// <program folder>/../lib, where the program's RUNPATH points; empty when the
+// program's own path cannot be read.
+std::string LibraryDirectoryBesideProgram();
+
 // Makes every later binding load its libraries from `directory` (empty: the
 // loader's own search again) and forgets the bindings made so far. For tests.
 void SetLibraryDirectory(std::string directory);

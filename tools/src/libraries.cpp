@@ -1,10 +1,5 @@
 #include "libraries.h"
 
-#include <unistd.h>
-
-#include <filesystem>
-#include <system_error>
-
 namespace calendo::tool {
 namespace {
 
@@ -16,12 +11,9 @@ std::string& Folder() {
 }  // namespace
 
 void UseLibrariesBesideProgram() {
-  std::error_code error;
-  const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
   // Without /proc the loader's own search (the program's RUNPATH) still applies.
-  if (error) return;
-  Folder() = (program.parent_path().parent_path() / "lib").string();
-  binding::SetLibraryDirectory(Folder());
+  Folder() = binding::LibraryDirectoryBesideProgram();
+  if (!Folder().empty()) binding::SetLibraryDirectory(Folder());
 }
 
 const std::string& LibraryFolder() {
