@@ -3,6 +3,7 @@
 #include <limits>
 #include <vector>
 
+#include "file_kind.h"
 #include "form1.h"
 
 namespace calendo {
@@ -27,14 +28,6 @@ QString TitleOf(platform::DesktopWindow window) {
 uint16_t HandOffByteCount(const QString& text) {
   const qsizetype count = text.isEmpty() ? 2 : 2 * text.size();
   return static_cast<uint16_t>(std::min<qsizetype>(count, std::numeric_limits<uint16_t>::max()));
-}
-
-bool EndsInRecorderExtension(const QString& text) {
-  const QString last = text.right(3);
-  for (const char* extension : {"vqr", "VQR", "vqm", "VQM"}) {
-    if (last == QLatin1String(extension)) return true;
-  }
-  return false;
 }
 
 }  // namespace
@@ -106,7 +99,7 @@ void Form1::MsgCtl_OnCopyData(int32_t /*first*/, const QString& text) {
   PlayFileName = text;
 
   if (!text.isEmpty()) {
-    if (EndsInRecorderExtension(text)) {
+    if (RecorderKindOfName(text) != kKindNone) {
       OpenPending = kTrue;
       Timer1->start();
     }

@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include "file_kind.h"
 #include "form1.h"
 #include "time_text.h"
 
@@ -107,8 +108,7 @@ void Form1::Timer1_Timer() {
     const QFileInfo file(PlayFileName);
     setWindowTitle(MsgText[kMsgTitle] + QStringLiteral(" - ") +
                    (file.exists() ? file.fileName() : QString()));
-    const QString last = PlayFileName.right(3);
-    FileKind = last == QLatin1String("vqr") || last == QLatin1String("VQR") ? 0 : 1;
+    FileKind = RecorderKindOfName(PlayFileName) == kKindVqr ? kKindVqr : kKindVqm;
     Splp = imports::play_splpget(PlayFileName.toLocal8Bit().constData(), FileKind);
     if (Splp.rate_code[0] == 13) {
       MsgAnswer = QString::number(host_.MsgBox(MsgText[kMsgWrongFormat], 48, MsgText[kMsgTitle]));

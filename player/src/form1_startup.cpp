@@ -1,19 +1,11 @@
 // Start-up and shut-down of Form1, and the default handling of run-time errors.
 #include <QFile>
 
+#include "file_kind.h"
 #include "form1.h"
 #include "platform/dialogs.h"
 
 namespace calendo {
-namespace {
-
-bool EndsWith(const QString& text, const char* a, const char* b) {
-  const QString last = text.right(3);
-  return last == QLatin1String(a) || last == QLatin1String(b);
-}
-
-}  // namespace
-
 void Form1::Form_Load() {
   ResumeNext step;  // every statement below runs with errors ignored
 
@@ -71,15 +63,8 @@ void Form1::Form_Load() {
 
   // A recorder file named on the command line opens at the timer's first tick.
   step([&] {
-    if (EndsWith(PlayFileName, "vqr", "VQR")) {
-      FileKind = 0;
-      Timer1->start();
-      OpenPending = kTrue;
-    }
-  });
-  step([&] {
-    if (EndsWith(PlayFileName, "vqm", "VQM")) {
-      FileKind = 1;
+    if (const int16_t kind = RecorderKindOfName(PlayFileName); kind != kKindNone) {
+      FileKind = kind;
       Timer1->start();
       OpenPending = kTrue;
     }

@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 
+#include "file_kind.h"
 #include "form1.h"
 #include "time_text.h"
 
@@ -63,10 +64,7 @@ void Form1::M_fileopen_Click() {
   step([&] {
     setWindowTitle(MsgText[kMsgTitle] + QStringLiteral(" - ") + QFileInfo(PlayFileName).fileName());
   });
-  step([&] {
-    const QString last = PlayFileName.right(3);
-    FileKind = last == QLatin1String("vqr") || last == QLatin1String("VQR") ? 0 : 1;
-  });
+  step([&] { FileKind = RecorderKindOfName(PlayFileName) == kKindVqr ? kKindVqr : kKindVqm; });
   step([&] { M_transwav->menuAction()->setEnabled(true); });
   step([&] { Splp = imports::play_splpget(PlayFileName.toLocal8Bit().constData(), FileKind); });
 
