@@ -54,8 +54,9 @@ SONDREL_API int32_t WavPause(int32_t pause);
 SONDREL_API int32_t WavStop(void);
 
 /* Progress as last reported to the caller's thread: -2 no engine, -1 idle
- * (no stream), -3 starved (all blocks played, stream not complete), -4
- * paused, otherwise the number of blocks played in this stream. */
+ * (no stream), -3 starved (every block handed in has played, stream not
+ * complete; a block handed in ends it at once), -4 paused, otherwise the
+ * number of blocks played in this stream. */
 SONDREL_API int32_t WavNowPlay(void);
 
 /* Stops the stream and ends the engine; waits (a few seconds at most) for the

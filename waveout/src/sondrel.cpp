@@ -50,6 +50,7 @@ int32_t WavCreate(void) {
   dll_wnd->thread = std::move(thread);
   dll_wnd->worker_window = platform::kNoWindow;
   dll_wnd->announced = dll_wnd->expected = 0;
+  dll_wnd->added = 0;
   dll_wnd->serial = 0;
   dll_wnd->mirror = sondrel::StatusCopy{};
   if (!post_to_worker(sondrel::WAV_MSG_HELLO, dll_wnd->handle(), 0)) {
@@ -82,6 +83,7 @@ int32_t WavAddPlayData(void** block, uint32_t length) {
     engine.serial = serial;
     engine.announced = header->stream_bytes;
     engine.expected = left < 0 ? 0 : static_cast<std::uint32_t>(left);
+    engine.added = 1;
     engine.mirror = sondrel::StatusCopy{};
     engine.mirror.outstanding = 0;
     return 1;
@@ -92,6 +94,7 @@ int32_t WavAddPlayData(void** block, uint32_t length) {
     return 0;
   }
   engine.expected = length > engine.expected ? 0 : engine.expected - length;
+  ++engine.added;
   return 1;
 }
 
@@ -109,6 +112,10 @@ int32_t WavNowPlay(void) {
     case sondrel::kIdle:
       return -1;
     case sondrel::kStarved:
+      // Starved means every block handed in has played: a report sent before
+      // the worker took in the newest ones is already past.
+      if (dll_wnd->mirror.received != dll_wnd->added)
+        return static_cast<int32_t>(dll_wnd->mirror.completed);
       return -3;
     case sondrel::kPaused:
       return -4;

@@ -27,6 +27,7 @@ std::intptr_t CWavDllWnd::WindowProc(std::uint32_t message, std::uintptr_t wpara
       mirror.outstanding = status.outstanding;
       mirror.play_state = status.play_state;
       mirror.completed = status.completed;
+      mirror.received = status.received;
       if (status.play_state == kIdle) {
         announced = 0;
         expected = 0;

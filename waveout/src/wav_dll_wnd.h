@@ -28,6 +28,7 @@ class CWavDllWnd {
   std::uint32_t announced = 0;  // stream bytes announced by the header
   std::uint32_t expected = 0;   // announced bytes not yet handed in
   std::uint32_t serial = 0;     // of the current stream
+  std::uint32_t added = 0;      // blocks of the current stream handed in
   StatusCopy mirror;            // the worker's last status for this stream
 
  private:

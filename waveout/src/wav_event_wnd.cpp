@@ -71,7 +71,9 @@ void CWavEventWnd::OnHello(platform::WindowHandle caller) {
 }
 
 void CWavEventWnd::OnAdd(void* block, std::uint32_t length, std::uint32_t serial) {
+  if (serial != serial_) received_ = 0;
   serial_ = serial;
+  ++received_;
   try {
     queue_.push_back(Record{block, length});
   } catch (const std::bad_alloc&) {
@@ -215,7 +217,7 @@ void CWavEventWnd::OnDeviceDone(platform::WaveOut device, platform::WaveHeader* 
   FreeBuffer(header);
   status_.outstanding = std::max(status_.outstanding - 1, 0);
   ++status_.completed;
-  if (status_.outstanding == 0 && status_.remaining != 0) status_.play_state = kStarved;
+  if (Starved()) status_.play_state = kStarved;
   PostStatus();
   if (status_.remaining == 0 && status_.outstanding == 0) {
     OnStop();
@@ -246,10 +248,14 @@ void CWavEventWnd::OnPause(bool pause) {
     status_.play_state = kPaused;
   } else {
     platform::wave_out_restart(device_);
-    const bool starved = status_.outstanding == 0 && status_.remaining != 0;
-    status_.play_state = starved ? kStarved : kPlaying;
+    status_.play_state = Starved() ? kStarved : kPlaying;
   }
   PostStatus();
+}
+
+bool CWavEventWnd::Starved() const {
+  // A block still in the queue is about to be submitted: not starved yet.
+  return status_.outstanding == 0 && status_.remaining != 0 && queue_.empty();
 }
 
 void CWavEventWnd::PostStatus() {
@@ -259,6 +265,7 @@ void CWavEventWnd::PostStatus() {
   copy.play_state = status_.play_state;
   copy.completed = status_.completed;
   copy.serial = serial_;
+  copy.received = received_;
   std::uintptr_t wparam = 0;
   std::intptr_t lparam = 0;
   pack_status(copy, wparam, lparam);

@@ -58,6 +58,8 @@ class CWavEventWnd {
   bool WriteBuffer(void* data, std::uint32_t n);
   void FreeBuffer(platform::WaveHeader* header);
   void PostSubmit();
+  // Every block taken in has played, and the stream wants more.
+  bool Starved() const;
   void PostStatus();
 
   platform::WindowHandle window_ = platform::kNoWindow;
@@ -68,7 +70,8 @@ class CWavEventWnd {
   std::deque<platform::WaveHeader*> written_;  // at the device, in write order
   bool submit_pending_ = false;
   std::uint32_t format_length_ = 0;
-  std::uint32_t serial_ = 0;  // of the last block taken
+  std::uint32_t serial_ = 0;    // of the last block taken
+  std::uint32_t received_ = 0;  // blocks taken in of the stream serial_
   Status status_;
 };
 

@@ -41,18 +41,21 @@ inline std::uint32_t add_serial(std::intptr_t lparam) {
   return static_cast<std::uint32_t>(static_cast<std::uint64_t>(lparam) >> 32) & kSerialMask;
 }
 
-// The three status values the caller mirrors, handed over by copy.
+// The status values the caller mirrors, handed over by copy.
 struct StatusCopy {
   std::int32_t outstanding = -1;  // buffers at the device; -1 = no stream
   std::int32_t play_state = kIdle;
   std::uint32_t completed = 0;
   std::uint32_t serial = 0;
+  // Blocks of the stream `serial` the worker had taken in when it sent this:
+  // a starved status with fewer than the caller has handed in is already past.
+  std::uint32_t received = 0;
 };
 
 static_assert(sizeof(std::intptr_t) == 8, "status packing needs 64-bit message parameters");
 
 inline void pack_status(const StatusCopy& status, std::uintptr_t& wparam, std::intptr_t& lparam) {
-  wparam = status.completed;
+  wparam = std::uint64_t{status.completed} | std::uint64_t{status.received} << 32;
   lparam =
       static_cast<std::intptr_t>(static_cast<std::uint32_t>(status.outstanding) |
                                  std::uint64_t{static_cast<std::uint8_t>(status.play_state)} << 32 |
@@ -63,6 +66,7 @@ inline StatusCopy unpack_status(std::uintptr_t wparam, std::intptr_t lparam) {
   const auto bits = static_cast<std::uint64_t>(lparam);
   StatusCopy status;
   status.completed = static_cast<std::uint32_t>(wparam);
+  status.received = static_cast<std::uint32_t>(std::uint64_t{wparam} >> 32);
   status.outstanding = static_cast<std::int32_t>(static_cast<std::uint32_t>(bits));
   status.play_state = static_cast<std::int32_t>((bits >> 32) & 0xFF);
   status.serial = static_cast<std::uint32_t>(bits >> 40) & kSerialMask;

@@ -87,6 +87,9 @@ TEST_F(Sondrel_Stream, StarvedStreamPlaysOnWithTheNextBlock) {
   ASSERT_EQ(add(header_block(9956 + 2000, 9956), 10000), 1);
   ASSERT_TRUE(pump_until([] { return WavNowPlay() == -3; }));
   ASSERT_EQ(add(pcm_block(2000), 2000), 1);  // completes the stream
+  // The starved report is over with the block, before the worker says so: a
+  // caller waiting for its last blocks must not take it for the end.
+  EXPECT_EQ(WavNowPlay(), 1);
   ASSERT_TRUE(pump_until([&] { return std::filesystem::exists(path) && WavNowPlay() == -1; }));
   const auto pcm = captured_pcm(path);
   ASSERT_EQ(pcm.size(), 9956u + 2000u);
