@@ -91,11 +91,14 @@ void Form1::HandOffTo(uint32_t found) {
 void Form1::MsgCtl_OnCopyData(int32_t /*first*/, const QString& text) {
   if (isMinimized()) setWindowState(windowState() & ~Qt::WindowMinimized);
 
+  // The timer goes first: a tick due during the wait below would open the
+  // file this hand-off replaces (and play it, or show its message, while the
+  // sender still waits for its answer).
+  Timer1->stop();
   imports::WavStop();
   imports::WavDestroy();
   Wait(0.1f);
 
-  Timer1->stop();
   PlayFileName = text;
 
   if (!text.isEmpty()) {

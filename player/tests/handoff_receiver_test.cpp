@@ -105,6 +105,22 @@ TEST_F(HandoffReceiverTest, RecorderPathStopsPlaybackAndSchedulesTheOpen) {
   EXPECT_TRUE(host_.boxes.empty());
 }
 
+// A player started with a file of its own gets another before its timer
+// opened the first: only the handed file is opened, and the handler returns
+// without waiting on the first file (a box or a whole playback).
+TEST_F(HandoffReceiverTest, HandedFileReplacesAnOpenStillWaitingForTheTimer) {
+  form_->PlayFileName = QStringLiteral("/nowhere/own file.vqr");
+  form_->OpenPending = kTrue;
+  form_->Timer1->start();
+  std::this_thread::sleep_for(150ms);  // the tick is due, not yet delivered
+
+  form_->MsgCtl_OnCopyData(0, QStringLiteral("/nowhere/handed.vqr"));
+  EXPECT_TRUE(host_.boxes.empty()) << "the replaced file was opened";
+  EXPECT_EQ(form_->PlayFileName, QStringLiteral("/nowhere/handed.vqr"));
+  EXPECT_EQ(form_->OpenPending, kTrue);
+  EXPECT_TRUE(form_->Timer1->isActive());
+}
+
 TEST_F(HandoffReceiverTest, EveryRecorderEndingIsTakenAndOthersOnlyStop) {
   for (const char* path : {"a.vqr", "b.VQR", "c.vqm", "d.VQM"}) {
     form_->OpenPending = kFalse;
