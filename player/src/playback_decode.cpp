@@ -283,10 +283,17 @@ void Form1::DecodePlayX(const QString& fileName, int32_t& startPage, int16_t& mo
   RevX->setEnabled(play_mode >= 0);
 
   Splp = imports::play_splpget(file_name.toLocal8Bit().constData(), FileKind);
-  // A vqm file that has become something else is left alone like a vqr file:
-  // its refusal values are no parameters to decode with.
+  // The file no longer opens, or has become something else since it was
+  // opened: its refusal values are no parameters to decode with. Said as for
+  // a file that goes away during playback, and the output just made is shut.
   if ((FileKind == 0 && (Splp.rate_code[0] == 1 || Splp.rate_code[0] == 13)) ||
       Splp.rate_code[0] == 13) {
+    imports::WavStop();
+    imports::WavDestroy();
+    pump_.ProcessEvents();
+    MsgAnswer = QString::number(host_.MsgBox(MsgText[kMsgCannotOpen], 0, MsgText[kMsgTitle]));
+    ComControl(NO_FILE);
+    M_transwav->menuAction()->setEnabled(false);
     return;
   }
   if (PageCount == 0) {

@@ -1,6 +1,8 @@
 // Handlers that run inside a running playback: Stop, a press on the slider,
 // another mode button, a file handed over to the timer, a file that vanishes,
 // and an output that cannot play.
+#include <fstream>
+
 #include <QMouseEvent>
 
 #include "playback_fixture.h"
@@ -162,6 +164,21 @@ TEST_F(PlaybackTransport, FileDeletedDuringPlaybackSaysItCannotBeOpened) {
   }
   EXPECT_FALSE(form().M_transwav->menuAction()->isEnabled());
   EXPECT_EQ(form().PlayActive, 0);
+}
+
+TEST_F(PlaybackTransport, FileThatNoLongerReadsAsARecordingSaysSoInsteadOfStayingBusy) {
+  const std::string path = WriteVqr("memo.vqr", 10);
+  Open(path);
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << "not a recording any more";
+  form().PlayX->click();
+
+  ASSERT_EQ(host_.boxes.size(), 1u);
+  EXPECT_EQ(host_.boxes[0].text, QStringLiteral("Can't open file"));
+  for (QPushButton* button : {form().PlayX, form().CueX, form().RevX, form().StopX}) {
+    EXPECT_FALSE(button->isEnabled());
+  }
+  EXPECT_FALSE(form().M_transwav->menuAction()->isEnabled());
+  EXPECT_EQ(imports::WavNowPlay(), -2);  // no output left open
 }
 
 TEST_F(PlaybackTransport, OutputThatCannotPlayEndsThePlaybackWithAMessage) {
