@@ -124,8 +124,12 @@ void Form1::Timer1_Timer() {
       PlaySlider->setValue(0);
       return;
     }
+    // Refused as File > Open refuses it: the window does not go on showing
+    // a file it could not open, with its slider and conversion menu enabled.
     if (Splp.rate_code[0] == 1 || !TakePageCount()) {
       MsgAnswer = QString::number(host_.MsgBox(MsgText[kMsgCannotOpen], 48, MsgText[kMsgTitle]));
+      ForgetOpenFile();
+      PlaySlider->setValue(0);
       return;
     }
     Wait(0.1f);

@@ -123,6 +123,19 @@ TEST_F(PlaybackOpen, TableGrowsPastSixtyFourThousandPages) {
   EXPECT_EQ(form().TimeMs, static_cast<int32_t>(kPages * form().Splp.page_ms[0]));
 }
 
+TEST_F(PlaybackOpen, HandedOverFileThatCannotBeOpenedIsRefusedLikeFileOpenRefusesIt) {
+  Open(WriteVqr("first.vqr", 12));
+  form().PlayFileName = QString::fromStdString(dir_.file("gone.vqr").string());
+  form().OpenPending = kTrue;
+  form().Timer1->start();
+  form().RunHandler([&] { form().Timer1_Timer(); });
+  ASSERT_EQ(host_.boxes.size(), 1u);
+  EXPECT_EQ(host_.boxes[0].text, form().OpenErrText);
+  EXPECT_EQ(host_.boxes[0].style, 48);
+  EXPECT_TRUE(NoFileOpen());
+  EXPECT_FALSE(form().Timer1->isActive());
+}
+
 TEST_F(PlaybackOpen, HandedOverFileThatIsNoRecorderFileIsForgotten) {
   const std::string path = dir_.file("fake.vqm").string();
   testkit::write_file(path, std::vector<uint8_t>(600, 0x41));
