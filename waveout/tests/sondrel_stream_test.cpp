@@ -1,5 +1,6 @@
 // Streams through the engine: header rules, progress values, stop, pause, and
 // what reaches the device.
+#include <optional>
 #include <random>
 #include <thread>
 
@@ -95,6 +96,36 @@ TEST_F(Sondrel_Stream, StarvedStreamPlaysOnWithTheNextBlock) {
   ASSERT_EQ(pcm.size(), 9956u + 2000u);
   for (std::size_t i = 0; i < 9956; ++i) ASSERT_EQ(pcm[i], 0) << i;
   for (std::size_t i = 0; i < 2000; ++i) ASSERT_EQ(pcm[9956 + i], static_cast<std::uint8_t>(i));
+}
+
+// Blocks handed in together reach a device that finishes each at once: the
+// worker may hear of a finished buffer while the next block still waits in
+// its queue. Starved is reported only when that queue is empty too, so no
+// block plays after it (every status is looked at as it arrives).
+TEST_F(Sondrel_Stream, StarvedIsReportedOnlyAfterTheLastBlockHandedIn) {
+  use_capture(0);
+  for (int round = 0; round < 60; ++round) {
+    ASSERT_EQ(WavCreate(), 1);
+    ASSERT_EQ(add(header_block(1000000, 56), 100), 1);
+    for (int i = 0; i < 6; ++i) ASSERT_EQ(add(pcm_block(64), 64), 1);
+    // Watched until 30 ms after the first starved report (10 s at most).
+    std::optional<std::chrono::steady_clock::time_point> starved_at;
+    const auto deadline = std::chrono::steady_clock::now() + 10s;
+    while (std::chrono::steady_clock::now() < deadline &&
+           (!starved_at || std::chrono::steady_clock::now() < *starved_at + 30ms)) {
+      platform::wait_message(1ms);
+      platform::Message message;
+      while (platform::peek_message(message)) {
+        platform::dispatch_message(message);
+        const int32_t now = WavNowPlay();
+        if (now == -3 && !starved_at) starved_at = std::chrono::steady_clock::now();
+        ASSERT_FALSE(starved_at && now >= 0)
+            << "block " << now << " played after starved, round " << round;
+      }
+    }
+    EXPECT_TRUE(starved_at.has_value()) << "round " << round;
+    WavDestroy();
+  }
 }
 
 TEST_F(Sondrel_Stream, BlocksPastTheAnnouncedEndAreRefusedOrCut) {
