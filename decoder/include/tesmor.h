@@ -58,6 +58,9 @@ enum {
   TESMOR_UNSUPPORTED = -4,       /* refused: arguments or file mode not supported */
   TESMOR_NO_MEMORY = -5,         /* refused: the block cannot be allocated */
   TESMOR_WAV_NOT_ACCEPTED = -10, /* GetWavType: neither a mono RIFF WAVE nor 8000/11025 Hz */
+  TESMOR_TARGET_8K = 0,          /* AdpcmDecx target: 7 and 8 kHz pages to 8000 Hz */
+  TESMOR_TARGET_RESET = 1,       /* AdpcmDecx target: reset the codec only */
+  TESMOR_TARGET_11K = 2,         /* AdpcmDecx target: every page to 11025 Hz */
   TESMOR_WAV_NO_DATA_TAG = -20   /* GetWavType: no "d" with 7 bytes behind it */
 };
 

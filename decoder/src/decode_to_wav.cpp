@@ -12,8 +12,6 @@
 namespace tesmor {
 namespace {
 
-enum Target { kTarget8k = 0, kTargetReset = 1, kTarget11k = 2 };
-
 uint32_t single_mode_rate(int rate_code) {
   return rate_code == 11 ? 11025 : 8000;
 }
@@ -34,9 +32,9 @@ int64_t samples_per_page(bool sp, int rate_code, bool both) {
 PageShape decx_shape(int target, int rate_code, int code_bits) {
   switch (rate_code) {
     case 7:
-      return {target == kTarget8k ? Shape::Expand7to8 : Shape::Expand7to11};
+      return {target == TESMOR_TARGET_8K ? Shape::Expand7to8 : Shape::Expand7to11};
     case 8:
-      if (target == kTarget8k) return {Shape::Fixed, code_bits == 2 ? 2048u : 1024u};
+      if (target == TESMOR_TARGET_8K) return {Shape::Fixed, code_bits == 2 ? 2048u : 1024u};
       return {Shape::Expand8to11, groups_of_8(code_bits)};
     default:
       return {Shape::AsDecoded};
@@ -45,7 +43,7 @@ PageShape decx_shape(int target, int rate_code, int code_bits) {
 
 bool decodes_page(int rate_code, int code_bits, int out_bits, int target) {
   return valid_rate_code(rate_code) && valid_code_bits(code_bits) && valid_out_bits(out_bits) &&
-         (target == kTarget8k || target == kTarget11k);
+         (target == TESMOR_TARGET_8K || target == TESMOR_TARGET_11K);
 }
 
 // Opens first, so that a file that cannot be opened leaves the codec as it was.
@@ -99,7 +97,7 @@ extern "C" int32_t AdpcmDecHeader(const char* path, int32_t out_bits, int32_t sp
 extern "C" int32_t AdpcmDecx(const char* path, uint8_t* codes, int32_t rate_code, int32_t code_bits,
                              int32_t count, int32_t out_bits, int32_t target) {
   using namespace tesmor;
-  if (target == kTargetReset) {
+  if (target == TESMOR_TARGET_RESET) {
     if (codes != nullptr) codes[0] = 1;
     library_codec().adpcm_reset_state(code_bits);
     return 0;
@@ -117,7 +115,7 @@ extern "C" int32_t AdpcmDecxNew(int16_t code_bits, int16_t full_bytes, int16_t e
                                 int32_t rate_code, int32_t codec_bits, int32_t out_bits,
                                 int32_t target) {
   using namespace tesmor;
-  if (target == kTargetReset) {
+  if (target == TESMOR_TARGET_RESET) {
     if (codes != nullptr) codes[0] = 1;
     library_codec().adpcm_reset_state(codec_bits);
     return 0;

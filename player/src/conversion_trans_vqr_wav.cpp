@@ -20,9 +20,6 @@ namespace {
 constexpr int32_t kMbCancelTryContinue = 6;
 constexpr int16_t kPageSp = 0;
 constexpr int16_t kPageLp = 5;
-constexpr int32_t kTargetReset = 1;
-constexpr int32_t kTarget8k = 0;
-constexpr int32_t kTarget11k = 2;
 
 // Int(page / last * 100) as the progress label shows it; a file of one page
 // divides 0 by 0, which overflows.
@@ -149,9 +146,10 @@ int16_t Form1::TransVqrWav(QString source, QString dest, int16_t format, int16_t
     }
 
     step([&] {
-      imports::AdpcmDecx(dest_path.constData(), code_buffer.data(), 0, 0, 0, 0, kTargetReset);
+      imports::AdpcmDecx(dest_path.constData(), code_buffer.data(), 0, 0, 0, 0,
+                         imports::kTargetReset);
     });
-    const int32_t target = sp_pages > 0 && lp_pages > 0 ? kTarget11k : kTarget8k;
+    const int32_t target = sp_pages > 0 && lp_pages > 0 ? imports::kTarget11k : imports::kTarget8k;
     const int32_t progress_step = pages > 100 ? 15 : 2;
     int16_t label_phase = 0;
 

@@ -10,6 +10,7 @@
 
 #include "binding.h"
 #include "kestrune.h"  // SplpInfo: the record is the library's, byte for byte
+#include "tesmor.h"    // the values AdpcmDecx's target takes
 
 struct MsgCtl;  // ravlet's receiving control, opaque to the player
 
@@ -34,6 +35,9 @@ inline constexpr Import<int16_t(const uint8_t* table, uint32_t* counts, uint32_t
     splp_pageno{"kestrune", "_splp_pageno@12"};
 
 // ---- tesmor: decoding ------------------------------------------------------
+inline constexpr int32_t kTarget8k = TESMOR_TARGET_8K;
+inline constexpr int32_t kTargetReset = TESMOR_TARGET_RESET;
+inline constexpr int32_t kTarget11k = TESMOR_TARGET_11K;
 inline constexpr Import<int32_t(void** out, int32_t rate, uint8_t* header)> SoundSet11k16bit{
     "tesmor", "_SoundSet11k16bit@12"};
 inline constexpr Import<int32_t(int32_t rate_code, int32_t code_bits, int32_t count, uint8_t* codes,

@@ -15,10 +15,6 @@
 namespace calendo::tool {
 namespace {
 
-constexpr int32_t kTargetOwnRate = 0;
-constexpr int32_t kTargetReset = 1;
-constexpr int32_t kTarget11k = 2;
-
 uint32_t Le32(const uint8_t* bytes) {
   return uint32_t{bytes[0]} | uint32_t{bytes[1]} << 8 | uint32_t{bytes[2]} << 16 |
          uint32_t{bytes[3]} << 24;
@@ -97,8 +93,9 @@ bool ConvertToWav(const ConversionRequest& request, ConversionResult& result, st
 
   std::array<uint8_t, KESTRUNE_CODE_BUFFER> codes{};
   std::array<uint8_t, KESTRUNE_PAGE_BUFFER> page{};
-  imports::AdpcmDecx(wav, codes.data(), 0, 0, 0, 0, kTargetReset);
-  const int32_t target = info->sp_pages > 0 && info->lp_pages > 0 ? kTarget11k : kTargetOwnRate;
+  imports::AdpcmDecx(wav, codes.data(), 0, 0, 0, 0, imports::kTargetReset);
+  const int32_t target =
+      info->sp_pages > 0 && info->lp_pages > 0 ? imports::kTarget11k : imports::kTarget8k;
 
   ProgressBar bar(std::filesystem::path(request.source).filename().string(), page_count,
                   request.progress);
