@@ -162,6 +162,19 @@ float Form1::TopTwips(const QWidget* control) const {
   return stored.isValid() ? stored.toFloat() : static_cast<float>(control->y() * 15);
 }
 
+void Form1::ShutWaveOutput() {
+  imports::WavStop();
+  pump_.ProcessEvents();
+  imports::WavDestroy();
+  pump_.ProcessEvents();
+}
+
+void Form1::RecreateWaveOutput() {
+  ShutWaveOutput();
+  imports::WavCreate();
+  pump_.ProcessEvents();
+}
+
 void Form1::closeEvent(QCloseEvent* event) {
   int16_t cancel = 0;
   RunHandler([&] { Form_Unload(cancel); });

@@ -222,6 +222,12 @@ class Form1 : public QMainWindow {
   // The exit sequence: hide, stop and destroy the wave output, wait 0.1 s,
   // delete the file of an interrupted conversion if asked to, end.
   [[noreturn]] void EndProgram(bool delete_conversion_file);
+
+  // Stops and destroys the wave output, letting the window's events run
+  // after each call.
+  void ShutWaveOutput();
+  // ShutWaveOutput, then a new wave output, the events run once more.
+  void RecreateWaveOutput();
   [[noreturn]] void DefaultErrorHandling(int32_t number, const std::string& description);
 
   // ---- State of playback --------------------------------------------------

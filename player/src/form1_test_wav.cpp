@@ -50,13 +50,7 @@ void Form1::ConnectTestWavHandlers() {
 // another command (Stop, an exit, a hand-off, a playback) destroys the engine.
 void Form1::TestWavPlay_Click() {
   const QByteArray name = Text1->text().toLocal8Bit();
-
-  imports::WavStop();
-  pump_.ProcessEvents();
-  imports::WavDestroy();
-  pump_.ProcessEvents();
-  imports::WavCreate();
-  pump_.ProcessEvents();
+  RecreateWaveOutput();
 
   std::array<uint8_t, 100> info{};
   const int32_t size = imports::GetWavType(name.constData(), info.data());
@@ -84,11 +78,7 @@ void Form1::TestWavPlay_Click() {
   do {
     pump_.ProcessEventsOrWait();
   } while (imports::WavNowPlay() != -2);
-
-  imports::WavStop();
-  pump_.ProcessEvents();
-  imports::WavDestroy();
-  pump_.ProcessEvents();
+  ShutWaveOutput();
 }
 
 }  // namespace calendo

@@ -269,12 +269,7 @@ void Form1::DecodePlayX(const QString& fileName, int32_t& startPage, int16_t& mo
   }
 
   PageStatus = 0;
-  imports::WavStop();
-  pump_.ProcessEvents();
-  imports::WavDestroy();
-  pump_.ProcessEvents();
-  imports::WavCreate();
-  pump_.ProcessEvents();
+  RecreateWaveOutput();
 
   PlayActive = 0;
   startPage = PlaySlider->value();
@@ -282,15 +277,19 @@ void Form1::DecodePlayX(const QString& fileName, int32_t& startPage, int16_t& mo
   CueX->setEnabled(play_mode <= 0);
   RevX->setEnabled(play_mode >= 0);
 
+  auto close_output = [this] {
+    imports::WavStop();
+    imports::WavDestroy();
+    pump_.ProcessEvents();
+  };
+
   Splp = imports::play_splpget(file_name.toLocal8Bit().constData(), FileKind);
   // The file no longer opens, or has become something else since it was
   // opened: its refusal values are no parameters to decode with. Said as for
   // a file that goes away during playback, and the output just made is shut.
   if ((FileKind == 0 && (Splp.rate_code[0] == 1 || Splp.rate_code[0] == 13)) ||
       Splp.rate_code[0] == 13) {
-    imports::WavStop();
-    imports::WavDestroy();
-    pump_.ProcessEvents();
+    close_output();
     MsgAnswer = QString::number(host_.MsgBox(MsgText[kMsgCannotOpen], 0, MsgText[kMsgTitle]));
     ComControl(NO_FILE);
     M_transwav->menuAction()->setEnabled(false);
@@ -324,12 +323,6 @@ void Form1::DecodePlayX(const QString& fileName, int32_t& startPage, int16_t& mo
   }
 
   const PlaybackRun::End end = run.Play(first, end_page);
-
-  auto close_output = [this] {
-    imports::WavStop();
-    imports::WavDestroy();
-    pump_.ProcessEvents();
-  };
   int32_t page = run.end_page();
   switch (end) {
     case PlaybackRun::End::stopped:
