@@ -18,8 +18,6 @@ namespace calendo {
 namespace {
 
 constexpr int32_t kMbCancelTryContinue = 6;
-constexpr int16_t kPageSp = 0;
-constexpr int16_t kPageLp = 5;
 
 // Int(page / last * 100) as the progress label shows it; a file of one page
 // divides 0 by 0, which overflows.
@@ -90,7 +88,8 @@ int16_t Form1::TransVqrWav(QString source, QString dest, int16_t format, int16_t
     });
     // A record of 1s (cannot open) or 13s (not a recorder file) has no pages
     // to convert either.
-    const bool refused = Splp.rate_code[0] == 1 || Splp.rate_code[0] == 13;
+    const bool refused =
+        Splp.rate_code[0] == KESTRUNE_CANNOT_OPEN || Splp.rate_code[0] == KESTRUNE_WRONG_KIND;
     if (PageCount <= 0 || refused) {
       message(kMsgCannotOpen);
       return;
@@ -169,11 +168,11 @@ int16_t Form1::TransVqrWav(QString source, QString dest, int16_t format, int16_t
       step([&] {
         status = imports::play_1pagerd(source_path.constData(), page, page_buffer.data(), kind);
       });
-      if (status != kPageSp && status != kPageLp) {
+      if (status != KESTRUNE_SP_PAGE && status != KESTRUNE_LP_PAGE) {
         abandon(kMsgCannotOpen);  // the recorder file went away
         return;
       }
-      const int mode = status == kPageLp ? 1 : 0;
+      const int mode = status == KESTRUNE_LP_PAGE ? 1 : 0;
       int32_t count = 0;
       step([&] {
         count = imports::pb_exdata(

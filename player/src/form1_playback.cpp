@@ -110,7 +110,7 @@ void Form1::Timer1_Timer() {
                    (file.exists() ? file.fileName() : QString()));
     FileKind = RecorderKindOfName(PlayFileName) == kKindVqr ? kKindVqr : kKindVqm;
     Splp = imports::play_splpget(PlayFileName.toLocal8Bit().constData(), FileKind);
-    if (Splp.rate_code[0] == 13) {
+    if (Splp.rate_code[0] == KESTRUNE_WRONG_KIND) {
       MsgAnswer = QString::number(host_.MsgBox(MsgText[kMsgWrongFormat], 48, MsgText[kMsgTitle]));
       imports::WavStop();
       imports::WavDestroy();
@@ -126,7 +126,7 @@ void Form1::Timer1_Timer() {
     }
     // Refused as File > Open refuses it: the window does not go on showing
     // a file it could not open, with its slider and conversion menu enabled.
-    if (Splp.rate_code[0] == 1 || !TakePageCount()) {
+    if (Splp.rate_code[0] == KESTRUNE_CANNOT_OPEN || !TakePageCount()) {
       MsgAnswer = QString::number(host_.MsgBox(MsgText[kMsgCannotOpen], 48, MsgText[kMsgTitle]));
       ForgetOpenFile();
       PlaySlider->setValue(0);

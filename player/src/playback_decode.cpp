@@ -14,6 +14,7 @@
 
 #include <QFileInfo>
 
+#include "file_kind.h"
 #include "form1.h"
 #include "platform/memory.h"
 
@@ -143,8 +144,8 @@ class PlaybackRun {
     for (int32_t p = first_; step_ > 0 ? p <= last_ : p >= last_; p += step_) {
       if (!QFileInfo::exists(file_name_)) return End::file_gone;
       f_.PageStatus = imports::play_1pagerd(path_.constData(), p, page_.data(), f_.FileKind);
-      if (f_.PageStatus == 0) mode_ = ModeOf(f_.Splp, 0);
-      if (f_.PageStatus == 5) mode_ = ModeOf(f_.Splp, 1);
+      if (f_.PageStatus == KESTRUNE_SP_PAGE) mode_ = ModeOf(f_.Splp, 0);
+      if (f_.PageStatus == KESTRUNE_LP_PAGE) mode_ = ModeOf(f_.Splp, 1);
       // A page that could not be read keeps the parameters of the page before
       // it; before any page gave them there is nothing to decode it with.
       if (mode_.rate_code != 0) DecodePage(p);
@@ -287,8 +288,8 @@ void Form1::DecodePlayX(const QString& fileName, int32_t& startPage, int16_t& mo
   // The file no longer opens, or has become something else since it was
   // opened: its refusal values are no parameters to decode with. Said as for
   // a file that goes away during playback, and the output just made is shut.
-  if ((FileKind == 0 && (Splp.rate_code[0] == 1 || Splp.rate_code[0] == 13)) ||
-      Splp.rate_code[0] == 13) {
+  const int16_t refusal = Splp.rate_code[0];
+  if ((FileKind == kKindVqr && refusal == KESTRUNE_CANNOT_OPEN) || refusal == KESTRUNE_WRONG_KIND) {
     close_output();
     MsgAnswer = QString::number(host_.MsgBox(MsgText[kMsgCannotOpen], 0, MsgText[kMsgTitle]));
     ComControl(NO_FILE);

@@ -68,7 +68,7 @@ void Form1::M_fileopen_Click() {
   step([&] { M_transwav->menuAction()->setEnabled(true); });
   step([&] { Splp = imports::play_splpget(PlayFileName.toLocal8Bit().constData(), FileKind); });
 
-  if (Splp.rate_code[0] == 13) {
+  if (Splp.rate_code[0] == KESTRUNE_WRONG_KIND) {
     step([&] {
       MsgAnswer = QString::number(host_.MsgBox(MsgText[kMsgWrongFormat], 48, MsgText[kMsgTitle]));
     });
@@ -76,7 +76,7 @@ void Form1::M_fileopen_Click() {
     return;
   }
   // A file too long to index is refused like one that cannot be opened.
-  if (Splp.rate_code[0] == 1 || !TakePageCount()) {
+  if (Splp.rate_code[0] == KESTRUNE_CANNOT_OPEN || !TakePageCount()) {
     step([&] { MsgAnswer = QString::number(host_.MsgBox(OpenErrText, 48, MsgText[kMsgTitle])); });
     step([&] { ForgetOpenFile(); });
     return;
