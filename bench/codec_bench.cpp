@@ -23,7 +23,7 @@ const std::vector<int16_t>& signal() {
 
 std::vector<uint8_t> codes_for(int bits) {
   codec::Adpcm encoder;
-  encoder.adpcm_reset_state(bits);
+  encoder.adpcm_reset_state();
   std::vector<uint8_t> codes(kSamples);
   encoder.encode(signal().data(), kSamples, bits, codes.data());
   return codes;
@@ -39,7 +39,7 @@ void BM_Decode(benchmark::State& state) {
   const std::vector<uint8_t> codes = codes_for(bits);
   std::vector<int16_t> out(kBlock);
   codec::Adpcm decoder;
-  decoder.adpcm_reset_state(bits);
+  decoder.adpcm_reset_state();
   std::size_t at = 0;
   for (auto _ : state) {
     decoder.decode(codes.data() + at, kBlock, bits, out.data());
@@ -54,7 +54,7 @@ void BM_DecodeCodeByCode(benchmark::State& state) {
   const std::vector<uint8_t> codes = codes_for(bits);
   std::vector<int16_t> out(kBlock);
   codec::Adpcm decoder;
-  decoder.adpcm_reset_state(bits);
+  decoder.adpcm_reset_state();
   std::size_t at = 0;
   for (auto _ : state) {
     for (std::size_t k = 0; k < kBlock; ++k)
@@ -70,7 +70,7 @@ void BM_Encode(benchmark::State& state) {
   const std::vector<int16_t>& samples = signal();
   std::vector<uint8_t> out(kBlock);
   codec::Adpcm encoder;
-  encoder.adpcm_reset_state(bits);
+  encoder.adpcm_reset_state();
   std::size_t at = 0;
   for (auto _ : state) {
     encoder.encode(samples.data() + at, kBlock, bits, out.data());

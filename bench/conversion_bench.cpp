@@ -40,7 +40,7 @@ constexpr int kDistinctPages = 64;
 std::vector<testkit::VqrPage> hour_pages() {
   std::vector<testkit::VqrPage> distinct;
   codec::Adpcm encoder;
-  encoder.adpcm_reset_state(3);
+  encoder.adpcm_reset_state();
   double phase = 0;
   for (int p = 0; p < kDistinctPages; ++p) {
     std::vector<int16_t> samples(kCodes);

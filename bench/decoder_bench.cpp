@@ -39,7 +39,7 @@ const std::vector<std::vector<uint8_t>>& sp_pages() {
   static const auto pages = [] {
     std::vector<std::vector<uint8_t>> out(kDistinctPages, std::vector<uint8_t>(kCodes));
     codec::Adpcm encoder;
-    encoder.adpcm_reset_state(3);
+    encoder.adpcm_reset_state();
     double phase = 0;
     for (int p = 0; p < kDistinctPages; ++p) {
       std::vector<int16_t> samples(kCodes);
@@ -80,7 +80,7 @@ HourTimes run_hour_against_codec(benchmark::State& state, Entry entry) {
   codec::Adpcm decoder;
   HourTimes times;
   for (auto _ : state) {
-    decoder.adpcm_reset_state(3);
+    decoder.adpcm_reset_state();
     for (int p = 0; p < kPages; ++p) {
       const auto& page = pages[p % kDistinctPages];
       const double t0 = cpu_now();
@@ -115,7 +115,7 @@ void BM_Codec_SpHour(benchmark::State& state) {
   double total = 0;
   for (auto _ : state) {
     const double start = cpu_now();
-    decoder.adpcm_reset_state(3);
+    decoder.adpcm_reset_state();
     for (int p = 0; p < kPages; ++p) {
       decoder.decode(pages[p % kDistinctPages].data(), kCodes, 3, out.data());
       benchmark::DoNotOptimize(out.data());

@@ -23,7 +23,7 @@ int16_t Adpcm::input_sample(InputStage stage, int16_t sample) {
   return detail::input_stage(stage, sample);
 }
 
-void Adpcm::adpcm_reset_state(int /*bits_per_code*/) {
+void Adpcm::adpcm_reset_state() {
   AdpcmState s{};
   s.sr1 = s.sr2 = 32;
   for (uint16_t& dq : s.dq) dq = 32;

@@ -85,7 +85,7 @@ TEST_F(AdpcmKernels, LongSpeechStreamsAgree) {
   for (int bits = 2; bits <= 4; ++bits) {
     AdpcmState scalar{};
     Adpcm reset;
-    reset.adpcm_reset_state(bits);
+    reset.adpcm_reset_state();
     scalar = reset.state();
     AdpcmState vector = scalar;
     std::vector<uint8_t> scalar_codes(signal.size());

@@ -64,8 +64,8 @@ TEST(AdpcmVectors_Encoder, ReproducesEveryReferenceCode) {
 
     codec::Adpcm encoder;
     codec::Adpcm decoder;
-    encoder.adpcm_reset_state(seq.bits);
-    decoder.adpcm_reset_state(seq.bits);
+    encoder.adpcm_reset_state();
+    decoder.adpcm_reset_state();
     std::size_t mismatches = 0;
     for (std::size_t k = 0; k < input.size(); ++k) {
       const int16_t sample =
@@ -99,7 +99,7 @@ TEST(AdpcmVectors_Encoder, EveryKernelReproducesTheCodes) {
             seq.alaw ? codec_test::alaw_to_linear(input[k]) : codec_test::ulaw_to_linear(input[k]);
       }
       codec::Adpcm reset;
-      reset.adpcm_reset_state(seq.bits);
+      reset.adpcm_reset_state();
       codec::AdpcmState state = reset.state();
       std::vector<uint8_t> codes(samples.size());
       const auto& tables = codec::detail::tables_for(seq.bits);
@@ -124,13 +124,13 @@ TEST(AdpcmVectors_Decoder, PiecesEqualWholeAndSingleCodes) {
     ASSERT_FALSE(codes.empty()) << "cannot read " << name;
     for (codec::OutputStage stage : {codec::OutputStage::Gain3_5, codec::OutputStage::Shift2}) {
       codec::Adpcm whole(stage);
-      whole.adpcm_reset_state(bits);
+      whole.adpcm_reset_state();
       std::vector<int16_t> expected(codes.size());
       whole.decode(codes.data(), codes.size(), bits, expected.data());
 
       // Pieces of every length from 1 up, cycling, as pages of odd sizes would come.
       codec::Adpcm pieces(stage);
-      pieces.adpcm_reset_state(bits);
+      pieces.adpcm_reset_state();
       std::vector<int16_t> got(codes.size());
       std::size_t at = 0;
       for (std::size_t length = 1; at < codes.size(); length = length % 37 + 1) {
@@ -142,7 +142,7 @@ TEST(AdpcmVectors_Decoder, PiecesEqualWholeAndSingleCodes) {
       EXPECT_EQ(pieces.state(), whole.state());
 
       codec::Adpcm single(stage);
-      single.adpcm_reset_state(bits);
+      single.adpcm_reset_state();
       for (std::size_t k = 0; k < codes.size(); ++k) {
         ASSERT_EQ(single.adpcm_decode_code(codes[k], bits), expected[k]) << "code " << k;
       }

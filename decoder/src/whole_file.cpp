@@ -114,7 +114,7 @@ int32_t header_call(const char* source_path, const char* dest_path, int32_t out_
   if (!dest.is_open() || !dest.write_all(wav.data(), wav.size()) || !dest.close()) {
     return TESMOR_DEC1_DEST_FAILED;
   }
-  library_codec().adpcm_reset_state(file_mode == 1 ? lp.code_bits : sp.code_bits);
+  library_codec().adpcm_reset_state();
   saved.file_mode = file_mode;
   saved.sp = sp;
   saved.lp = lp;

@@ -67,7 +67,7 @@ class DecoderTest : public ::testing::Test {
     live_blocks_ = platform::live_block_count();
     uint8_t flag = 0;
     ASSERT_EQ(pb_adpcm_dec(0, 4, 0, &flag, nullptr, 1), 0);
-    reference.adpcm_reset_state(4);
+    reference.adpcm_reset_state();
   }
   void TearDown() override { EXPECT_EQ(platform::live_block_count(), live_blocks_); }
 

@@ -116,7 +116,7 @@ TEST_F(WholeFile, AdpcmDec1_LpPageCallAppendsOneExpandedPage) {
   ASSERT_EQ(AdpcmDec1(nullptr, nullptr, 2, 3, 3, nullptr, kPageCall), 2046);
   const Bytes out = read_file(dest);
   ASSERT_EQ(out.size(), 44u + 4676u);
-  reference.adpcm_reset_state(2);
+  reference.adpcm_reset_state();
   const std::vector<int16_t> x = ref_decode(codes[3], 2);
   std::vector<int16_t> expected(2338);
   codec::repeat_heads_7(x, expected);
@@ -169,7 +169,7 @@ TEST_F(WholeFile, AdpcmDec1_MixedFileDecodesEachPageInItsOwnMode) {
   ASSERT_EQ(AdpcmDec1(nullptr, nullptr, 2, 0, 2, nullptr, kPageCall), 1360);
   const Bytes out = read_file(dest);
 
-  reference.adpcm_reset_state(3);
+  reference.adpcm_reset_state();
   std::vector<int16_t> expected = ref_decode(sp1, 3);
   std::vector<int16_t> y(codec::kRepeat7to11Capacity);
   y.resize(codec::expand_7_to_11(ref_decode(lp, 2), y));
@@ -202,7 +202,7 @@ TEST_F(WholeFile, AdpcmDec1_BytesPastTheEndReadAsFF) {
     const uint32_t v = partial[bit / 8] | (bit / 8 + 1 < 510 ? partial[bit / 8 + 1] << 8 : 0);
     stream[i] = static_cast<uint8_t>((v >> (bit % 8)) & 7);
   }
-  reference.adpcm_reset_state(3);
+  reference.adpcm_reset_state();
   std::vector<int16_t> expected = ref_decode(stream, 3);
   const std::vector<int16_t> past = ref_decode(Bytes(1360, 7), 3);
   expected.insert(expected.end(), past.begin(), past.end());

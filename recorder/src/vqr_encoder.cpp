@@ -87,7 +87,7 @@ int16_t encode_pages(const RecorderFile& wav, const wav::Samples& samples, const
                      uint32_t page_count) {
   std::optional<making::OutputFile> out = making::OutputFile::append(vqr_path);
   if (!out) return 2;
-  if (start_page == 0) g_encoder.adpcm_reset_state(layout.bits);
+  if (start_page == 0) g_encoder.adpcm_reset_state();
 
   SampleReader reader(wav, samples, uint64_t{start_page} * layout.codes);
   std::array<int16_t, kMaxCodes> pcm{};

@@ -77,19 +77,19 @@ int32_t header_call(const char* source_path, const char* dest_path, int32_t out_
   saved.valid = false;
   if (source_path == nullptr || dest_path == nullptr || info == nullptr ||
       !valid_out_bits(out_bits)) {
-    return kUnsupported;
+    return KESTRUNE_UNSUPPORTED;
   }
   const Result<RecorderFile> source = RecorderFile::open(source_path);
   if (!source.ok()) return KESTRUNE_DEC1_SOURCE_FAILED;
-  if (source.value().size() < kHeaderSize) return kUnsupported;
+  if (source.value().size() < kHeaderSize) return KESTRUNE_UNSUPPORTED;
   std::array<uint8_t, kHeaderSize> header{};
   source.value().read_at(0, header);
 
   // File modes 0 (SP) and 1 (LP) only; the mixed mode 2 is tesmor's.
   const int file_mode = header[60];
-  if (file_mode != 0 && file_mode != 1) return kUnsupported;
+  if (file_mode != 0 && file_mode != 1) return KESTRUNE_UNSUPPORTED;
   const Mode m = file_mode == 0 ? Mode{header[61], header[62]} : Mode{header[66], header[67]};
-  if (!valid_rate_code(m.rate_code) || !valid_code_bits(m.code_bits)) return kUnsupported;
+  if (!valid_rate_code(m.rate_code) || !valid_code_bits(m.code_bits)) return KESTRUNE_UNSUPPORTED;
 
   const uint32_t pages = le32(&header[88]) / kPageSize;
   const uint64_t length = std::min<uint64_t>(
@@ -104,7 +104,7 @@ int32_t header_call(const char* source_path, const char* dest_path, int32_t out_
     dest->undo();
     return KESTRUNE_DEC1_DEST_FAILED;
   }
-  decoder_codec().adpcm_reset_state(m.code_bits);
+  decoder_codec().adpcm_reset_state();
   saved = {true, source_path, dest_path, m};
   std::memcpy(info, header.data(), header.size());
   std::memcpy(info + kHeaderSize, wav.data(), wav.size());
@@ -114,7 +114,8 @@ int32_t header_call(const char* source_path, const char* dest_path, int32_t out_
 int32_t page_call(int32_t out_bits, int32_t first_page, int32_t last_page) {
   const SavedConversion& saved = saved_conversion();
   if (!saved.valid) return KESTRUNE_DEC1_PAGE_SOURCE_FAILED;
-  if (!valid_out_bits(out_bits) || first_page < 0 || last_page < first_page) return kUnsupported;
+  if (!valid_out_bits(out_bits) || first_page < 0 || last_page < first_page)
+    return KESTRUNE_UNSUPPORTED;
   const Result<RecorderFile> source = RecorderFile::open(saved.source.c_str());
   if (!source.ok()) return KESTRUNE_DEC1_PAGE_SOURCE_FAILED;
   std::optional<making::OutputFile> dest = making::OutputFile::append(saved.dest.c_str());

@@ -20,7 +20,7 @@ constexpr size_t kPage = 528;
 // after an exact x 0.9 that this test computes on its own.
 std::vector<uint8_t> reference_codes(const std::vector<int16_t>& samples, int bits) {
   codec::Adpcm ref(codec::OutputStage::Shift2, codec::InputStage::Direct);
-  ref.adpcm_reset_state(bits);
+  ref.adpcm_reset_state();
   std::vector<uint8_t> codes;
   for (int16_t s : samples) {
     codes.push_back(static_cast<uint8_t>(
@@ -117,7 +117,7 @@ TEST_F(VqrEncoder, WavVqrEncoder_ScalesEverySampleByNineTenths) {
     const std::vector<int16_t> pcm(2046, in);
     const Bytes file = make(wav(wavtest::wav16(8000, pcm)), vqr());
     codec::Adpcm ref(codec::OutputStage::Shift2, codec::InputStage::Direct);
-    ref.adpcm_reset_state(2);
+    ref.adpcm_reset_state();
     std::vector<uint8_t> codes;
     for (size_t i = 0; i < pcm.size(); ++i)
       codes.push_back(static_cast<uint8_t>(ref.adpcm_encode_sample(scaled, 2)));

@@ -66,7 +66,7 @@ class Adpcm {
       : output_(output), input_(input) {}
 
   // Sets every field to its reset value.
-  void adpcm_reset_state(int bits_per_code);
+  void adpcm_reset_state();
 
   // Decodes one code word (its low 4 bits; at 2 and 3 bits a code outside the
   // width is taken masked to the width's bits) and advances the state.
