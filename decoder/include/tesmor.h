@@ -31,7 +31,7 @@
  *
  * Refused calls: an argument outside what an export supports (rate code other
  * than 7, 8, 11; code bits other than 2, 3, 4; out_bits other than 1, 2; more
- * than 2500 or fewer than 1 codes; target other than 0, 1, 2; a missing
+ * than 2500 codes or a negative count; target other than 0, 1, 2; a missing
  * pointer) makes the call return TESMOR_UNSUPPORTED having done nothing: no
  * file written or created, no block allocated, no caller buffer touched, the
  * codec unchanged. A block that cannot be allocated gives TESMOR_NO_MEMORY,

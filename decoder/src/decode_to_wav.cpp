@@ -99,10 +99,10 @@ extern "C" int32_t AdpcmDecx(const char* path, uint8_t* codes, int32_t rate_code
   using namespace tesmor;
   if (target == TESMOR_TARGET_RESET) {
     if (codes != nullptr) codes[0] = 1;
-    library_codec().adpcm_reset_state(code_bits);
+    library_codec().adpcm_reset_state();
     return 0;
   }
-  if (!decodes_page(rate_code, code_bits, out_bits, target) || count < 1 ||
+  if (!decodes_page(rate_code, code_bits, out_bits, target) || count < 0 ||
       count > TESMOR_MAX_CODES || codes == nullptr || path == nullptr) {
     return TESMOR_UNSUPPORTED;
   }
@@ -117,7 +117,7 @@ extern "C" int32_t AdpcmDecxNew(int16_t code_bits, int16_t full_bytes, int16_t e
   using namespace tesmor;
   if (target == TESMOR_TARGET_RESET) {
     if (codes != nullptr) codes[0] = 1;
-    library_codec().adpcm_reset_state(codec_bits);
+    library_codec().adpcm_reset_state();
     return 0;
   }
   if (!decodes_page(rate_code, codec_bits, out_bits, target) || !valid_code_bits(code_bits) ||
@@ -126,7 +126,7 @@ extern "C" int32_t AdpcmDecxNew(int16_t code_bits, int16_t full_bytes, int16_t e
     return TESMOR_UNSUPPORTED;
   }
   const int64_t count = (8 * int64_t{full_bytes} + extra_bits) / code_bits;
-  if (count < 1 || count > TESMOR_MAX_CODES) return TESMOR_UNSUPPORTED;
+  if (count > TESMOR_MAX_CODES) return TESMOR_UNSUPPORTED;
 
   const auto n = static_cast<std::size_t>(count);
   unpack_codes(packed, n, code_bits, codes);

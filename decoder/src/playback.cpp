@@ -33,10 +33,10 @@ extern "C" int32_t pb_adpcm_dec(int32_t rate_code, int32_t code_bits, int32_t co
   using namespace tesmor;
   if (reset == 1) {
     if (codes != nullptr) codes[0] = 1;
-    library_codec().adpcm_reset_state(code_bits);
+    library_codec().adpcm_reset_state();
     return 0;
   }
-  if (!valid_rate_code(rate_code) || !valid_code_bits(code_bits) || count < 1 ||
+  if (!valid_rate_code(rate_code) || !valid_code_bits(code_bits) || count < 0 ||
       count > TESMOR_MAX_CODES || codes == nullptr || out == nullptr) {
     return TESMOR_UNSUPPORTED;
   }

@@ -122,7 +122,7 @@ TEST_F(DecodeToWav, AdpcmDecx_RefusedOrFailedCallsLeaveFileAndCodecAlone) {
     int rate, bits, count, out_bits, target;
   };
   for (const Case c :
-       {Case{6, 2, 10, 2, 0}, Case{7, 5, 10, 2, 0}, Case{7, 2, 2501, 2, 0}, Case{7, 2, 0, 2, 0},
+       {Case{6, 2, 10, 2, 0}, Case{7, 5, 10, 2, 0}, Case{7, 2, 2501, 2, 0}, Case{7, 2, -1, 2, 0},
         Case{7, 2, 10, 0, 0}, Case{7, 2, 10, 2, 3}, Case{7, 2, 10, 2, -1}}) {
     EXPECT_EQ(AdpcmDecx(path.c_str(), codes.data(), c.rate, c.bits, c.count, c.out_bits, c.target),
               TESMOR_UNSUPPORTED);

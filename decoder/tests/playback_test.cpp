@@ -47,7 +47,7 @@ TEST_F(Playback, PbAdpcmDec_ResetCallResetsAndHandsOutNothing) {
   EXPECT_EQ(untouched, &sentinel);
 
   // After the reset the stream starts over.
-  reference.adpcm_reset_state(3);
+  reference.adpcm_reset_state();
   ASSERT_EQ(pb_adpcm_dec(11, 3, 1360, codes.data(), &out, 0), 1360);
   EXPECT_EQ(samples_of(out, 1360), ref_decode(codes, 3));
   free_exactly_once(out);
@@ -73,7 +73,7 @@ TEST_F(Playback, PbAdpcmDec_RefusesUnsupportedArgumentsDoingNothing) {
   Bytes codes = some_codes(2501, 2);
   const Bytes before = codes;
   for (const Case c : {Case{9, 2, 100}, Case{7, 5, 100}, Case{7, 1, 100}, Case{11, 2, 2501},
-                       Case{11, 2, 0}, Case{11, 2, -1}}) {
+                       Case{7, 2, -1}, Case{11, 2, -1}}) {
     int16_t* out = nullptr;
     EXPECT_EQ(pb_adpcm_dec(c.rate, c.bits, c.count, codes.data(), &out, 0), TESMOR_UNSUPPORTED);
     EXPECT_EQ(out, nullptr);

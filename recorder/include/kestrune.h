@@ -251,7 +251,7 @@ KESTRUNE_API int32_t SoundSet11k16bit(void** out, int32_t rate, uint8_t* header)
 
 /* reset 1: sets codes[0] to 1 (when given), resets the decoder and returns 0,
  * the other arguments unchecked and unused. Otherwise decodes count codes
- * (1 to 2050; rate code 7, 8 or 11; code bits 2 to 4) and hands out a block of
+ * (0 to 2050; rate code 7, 8 or 11; code bits 2 to 4) and hands out a block of
  * 11025 Hz samples in *out: rate code 11 the samples as decoded; 7 the groups
  * x0 x0 x1 x2 x2 x3 x4 x4 x5 x6 x6 of 7, 3215 samples; 8 the groups
  * x0 x0 x1 x2 x3 x3 x4 x5 x6 x6 x7 of 8, 256 groups (2816 samples) at 2 bits,

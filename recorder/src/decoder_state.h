@@ -14,8 +14,6 @@ namespace kestrune::decoding {
 
 codec::Adpcm& decoder_codec();
 
-inline constexpr int32_t kUnsupported = -4;  // refused, nothing done
-inline constexpr int32_t kNoMemory = -5;     // the block cannot be allocated
 
 inline bool valid_rate_code(int32_t rate_code) {
   return rate_code == 7 || rate_code == 8 || rate_code == 11;

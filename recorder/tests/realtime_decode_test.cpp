@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <tuple>
 #include <vector>
 
 #include "codec/adpcm.h"
@@ -84,7 +85,7 @@ TEST(PbAdpcmDec, Rate11GivesTheDoubledShiftedSamples) {
   const auto codes = some_codes(1360, 3);
   reset(3);
   codec::Adpcm ref(codec::OutputStage::Shift2);
-  ref.adpcm_reset_state(3);
+  ref.adpcm_reset_state();
   EXPECT_EQ(decode(11, 3, codes), reference_samples(codes, 3, ref));
 }
 
@@ -92,7 +93,7 @@ TEST(PbAdpcmDec, Rate7RepeatsSevenIntoElevenWithoutSmoothing) {
   const auto codes = some_codes(2046, 2);
   reset(2);
   codec::Adpcm ref(codec::OutputStage::Shift2);
-  ref.adpcm_reset_state(2);
+  ref.adpcm_reset_state();
   std::vector<int16_t> x = reference_samples(codes, 2, ref);
   x.resize(293 * 7, 0);
   std::vector<int16_t> expected;
@@ -110,7 +111,7 @@ TEST(PbAdpcmDec, Rate8RepeatsEightIntoElevenByCodeBits) {
     const auto codes = some_codes(bits == 2 ? 2040 : 1020, bits);
     reset(bits);
     codec::Adpcm ref(codec::OutputStage::Shift2);
-    ref.adpcm_reset_state(bits);
+    ref.adpcm_reset_state();
     std::vector<int16_t> x = reference_samples(codes, bits, ref);
     x.resize(groups * 8, 0);  // the last group reaches past the codes
     std::vector<int16_t> expected;
@@ -125,7 +126,7 @@ TEST(PbAdpcmDec, Rate8RepeatsEightIntoElevenByCodeBits) {
 TEST(PbAdpcmDec, PagesContinueOneStreamUntilAReset) {
   const auto codes = some_codes(3000, 4);
   codec::Adpcm ref(codec::OutputStage::Shift2);
-  ref.adpcm_reset_state(4);
+  ref.adpcm_reset_state();
   const auto whole = reference_samples(codes, 4, ref);
 
   reset(4);
@@ -149,7 +150,7 @@ TEST(PbAdpcmDec, PagesContinueOneStreamUntilAReset) {
   decode(11, 4, {codes.begin(), codes.begin() + 1000});
   reset(4);
   codec::Adpcm fresh(codec::OutputStage::Shift2);
-  fresh.adpcm_reset_state(4);
+  fresh.adpcm_reset_state();
   const std::vector<uint8_t> tail(codes.begin() + 1000, codes.end());
   EXPECT_EQ(decode(11, 4, tail), reference_samples(tail, 4, fresh));
 }
@@ -161,7 +162,7 @@ TEST(PbAdpcmDec, RefusesOutsideItsLimitsAndDoesNothing) {
   struct Case {
     int32_t rate, bits, count;
   };
-  for (const Case& c : {Case{11, 2, 2051}, Case{11, 2, 0}, Case{11, 2, -1}, Case{9, 2, 100},
+  for (const Case& c : {Case{11, 2, 2051}, Case{7, 2, -1}, Case{11, 2, -1}, Case{9, 2, 100},
                         Case{0, 2, 100}, Case{11, 5, 100}, Case{11, 1, 100}}) {
     int16_t* sentinel = reinterpret_cast<int16_t*>(&codes);
     int16_t* out = sentinel;
@@ -173,7 +174,7 @@ TEST(PbAdpcmDec, RefusesOutsideItsLimitsAndDoesNothing) {
   EXPECT_EQ(platform::live_block_count(), blocks);
   // Nothing was decoded: the stream still starts from the reset.
   codec::Adpcm ref(codec::OutputStage::Shift2);
-  ref.adpcm_reset_state(2);
+  ref.adpcm_reset_state();
   const std::vector<uint8_t> first(codes.begin(), codes.begin() + 2050);
   EXPECT_EQ(decode(11, 2, first), reference_samples(first, 2, ref));
 }
@@ -188,6 +189,27 @@ TEST(PbAdpcmDec, ResetAllocatesNothing) {
   EXPECT_EQ(out, nullptr);
   EXPECT_EQ(pb_adpcm_dec(7, 2, 2046, nullptr, &out, 1), 0);
   EXPECT_EQ(platform::live_block_count(), blocks);
+}
+
+TEST(PbAdpcmDec, NoCodesGiveTheGroupsOfNothing) {
+  reset(2);
+  uint8_t code = 9;
+  for (auto [rate, bits, samples] : {std::tuple{7, 2, 3215u}, std::tuple{8, 2, 2816u},
+                                     std::tuple{8, 3, 1408u}, std::tuple{11, 2, 0u}}) {
+    SCOPED_TRACE(rate);
+    int16_t* out = nullptr;
+    ASSERT_EQ(pb_adpcm_dec(rate, bits, 0, &code, &out, 0), static_cast<int32_t>(samples));
+    ASSERT_NE(out, nullptr);
+    EXPECT_EQ(platform::block_size(out), 2 * samples);
+    EXPECT_EQ(std::vector<int16_t>(out, out + samples), std::vector<int16_t>(samples, 0));
+    EXPECT_TRUE(platform::block_free(out));
+  }
+  EXPECT_EQ(code, 9);
+  // Nothing was decoded: the stream still starts from the reset.
+  codec::Adpcm ref(codec::OutputStage::Shift2);
+  ref.adpcm_reset_state();
+  const auto codes = some_codes(300, 2);
+  EXPECT_EQ(decode(11, 2, codes), reference_samples(codes, 2, ref));
 }
 
 }  // namespace
