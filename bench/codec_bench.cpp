@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "codec/adpcm.h"
+#include "calendo/adpcm.h"
 #include "test_signal.h"
 
 namespace {
@@ -22,7 +22,7 @@ const std::vector<int16_t>& signal() {
 }
 
 std::vector<uint8_t> codes_for(int bits) {
-  codec::Adpcm encoder;
+  calendo::Adpcm encoder;
   encoder.adpcm_reset_state();
   std::vector<uint8_t> codes(kSamples);
   encoder.encode(signal().data(), kSamples, bits, codes.data());
@@ -38,7 +38,7 @@ void BM_Decode(benchmark::State& state) {
   const int bits = static_cast<int>(state.range(0));
   const std::vector<uint8_t> codes = codes_for(bits);
   std::vector<int16_t> out(kBlock);
-  codec::Adpcm decoder;
+  calendo::Adpcm decoder;
   decoder.adpcm_reset_state();
   std::size_t at = 0;
   for (auto _ : state) {
@@ -53,7 +53,7 @@ void BM_DecodeCodeByCode(benchmark::State& state) {
   const int bits = static_cast<int>(state.range(0));
   const std::vector<uint8_t> codes = codes_for(bits);
   std::vector<int16_t> out(kBlock);
-  codec::Adpcm decoder;
+  calendo::Adpcm decoder;
   decoder.adpcm_reset_state();
   std::size_t at = 0;
   for (auto _ : state) {
@@ -69,7 +69,7 @@ void BM_Encode(benchmark::State& state) {
   const int bits = static_cast<int>(state.range(0));
   const std::vector<int16_t>& samples = signal();
   std::vector<uint8_t> out(kBlock);
-  codec::Adpcm encoder;
+  calendo::Adpcm encoder;
   encoder.adpcm_reset_state();
   std::size_t at = 0;
   for (auto _ : state) {

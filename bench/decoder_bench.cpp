@@ -24,7 +24,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include "codec/adpcm.h"
+#include "calendo/adpcm.h"
 #include "platform/memory.h"
 #include "tesmor.h"
 
@@ -38,7 +38,7 @@ constexpr int kDistinctPages = 64;
 const std::vector<std::vector<uint8_t>>& sp_pages() {
   static const auto pages = [] {
     std::vector<std::vector<uint8_t>> out(kDistinctPages, std::vector<uint8_t>(kCodes));
-    codec::Adpcm encoder;
+    calendo::Adpcm encoder;
     encoder.adpcm_reset_state();
     double phase = 0;
     for (int p = 0; p < kDistinctPages; ++p) {
@@ -77,7 +77,7 @@ HourTimes run_hour_against_codec(benchmark::State& state, Entry entry) {
   const auto& pages = sp_pages();
   std::vector<uint8_t> codes(kCodes);
   std::vector<int16_t> out(kCodes);
-  codec::Adpcm decoder;
+  calendo::Adpcm decoder;
   HourTimes times;
   for (auto _ : state) {
     decoder.adpcm_reset_state();
@@ -111,7 +111,7 @@ void report_export(benchmark::State& state, const HourTimes& times) {
 void BM_Codec_SpHour(benchmark::State& state) {
   const auto& pages = sp_pages();
   std::vector<int16_t> out(kCodes);
-  codec::Adpcm decoder;
+  calendo::Adpcm decoder;
   double total = 0;
   for (auto _ : state) {
     const double start = cpu_now();

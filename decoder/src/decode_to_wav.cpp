@@ -3,7 +3,8 @@
 #include <cstdint>
 #include <cstring>
 
-#include "codec/pcm_rate.h"
+#include "calendo/pcm_rate.h"
+#include "calendo/wav_header.h"
 #include "file_io.h"
 #include "library_state.h"
 #include "page_decode.h"
@@ -58,7 +59,7 @@ int32_t append_page(const char* path, std::span<const uint8_t> codes, int codec_
     written = file.write_all(y.data(), y.size_bytes());  // already the file's byte form
   } else {
     uint8_t bytes[kMaxSamples * 2];
-    written = file.write_all(bytes, codec::pcm_bytes(y, out_bits, bytes));
+    written = file.write_all(bytes, calendo::pcm_bytes(y, out_bits, bytes));
   }
   if (!written || !file.close()) return TESMOR_CANNOT_OPEN;
   return static_cast<int32_t>(y.size());
@@ -85,7 +86,7 @@ extern "C" int32_t AdpcmDecHeader(const char* path, int32_t out_bits, int32_t sp
   if (length > INT32_MAX) return TESMOR_UNSUPPORTED;
 
   const auto wav =
-      codec::wav_header(rate, static_cast<uint16_t>(8 * out_bits), static_cast<uint32_t>(length));
+      calendo::wav_header(rate, static_cast<uint16_t>(8 * out_bits), static_cast<uint32_t>(length));
   File file = File::create(path);
   if (!file.is_open() || !file.write_all(wav.data(), wav.size()) || !file.close()) {
     return TESMOR_CANNOT_OPEN;

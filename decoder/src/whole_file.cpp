@@ -2,7 +2,8 @@
 #include <cstdint>
 #include <cstring>
 
-#include "codec/pcm_rate.h"
+#include "calendo/pcm_rate.h"
+#include "calendo/wav_header.h"
 #include "file_io.h"
 #include "library_state.h"
 #include "page_decode.h"
@@ -26,7 +27,7 @@ bool valid_mode(const Mode& m) {
 }
 
 std::size_t page_codes(const Mode& m) {
-  return codec::page_code_count(m.code_bits, m.rate_code);
+  return calendo::page_code_count(m.code_bits, m.rate_code);
 }
 
 // Pages of file modes 0 and 1 keep their rate; 7 kHz pages repeat group heads.
@@ -48,13 +49,13 @@ PageShape mixed_shape(const Mode& m) {
 
 int64_t own_rate_samples(const Mode& m) {
   const std::size_t codes = page_codes(m);
-  return static_cast<int64_t>(m.rate_code == 7 ? codec::repeat_heads_7_count(codes) : codes);
+  return static_cast<int64_t>(m.rate_code == 7 ? calendo::repeat_heads_7_count(codes) : codes);
 }
 
 int64_t mixed_samples(const Mode& m) {
   switch (m.rate_code) {
     case 7:
-      return codec::kSamples7to11;
+      return calendo::kSamples7to11;
     case 8:
       return static_cast<int64_t>(groups_of_8(m.code_bits) * 11);
     default:
@@ -108,7 +109,7 @@ int32_t header_call(const char* source_path, const char* dest_path, int32_t out_
   int64_t length = samples * out_bits;
   if (length > kMaxWavData) length = kMaxWavData;
   const auto wav =
-      codec::wav_header(rate, static_cast<uint16_t>(8 * out_bits), static_cast<uint32_t>(length));
+      calendo::wav_header(rate, static_cast<uint16_t>(8 * out_bits), static_cast<uint32_t>(length));
 
   File dest = File::create(dest_path);
   if (!dest.is_open() || !dest.write_all(wav.data(), wav.size()) || !dest.close()) {
@@ -152,7 +153,7 @@ int32_t page_call(int32_t out_bits, int32_t first_page, int32_t last_page) {
     last_codes = page_codes(m);
     unpack_codes(page, last_codes, m.code_bits, codes);
     const auto y = decode_page(library_codec(), {codes, last_codes}, m.code_bits, shape, work);
-    const std::size_t size = codec::pcm_bytes(y, out_bits, bytes);
+    const std::size_t size = calendo::pcm_bytes(y, out_bits, bytes);
     if (!dest.write_all(bytes, size)) return TESMOR_DEC1_PAGE_DEST_FAILED;
   }
   if (!dest.close()) return TESMOR_DEC1_PAGE_DEST_FAILED;

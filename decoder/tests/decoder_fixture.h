@@ -13,7 +13,7 @@
 #include <span>
 #include <vector>
 
-#include "codec/adpcm.h"
+#include "calendo/adpcm.h"
 #include "platform/memory.h"
 #include "tesmor.h"
 #include "testing/recorder_writer.h"
@@ -78,7 +78,7 @@ class DecoderTest : public ::testing::Test {
     return x;
   }
 
-  codec::Adpcm reference;
+  calendo::Adpcm reference;
   testkit::TempDir dir;
 
  private:

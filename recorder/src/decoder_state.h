@@ -8,11 +8,11 @@
 #include <cstdint>
 #include <span>
 
-#include "codec/adpcm.h"
+#include "calendo/adpcm.h"
 
 namespace kestrune::decoding {
 
-codec::Adpcm& decoder_codec();
+calendo::Adpcm& decoder_codec();
 
 
 inline bool valid_rate_code(int32_t rate_code) {

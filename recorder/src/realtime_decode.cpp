@@ -4,7 +4,8 @@
 #include <array>
 #include <cstring>
 
-#include "codec/pcm_rate.h"
+#include "calendo/pcm_rate.h"
+#include "calendo/wav_header.h"
 #include "decoder_state.h"
 #include "kestrune.h"
 #include "platform/memory.h"
@@ -24,9 +25,9 @@ constexpr size_t kDecodedCapacity = 2056;
 size_t output_samples(int32_t rate_code, int32_t code_bits, int32_t count) {
   switch (rate_code) {
     case 7:
-      return codec::kSamples7to11;
+      return calendo::kSamples7to11;
     case 8:
-      return 11 * (code_bits == 2 ? codec::kGroupsOf8At2Bits : codec::kGroupsOf8Otherwise);
+      return 11 * (code_bits == 2 ? calendo::kGroupsOf8At2Bits : calendo::kGroupsOf8Otherwise);
     default:
       return static_cast<size_t>(count);
   }
@@ -38,7 +39,7 @@ extern "C" int32_t SoundSet11k16bit(void** out, int32_t /*rate*/, uint8_t* heade
   if (out == nullptr || header == nullptr) return KESTRUNE_UNSUPPORTED;
   void* block = platform::block_alloc(kStreamBlock);
   if (block == nullptr) return KESTRUNE_NO_MEMORY;
-  const auto wav = codec::wav_header(11025, 16, kEndlessDataLength);
+  const auto wav = calendo::wav_header(11025, 16, kEndlessDataLength);
   std::memcpy(block, wav.data(), wav.size());  // the rest of the block stays zero
   std::memcpy(header, block, kStreamBlock);
   *out = block;
@@ -65,14 +66,14 @@ extern "C" int32_t pb_adpcm_dec(int32_t rate_code, int32_t code_bits, int32_t co
   decode_doubled({codes, static_cast<size_t>(count)}, code_bits, x);
   switch (rate_code) {
     case 7: {
-      std::array<int16_t, codec::kRepeat7to11Capacity> y{};
-      codec::repeat_7_to_11(x, y);
+      std::array<int16_t, calendo::kRepeat7to11Capacity> y{};
+      calendo::repeat_7_to_11(x, y);
       std::copy_n(y.begin(), samples, block);
       break;
     }
     case 8: {
-      std::array<int16_t, 11 * codec::kGroupsOf8At2Bits> y{};
-      codec::repeat_8_to_11(x, samples / 11, y);
+      std::array<int16_t, 11 * calendo::kGroupsOf8At2Bits> y{};
+      calendo::repeat_8_to_11(x, samples / 11, y);
       std::copy_n(y.begin(), samples, block);
       break;
     }

@@ -7,7 +7,8 @@
 #include <optional>
 #include <string>
 
-#include "codec/pcm_rate.h"
+#include "calendo/pcm_rate.h"
+#include "calendo/wav_header.h"
 #include "decoder_state.h"
 #include "kestrune.h"
 #include "output_file.h"
@@ -47,12 +48,12 @@ bool valid_out_bits(int32_t out_bits) {
 }
 
 std::size_t page_codes(const Mode& m) {
-  return codec::page_code_count(m.code_bits, m.rate_code);
+  return calendo::page_code_count(m.code_bits, m.rate_code);
 }
 
 size_t page_samples(const Mode& m) {
   const size_t codes = page_codes(m);
-  return m.rate_code == 7 ? codec::repeat_heads_7_count(codes) : codes;
+  return m.rate_code == 7 ? calendo::repeat_heads_7_count(codes) : codes;
 }
 
 // The codes of a page's code area, least significant bit first.
@@ -95,7 +96,7 @@ int32_t header_call(const char* source_path, const char* dest_path, int32_t out_
   const uint64_t length = std::min<uint64_t>(
       uint64_t{pages} * page_samples(m) * static_cast<uint32_t>(out_bits), kMaxWavData);
   const auto wav =
-      codec::wav_header(m.rate_code == 11 ? 11025 : 8000, static_cast<uint16_t>(8 * out_bits),
+      calendo::wav_header(m.rate_code == 11 ? 11025 : 8000, static_cast<uint16_t>(8 * out_bits),
                         static_cast<uint32_t>(length));
 
   std::optional<making::OutputFile> dest = making::OutputFile::create(dest_path);
@@ -133,9 +134,9 @@ int32_t page_call(int32_t out_bits, int32_t first_page, int32_t last_page) {
     decode_doubled({codes.data(), count}, saved.mode.code_bits, {x.data(), count});
     std::span<const int16_t> samples(x.data(), count);
     if (saved.mode.rate_code == 7) {
-      samples = {y.data(), codec::repeat_heads_7(samples, y)};
+      samples = {y.data(), calendo::repeat_heads_7(samples, y)};
     }
-    const size_t n = codec::pcm_bytes(samples, out_bits, bytes.data());
+    const size_t n = calendo::pcm_bytes(samples, out_bits, bytes.data());
     if (!dest->write({bytes.data(), n})) {
       dest->undo();
       return KESTRUNE_DEC1_PAGE_DEST_FAILED;

@@ -4,7 +4,7 @@
 #include <tuple>
 #include <vector>
 
-#include "codec/adpcm.h"
+#include "calendo/adpcm.h"
 #include "kestrune.h"
 #include "platform/memory.h"
 #include "testing/recorder_writer.h"
@@ -13,7 +13,7 @@ namespace {
 
 // The library's samples: the codec's shift-2 output, doubled.
 std::vector<int16_t> reference_samples(const std::vector<uint8_t>& codes, int bits,
-                                       codec::Adpcm& ref) {
+                                       calendo::Adpcm& ref) {
   std::vector<int16_t> out;
   for (uint8_t c : codes) {
     const int16_t s = ref.adpcm_decode_code(c, bits);
@@ -84,7 +84,7 @@ TEST(SoundSet11k16bit, DescribesA100ByteStreamAt11025HzWhateverTheRate) {
 TEST(PbAdpcmDec, Rate11GivesTheDoubledShiftedSamples) {
   const auto codes = some_codes(1360, 3);
   reset(3);
-  codec::Adpcm ref(codec::OutputStage::Shift2);
+  calendo::Adpcm ref(calendo::OutputStage::Shift2);
   ref.adpcm_reset_state();
   EXPECT_EQ(decode(11, 3, codes), reference_samples(codes, 3, ref));
 }
@@ -92,7 +92,7 @@ TEST(PbAdpcmDec, Rate11GivesTheDoubledShiftedSamples) {
 TEST(PbAdpcmDec, Rate7RepeatsSevenIntoElevenWithoutSmoothing) {
   const auto codes = some_codes(2046, 2);
   reset(2);
-  codec::Adpcm ref(codec::OutputStage::Shift2);
+  calendo::Adpcm ref(calendo::OutputStage::Shift2);
   ref.adpcm_reset_state();
   std::vector<int16_t> x = reference_samples(codes, 2, ref);
   x.resize(293 * 7, 0);
@@ -110,7 +110,7 @@ TEST(PbAdpcmDec, Rate8RepeatsEightIntoElevenByCodeBits) {
     const size_t groups = bits == 2 ? 256 : 128;
     const auto codes = some_codes(bits == 2 ? 2040 : 1020, bits);
     reset(bits);
-    codec::Adpcm ref(codec::OutputStage::Shift2);
+    calendo::Adpcm ref(calendo::OutputStage::Shift2);
     ref.adpcm_reset_state();
     std::vector<int16_t> x = reference_samples(codes, bits, ref);
     x.resize(groups * 8, 0);  // the last group reaches past the codes
@@ -125,7 +125,7 @@ TEST(PbAdpcmDec, Rate8RepeatsEightIntoElevenByCodeBits) {
 
 TEST(PbAdpcmDec, PagesContinueOneStreamUntilAReset) {
   const auto codes = some_codes(3000, 4);
-  codec::Adpcm ref(codec::OutputStage::Shift2);
+  calendo::Adpcm ref(calendo::OutputStage::Shift2);
   ref.adpcm_reset_state();
   const auto whole = reference_samples(codes, 4, ref);
 
@@ -149,7 +149,7 @@ TEST(PbAdpcmDec, PagesContinueOneStreamUntilAReset) {
   reset(4);
   decode(11, 4, {codes.begin(), codes.begin() + 1000});
   reset(4);
-  codec::Adpcm fresh(codec::OutputStage::Shift2);
+  calendo::Adpcm fresh(calendo::OutputStage::Shift2);
   fresh.adpcm_reset_state();
   const std::vector<uint8_t> tail(codes.begin() + 1000, codes.end());
   EXPECT_EQ(decode(11, 4, tail), reference_samples(tail, 4, fresh));
@@ -173,7 +173,7 @@ TEST(PbAdpcmDec, RefusesOutsideItsLimitsAndDoesNothing) {
   EXPECT_EQ(pb_adpcm_dec(11, 2, 10, nullptr, nullptr, 0), KESTRUNE_UNSUPPORTED);
   EXPECT_EQ(platform::live_block_count(), blocks);
   // Nothing was decoded: the stream still starts from the reset.
-  codec::Adpcm ref(codec::OutputStage::Shift2);
+  calendo::Adpcm ref(calendo::OutputStage::Shift2);
   ref.adpcm_reset_state();
   const std::vector<uint8_t> first(codes.begin(), codes.begin() + 2050);
   EXPECT_EQ(decode(11, 2, first), reference_samples(first, 2, ref));
@@ -206,7 +206,7 @@ TEST(PbAdpcmDec, NoCodesGiveTheGroupsOfNothing) {
   }
   EXPECT_EQ(code, 9);
   // Nothing was decoded: the stream still starts from the reset.
-  codec::Adpcm ref(codec::OutputStage::Shift2);
+  calendo::Adpcm ref(calendo::OutputStage::Shift2);
   ref.adpcm_reset_state();
   const auto codes = some_codes(300, 2);
   EXPECT_EQ(decode(11, 2, codes), reference_samples(codes, 2, ref));

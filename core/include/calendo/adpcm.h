@@ -29,7 +29,7 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace codec {
+namespace calendo {
 
 // How a decoded sample is formed from the reconstructed signal SR.
 enum class OutputStage {
@@ -102,4 +102,4 @@ class Adpcm {
   AdpcmState state_{};
 };
 
-}  // namespace codec
+}  // namespace calendo

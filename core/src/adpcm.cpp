@@ -1,10 +1,10 @@
-#include "codec/adpcm.h"
+#include "calendo/adpcm.h"
 
 #include "adpcm_kernels.h"
 #include "adpcm_steps.h"
 #include "adpcm_tables.h"
 
-namespace codec {
+namespace calendo {
 
 namespace detail {
 
@@ -63,4 +63,4 @@ void Adpcm::encode(const int16_t* samples, std::size_t count, int bits_per_code,
   }
 }
 
-}  // namespace codec
+}  // namespace calendo

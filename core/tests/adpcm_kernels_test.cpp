@@ -12,8 +12,8 @@
 
 namespace {
 
-using namespace codec;
-using namespace codec::detail;
+using namespace calendo;
+using namespace calendo::detail;
 
 AdpcmState random_state(std::mt19937& rng) {
   AdpcmState s;

@@ -1,4 +1,4 @@
-#include "codec/adpcm.h"
+#include "calendo/adpcm.h"
 
 #include <gtest/gtest.h>
 
@@ -11,10 +11,10 @@
 
 namespace {
 
-using codec::Adpcm;
-using codec::AdpcmState;
-using codec::InputStage;
-using codec::OutputStage;
+using calendo::Adpcm;
+using calendo::AdpcmState;
+using calendo::InputStage;
+using calendo::OutputStage;
 
 constexpr int kWidths[] = {2, 3, 4};
 
