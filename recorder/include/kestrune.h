@@ -57,7 +57,10 @@ enum {
   KESTRUNE_CANNOT_OPEN = 1,    /* SplpInfo members / result: file cannot be opened */
   KESTRUNE_WRONG_KIND = 13,    /* SplpInfo members: not a file of the kind asked for */
   KESTRUNE_SP_PAGE = 0,        /* play_1pagerd: SP page read */
-  KESTRUNE_LP_PAGE = 5         /* play_1pagerd: LP page read */
+  KESTRUNE_LP_PAGE = 5,        /* play_1pagerd: LP page read */
+  KESTRUNE_VQR_HEADER = 92,    /* vqr file: header bytes in front of the first page */
+  KESTRUNE_VQR_PAGE = 528,     /* vqr file: bytes of one page */
+  KESTRUNE_VQR_FLAG = 512      /* vqr page: offset of its mode flag (bit 0: 1 = LP) */
 };
 
 /* Per-mode parameters of a file; pairs are indexed 0 = SP, 1 = LP. */

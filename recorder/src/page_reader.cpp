@@ -34,6 +34,9 @@ int16_t read_vqm_page(const RecorderFile& file, int32_t page, uint8_t* buffer) {
 
 static_assert(KESTRUNE_PAGE_BUFFER == calendo::kVqrPageSize);
 static_assert(KESTRUNE_CODE_BUFFER == calendo::kMaxPageCodes);
+static_assert(KESTRUNE_VQR_HEADER == calendo::kVqrHeaderSize);
+static_assert(KESTRUNE_VQR_PAGE == calendo::kVqrPageSize);
+static_assert(KESTRUNE_VQR_FLAG == calendo::kVqrFlagOffset);
 
 extern "C" int16_t play_1pagerd(const char* path, int32_t page, uint8_t* buffer, int16_t kind) {
   if (buffer == nullptr || (kind != KESTRUNE_VQR && kind != KESTRUNE_VQM))
