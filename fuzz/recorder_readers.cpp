@@ -60,7 +60,7 @@ void read_file(const char* path, int16_t kind, int32_t derived_page) {
   for (int mode = 0; mode < 2; ++mode) {
     const int bits = info.code_bits[mode];
     check(bits >= 2 && bits <= 4 && info.extra_bits[mode] <= 8);
-    check(info.code_bytes[mode] + (info.extra_bits[mode] > 0 ? 1 : 0) <= 512);
+    check(info.code_bytes[mode] + (info.extra_bits[mode] > 0 ? 1 : 0) <= KESTRUNE_VQR_FLAG);
   }
 
   const uint32_t count = std::min<uint32_t>(info.page_count + 2, 1u << 16);
@@ -99,7 +99,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const auto bits = static_cast<int16_t>(static_cast<int8_t>(data[0]));
     const auto bytes = static_cast<int16_t>(data[1] | data[2] << 8);
     const auto extra = static_cast<int16_t>(static_cast<int8_t>(data[3]));
-    std::vector<uint8_t> page(512, 0xFF);
+    std::vector<uint8_t> page(KESTRUNE_VQR_FLAG, 0xFF);  // a code area
     std::memcpy(page.data(), data, std::min<size_t>(size, page.size()));
     std::vector<uint8_t> codes(KESTRUNE_CODE_BUFFER);
     const int32_t count = pb_exdata(bits, bytes, extra, page.data(), codes.data());

@@ -57,7 +57,7 @@ uint64_t size_of(const MemFile& f) {
 }
 
 bool is_size(uint32_t result) {
-  return result >= 92 && (result - 92) % 528 == 0;
+  return result >= KESTRUNE_VQR_HEADER && (result - KESTRUNE_VQR_HEADER) % KESTRUNE_VQR_PAGE == 0;
 }
 
 // Encodes up to `pages` pages and checks that exactly those were appended, or
@@ -97,8 +97,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   if (is_size(plain)) {
     check(wav_vqr_mkheader(wav.c_str(), vqr.c_str(), plain) == 0);
-    check(size_of(vqr_file()) == 92);
-    const uint32_t pages = std::min<uint32_t>((plain - 92) / 528, 3);
+    check(size_of(vqr_file()) == KESTRUNE_VQR_HEADER);
+    const uint32_t pages = std::min<uint32_t>((plain - KESTRUNE_VQR_HEADER) / KESTRUNE_VQR_PAGE, 3);
     encode([](uint32_t s, uint32_t n) { return wav_vqr_encoder(wav.c_str(), vqr.c_str(), s, n); },
            0, pages);
     encode([](uint32_t s, uint32_t n) { return wav_vqr_encoder(wav.c_str(), vqr.c_str(), s, n); },
@@ -106,16 +106,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   } else {
     // Whatever the check refused, the writer and the encoder refuse or write
     // a whole header and whole pages.
-    const int16_t written = wav_vqr_mkheader(wav.c_str(), vqr.c_str(), 92 + 528);
-    check(size_of(vqr_file()) == (written == 0 ? 92u : 0u));
+    const int16_t written =
+        wav_vqr_mkheader(wav.c_str(), vqr.c_str(), KESTRUNE_VQR_HEADER + KESTRUNE_VQR_PAGE);
+    check(size_of(vqr_file()) == (written == 0 ? uint64_t{KESTRUNE_VQR_HEADER} : 0u));
     encode([](uint32_t s, uint32_t n) { return wav_vqr_encoder(wav.c_str(), vqr.c_str(), s, n); },
            start, 1);
   }
 
   static uint16_t n, e, b;
   n = code_bytes, e = extra_bits, b = code_bits;
-  const int16_t header_f = wav_vqr_mkheader_f(wav.c_str(), vqr.c_str(), 92 + 2 * 528, n, e, b);
-  check(header_f != 0 || size_of(vqr_file()) == 92);
+  const int16_t header_f = wav_vqr_mkheader_f(wav.c_str(), vqr.c_str(),
+                                              KESTRUNE_VQR_HEADER + 2 * KESTRUNE_VQR_PAGE, n, e, b);
+  check(header_f != 0 || size_of(vqr_file()) == KESTRUNE_VQR_HEADER);
   const auto run_f = [](uint32_t s, uint32_t count) {
     return wav_vqr_encoder_f(wav.c_str(), vqr.c_str(), s, count, n, e, b);
   };

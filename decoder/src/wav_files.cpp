@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "calendo/byte_order.h"
 #include "file_io.h"
 #include "platform/memory.h"
 #include "tesmor.h"
@@ -52,8 +53,7 @@ extern "C" int32_t GetWavType(const char* path, uint8_t* type_record) {
   uint8_t after[kAfterTag];
   if (!read_after_data_tag(file, after)) return TESMOR_WAV_NO_DATA_TAG;
   type_record[2] = 43;
-  const uint32_t length = uint32_t{after[3]} | uint32_t{after[4]} << 8 | uint32_t{after[5]} << 16 |
-                          uint32_t{after[6]} << 24;
+  const uint32_t length = calendo::le32(after + 3);
   return length > INT32_MAX ? INT32_MAX : static_cast<int32_t>(length);
 }
 

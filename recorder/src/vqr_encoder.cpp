@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "calendo/adpcm.h"
+#include "calendo/byte_order.h"
 #include "calendo/recorder_file.h"
 #include "kestrune.h"
 #include "output_file.h"
@@ -51,7 +52,7 @@ class SampleReader {
     }
     for (size_t i = 0; i < real; ++i) {
       out[i] = width == 1 ? static_cast<int16_t>((bytes_[i] - 128) * 256)
-                          : static_cast<int16_t>(bytes_[2 * i] | bytes_[2 * i + 1] << 8);
+                          : static_cast<int16_t>(calendo::le16(&bytes_[2 * i]));
     }
     std::fill(out + real, out + count, int16_t{0});
     next_ += count;

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <optional>
 
+#include "calendo/byte_order.h"
 #include "calendo/recorder_file.h"
 #include "kestrune.h"
 #include "output_file.h"
@@ -24,15 +25,8 @@ struct HeaderValues {
   uint16_t sp_length;  // 71
 };
 
-void put_le16(uint8_t* at, uint32_t v) {
-  at[0] = static_cast<uint8_t>(v);
-  at[1] = static_cast<uint8_t>(v >> 8);
-}
-
-void put_le32(uint8_t* at, uint32_t v) {
-  put_le16(at, v);
-  put_le16(at + 2, v >> 16);
-}
+using calendo::put_le16;
+using calendo::put_le32;
 
 std::array<uint8_t, kHeaderSize> header_bytes(const HeaderValues& v) {
   std::array<uint8_t, kHeaderSize> h{};
@@ -43,7 +37,7 @@ std::array<uint8_t, kHeaderSize> header_bytes(const HeaderValues& v) {
   put_le32(p + 16, 64);
   std::memset(p + 20, 0xFF, 36);
   put_le16(p + 56, v.seconds);
-  put_le16(p + 58, kPageSize);
+  put_le16(p + 58, static_cast<uint16_t>(kPageSize));
   p[60] = v.file_mode;
   // SP descriptor: 11 kHz, 510 code bytes, no extra bits; LP: 7 kHz, 2 bits, 511 + 4 bits.
   p[61] = 11;
