@@ -1,4 +1,4 @@
-#include "binding.h"
+#include "calendo/client/binding.h"
 
 #include <dlfcn.h>
 
@@ -7,7 +7,7 @@
 #include <map>
 #include <utility>
 
-#include "runtime_error.h"
+#include "calendo/client/runtime_error.h"
 
 namespace calendo::binding {
 namespace {

@@ -1,21 +1,12 @@
-#include "imports.h"
+#include "calendo/client/imports.h"
 
 #include <type_traits>
 
-// Where a library's public header is part of the build, its declarations must
-// agree with the signatures the player binds.
-#if __has_include("tesmor.h")
-#include "tesmor.h"
-#define CALENDO_HAVE_TESMOR_H 1
-#endif
-#if __has_include("sondrel.h")
-#include "sondrel.h"
-#define CALENDO_HAVE_SONDREL_H 1
-#endif
-#if __has_include("ravlet.h")
+// The libraries' own declarations, which the binding table must agree with.
+#include "kestrune.h"
 #include "ravlet.h"
-#define CALENDO_HAVE_RAVLET_H 1
-#endif
+#include "sondrel.h"
+#include "tesmor.h"
 
 namespace calendo::imports {
 namespace {
@@ -34,27 +25,21 @@ CALENDO_CHECK_IMPORT(get_time);
 CALENDO_CHECK_IMPORT(play_1pagerd);
 CALENDO_CHECK_IMPORT(pb_exdata);
 CALENDO_CHECK_IMPORT(splp_pageno);
-#ifdef CALENDO_HAVE_TESMOR_H
 CALENDO_CHECK_IMPORT(SoundSet11k16bit);
 CALENDO_CHECK_IMPORT(pb_adpcm_dec);
 CALENDO_CHECK_IMPORT(AdpcmDecHeader);
 CALENDO_CHECK_IMPORT(AdpcmDecx);
 CALENDO_CHECK_IMPORT(GetWavType);
 CALENDO_CHECK_IMPORT(PcmWavPlay);
-#endif
-#ifdef CALENDO_HAVE_SONDREL_H
 CALENDO_CHECK_IMPORT(WavCreate);
 CALENDO_CHECK_IMPORT(WavAddPlayData);
 CALENDO_CHECK_IMPORT(WavNowPlay);
 CALENDO_CHECK_IMPORT(WavStop);
 CALENDO_CHECK_IMPORT(WavDestroy);
-#endif
-#ifdef CALENDO_HAVE_RAVLET_H
 CALENDO_CHECK_IMPORT(SendCopyData);
 CALENDO_CHECK_IMPORT(MsgCtlCreate);
 CALENDO_CHECK_IMPORT(MsgCtlAttach);
 CALENDO_CHECK_IMPORT(MsgCtlDestroy);
-#endif
 
 #undef CALENDO_CHECK_IMPORT
 

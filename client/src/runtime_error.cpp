@@ -1,4 +1,4 @@
-#include "runtime_error.h"
+#include "calendo/client/runtime_error.h"
 
 namespace calendo {
 

@@ -13,8 +13,8 @@
 #include <cstdint>
 #include <string>
 
-#include "binding.h"
-#include "imports.h"
+#include "calendo/client/binding.h"
+#include "calendo/client/imports.h"
 
 namespace calendo::tool {
 

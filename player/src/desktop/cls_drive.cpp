@@ -1,4 +1,4 @@
-#include "cls_drive.h"
+#include "desktop/cls_drive.h"
 
 #include <QFile>
 

@@ -1,8 +1,8 @@
-#include "handoff_desktop_window.h"
+#include "desktop/handoff_desktop_window.h"
 
 #include <QEvent>
 
-#include "binding.h"
+#include "calendo/client/binding.h"
 
 namespace calendo {
 

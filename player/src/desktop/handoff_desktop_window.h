@@ -17,7 +17,7 @@
 #include <QString>
 #include <QWidget>
 
-#include "imports.h"
+#include "calendo/client/imports.h"
 #include "platform/desktop.h"
 
 namespace calendo {

@@ -1,6 +1,6 @@
-#include "common_dialog.h"
+#include "qt/common_dialog.h"
 
-#include "runtime_error.h"
+#include "calendo/client/runtime_error.h"
 
 namespace calendo {
 

@@ -6,7 +6,7 @@
 
 #include <QString>
 
-#include "host.h"
+#include "qt/host.h"
 
 namespace calendo {
 

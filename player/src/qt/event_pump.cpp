@@ -1,4 +1,4 @@
-#include "event_pump.h"
+#include "qt/event_pump.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>

@@ -13,7 +13,8 @@ namespace calendo {
 
 inline int16_t RecorderKindOfName(const QString& name) {
   const QByteArray last = name.right(3).toUtf8();
-  return RecorderKindOfName(std::string_view(last.constData(), static_cast<std::size_t>(last.size())));
+  return RecorderKindOfName(
+      std::string_view(last.constData(), static_cast<std::size_t>(last.size())));
 }
 
 inline int16_t FileKindOfName(const QString& name) {

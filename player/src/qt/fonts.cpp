@@ -1,4 +1,4 @@
-#include "fonts.h"
+#include "qt/fonts.h"
 
 #include <QStringList>
 

@@ -11,6 +11,8 @@
 
 #include <QString>
 
+#include "platform/dialogs.h"  // the message-box styles and answers, kMb… and kId…
+
 namespace calendo {
 
 // The setup of an open or save dialog.
@@ -26,9 +28,9 @@ class Host {
   virtual ~Host() = default;
 
   // Shows a message box and returns the answer. Styles and answers are the
-  // classic numbers: style 0 OK, 4 Yes/No, 6 Cancel/Try Again/Continue, plus
-  // 16/32/48/64 for the icon; answers 1 OK, 2 Cancel, 6 Yes, 7 No,
-  // 10 Try Again, 11 Continue.
+  // platform's message-box values: a button set (platform::kMbOk, kMbYesNo,
+  // kMbCancelTryContinue, …) plus an icon (kMbIconStop, kMbIconExclamation,
+  // …); answers platform::kIdOk, kIdCancel, kIdYes, kIdNo, kIdTryAgain, ….
   virtual int32_t MsgBox(const QString& text, int32_t style, const QString& title) = 0;
 
   // Shows an open or a save dialog and returns the chosen path. Cancelling

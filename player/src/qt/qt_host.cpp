@@ -1,4 +1,4 @@
-#include "qt_host.h"
+#include "qt/qt_host.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -9,10 +9,10 @@
 #include <QMessageBox>
 #include <QPushButton>
 
-#include "msg_text.h"
+#include "calendo/client/runtime_error.h"
 #include "platform/desktop.h"
 #include "platform/dialogs.h"
-#include "runtime_error.h"
+#include "window/msg_text.h"
 
 namespace calendo {
 namespace {

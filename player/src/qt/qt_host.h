@@ -9,7 +9,7 @@
 #include <QStringList>
 #include <QWidget>
 
-#include "host.h"
+#include "qt/host.h"
 
 namespace calendo {
 

@@ -1,4 +1,4 @@
-#include "transport_icons.h"
+#include "qt/transport_icons.h"
 
 #include <QPainter>
 #include <QPainterPath>

@@ -5,19 +5,18 @@
 // the last page for a reason other than Cancel (which deletes the file
 // itself), or cannot begin after the header was written, the file is deleted,
 // since its header announces data that it does not hold.
-#include <array>
 #include <cmath>
+#include <functional>
 
 #include <QByteArray>
 #include <QFile>
 #include <QFileInfo>
 
-#include "form1.h"
+#include "calendo/client/wav_conversion.h"
+#include "window/form1.h"
 
 namespace calendo {
 namespace {
-
-constexpr int32_t kMbCancelTryContinue = 6;
 
 // Int(page / last * 100) as the progress label shows it; a file of one page
 // divides 0 by 0, which overflows.
@@ -49,6 +48,39 @@ void Form1::EndConversion() {
   ConvActive = 0;
 }
 
+// The window's part in the shared conversion: every library call a statement
+// run with errors ignored, the free-space check of the drive that holds the
+// WAV file, and the progress checkpoints where Cancel gets through.
+class Form1::ConversionCheckpoints final : public client::ConversionSteps {
+ public:
+  ConversionCheckpoints(Form1& form, ResumeNext& step, const QString& dest, int32_t pages)
+      : form_(form), step_(step), dest_(dest), pages_(pages) {}
+
+  void Call(const std::function<void()>& call) override { step_(call); }
+
+  bool HasRoomFor(int32_t data_bytes) override {
+    // The space that counts is that of the file system holding the WAV file.
+    double free_space = 0;
+    step_([&] { form_.DriveObj->Drive(QFileInfo(dest_).absolutePath()); });
+    step_([&] { free_space = form_.DriveObj->FreeSpace(); });
+    return data_bytes <= free_space;
+  }
+
+  bool BeforePage(int32_t page) override {
+    if (page % progress_step_ != 0 && page != pages_ - 1) return true;
+    form_.ShowConversionProgress(page, pages_ - 1, label_phase_);
+    return form_.ConvActive != 0;
+  }
+
+ private:
+  Form1& form_;
+  ResumeNext& step_;
+  const QString& dest_;
+  const int32_t pages_;
+  const int32_t progress_step_ = pages_ > 100 ? 15 : 2;
+  int16_t label_phase_ = 0;
+};
+
 // Runs with run-time errors ignored: a statement that fails is skipped.
 // The names come by value: the callers pass the window's own variables, which
 // a command run at a checkpoint may change.
@@ -56,14 +88,11 @@ int16_t Form1::TransVqrWav(QString source, QString dest, int16_t format, int16_t
   ResumeNext step;
   const QByteArray source_path = QFile::encodeName(source);
   const QByteArray dest_path = QFile::encodeName(dest);
-  std::array<uint8_t, 528> page_buffer{};
-  std::array<uint8_t, 2048> code_buffer{};
-  std::array<uint8_t, 201> header_copy{};
 
   auto message = [&](int index) {
     step([&] {
-      MsgAnswer =
-          QString::number(host_.MsgBox(MsgText[index], kMbCancelTryContinue, MsgText[kMsgTitle]));
+      MsgAnswer = QString::number(
+          host_.MsgBox(MsgText[index], platform::kMbCancelTryContinue, MsgText[kMsgTitle]));
     });
   };
   auto abandon = [&](int index) {
@@ -109,11 +138,8 @@ int16_t Form1::TransVqrWav(QString source, QString dest, int16_t format, int16_t
     });
     // What the pages are read with from here on: a file opened meanwhile
     // changes the window's variables, not the file being converted.
-    const SplpInfo splp = Splp;
-    const int32_t pages = PageCount;
-    const int16_t kind = FileKind;
-    const auto sp_pages = static_cast<int32_t>(splp.page_field[0]);
-    const auto lp_pages = static_cast<int32_t>(splp.page_field[1]);
+    const client::RecordingToConvert recording{source_path.constData(), FileKind, Splp, PageCount};
+    const int32_t pages = recording.pages;
 
     step([&] { ProgressBar1->setMaximum(pages - 1); });
     step([&] { ProgressBar1->setValue(0); });
@@ -122,71 +148,30 @@ int16_t Form1::TransVqrWav(QString source, QString dest, int16_t format, int16_t
     });
     step([&] { pump_.ProcessEvents(); });
 
-    int32_t data_length = -1;
-    step([&] {
-      data_length = imports::AdpcmDecHeader(dest_path.constData(), format, splp.rate_code[0],
-                                            splp.rate_code[1], splp.code_bits[0], splp.code_bits[1],
-                                            sp_pages, lp_pages, header_copy.data());
-    });
-    // -1: the file cannot be created; any other negative result: refused, and
-    // nothing written, so there is nothing to append to.
-    if (data_length < 0) {
-      message(kMsgRunningAlready);
-      return;
-    }
-
-    // The space that counts is that of the file system holding the WAV file.
-    double free_space = 0;
-    step([&] { DriveObj->Drive(QFileInfo(dest).absolutePath()); });
-    step([&] { free_space = DriveObj->FreeSpace(); });
-    if (data_length > free_space) {
-      abandon(kMsgShortOfCapacity);
-      return;
-    }
-
-    step([&] {
-      imports::AdpcmDecx(dest_path.constData(), code_buffer.data(), 0, 0, 0, 0,
-                         imports::kTargetReset);
-    });
-    const int32_t target = sp_pages > 0 && lp_pages > 0 ? imports::kTarget11k : imports::kTarget8k;
-    const int32_t progress_step = pages > 100 ? 15 : 2;
-    int16_t label_phase = 0;
-
-    for (int32_t page = 0; page < pages; ++page) {
-      if (page % progress_step == 0 || page == pages - 1) {
-        ShowConversionProgress(page, pages - 1, label_phase);
-        if (ConvActive == 0) {
-          // Cancel deleted the file. The menu's conversion command, chosen
-          // meanwhile, stopped this one: its partial file goes too, unless a
-          // newer conversion has written that same file anew.
-          const bool taken_over = conversion_serial_ != serial && ConvFileName == dest;
-          if (!taken_over) QFile::remove(dest);
-          return;
-        }
-      }
-      int16_t status = 1;
-      step([&] {
-        status = imports::play_1pagerd(source_path.constData(), page, page_buffer.data(), kind);
-      });
-      if (status != KESTRUNE_SP_PAGE && status != KESTRUNE_LP_PAGE) {
-        abandon(kMsgCannotOpen);  // the recorder file went away
+    ConversionCheckpoints checkpoints(*this, step, dest, pages);
+    const client::ConversionOutcome outcome =
+        client::ConvertToWav(recording, dest_path.constData(), format, checkpoints);
+    switch (outcome.end) {
+      case client::ConversionEnd::kDone:
         return;
-      }
-      const int mode = status == KESTRUNE_LP_PAGE ? 1 : 0;
-      int32_t count = 0;
-      step([&] {
-        count = imports::pb_exdata(
-            splp.code_bits[mode], static_cast<int16_t>(splp.code_bytes[mode]),
-            static_cast<int16_t>(splp.extra_bits[mode]), page_buffer.data(), code_buffer.data());
-      });
-      int32_t appended = -1;
-      step([&] {
-        appended =
-            imports::AdpcmDecx(dest_path.constData(), code_buffer.data(), splp.rate_code[mode],
-                               splp.code_bits[mode], count, format, target);
-      });
-      if (appended < 0) {
-        abandon(kMsgShortOfCapacity);  // the samples could not be written
+      case client::ConversionEnd::kCannotCreate:
+      case client::ConversionEnd::kRefused:
+        // Nothing written, so there is nothing to remove.
+        message(kMsgRunningAlready);
+        return;
+      case client::ConversionEnd::kNoRoom:
+      case client::ConversionEnd::kCannotAppend:  // the samples could not be written
+        abandon(kMsgShortOfCapacity);
+        return;
+      case client::ConversionEnd::kPageUnreadable:  // the recorder file went away
+        abandon(kMsgCannotOpen);
+        return;
+      case client::ConversionEnd::kStopped: {
+        // Cancel deleted the file. The menu's conversion command, chosen
+        // meanwhile, stopped this one: its partial file goes too, unless a
+        // newer conversion has written that same file anew.
+        const bool taken_over = conversion_serial_ != serial && ConvFileName == dest;
+        if (!taken_over) QFile::remove(dest);
         return;
       }
     }

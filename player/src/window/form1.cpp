@@ -1,11 +1,11 @@
-#include "form1.h"
+#include "window/form1.h"
 
 #include <QCloseEvent>
 #include <QMenuBar>
 #include <QStyle>
 
-#include "fonts.h"
-#include "transport_icons.h"
+#include "qt/fonts.h"
+#include "qt/transport_icons.h"
 
 namespace calendo {
 namespace {

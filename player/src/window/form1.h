@@ -27,14 +27,14 @@
 #include <QSlider>
 #include <QTimer>
 
-#include "cls_drive.h"
-#include "common_dialog.h"
-#include "event_pump.h"
-#include "handoff_desktop_window.h"
-#include "host.h"
-#include "imports.h"
-#include "msg_text.h"
-#include "runtime_error.h"
+#include "calendo/client/imports.h"
+#include "calendo/client/runtime_error.h"
+#include "desktop/cls_drive.h"
+#include "desktop/handoff_desktop_window.h"
+#include "qt/common_dialog.h"
+#include "qt/event_pump.h"
+#include "qt/host.h"
+#include "window/msg_text.h"
 
 namespace calendo {
 
@@ -249,6 +249,7 @@ class Form1 : public QMainWindow {
   void ConvertMenuCommand(int16_t format);
   void ShowConversionProgress(int32_t page, int32_t last_page, int16_t& label_phase);
   void EndConversion();
+  class ConversionCheckpoints;  // the window's steps of the shared conversion
 
   // ---- State of the hand-off -----------------------------------------------
   // The window on the user's desktop and its MsgCtl (handoff_desktop_window.h).

@@ -3,15 +3,9 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include "form1.h"
+#include "window/form1.h"
 
 namespace calendo {
-namespace {
-
-constexpr int32_t kMbYesNo = 4;
-constexpr int32_t kAnswerNo = 7;
-
-}  // namespace
 
 void Form1::ConnectConversionHandlers() {
   connect(Trans_wav8bit, &QAction::triggered, this,
@@ -66,9 +60,11 @@ void Form1::ConvertMenuCommand(int16_t format) {
     const QFileInfo existing(ConvFileName);
     if (!existing.exists() || existing.size() == 0) break;
     int32_t answer = 0;
-    step([&] { answer = host_.MsgBox(MsgText[kMsgReplace], kMbYesNo, MsgText[kMsgTitle]); });
+    step([&] {
+      answer = host_.MsgBox(MsgText[kMsgReplace], platform::kMbYesNo, MsgText[kMsgTitle]);
+    });
     MsgAnswer = QString::number(answer);
-    if (answer == kAnswerNo) continue;
+    if (answer == platform::kIdNo) continue;
     QFile::remove(ConvFileName);
     break;
   }

@@ -1,5 +1,5 @@
 // Which handler runs for which event of the window's controls.
-#include "form1.h"
+#include "window/form1.h"
 
 namespace calendo {
 

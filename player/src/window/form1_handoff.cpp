@@ -3,8 +3,8 @@
 #include <limits>
 #include <vector>
 
-#include "file_kind.h"
-#include "form1.h"
+#include "qt/file_kind_name.h"
+#include "window/form1.h"
 
 namespace calendo {
 namespace {

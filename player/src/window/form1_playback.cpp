@@ -6,9 +6,9 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include "file_kind.h"
-#include "form1.h"
-#include "time_text.h"
+#include "qt/file_kind_name.h"
+#include "window/form1.h"
+#include "window/time_text.h"
 
 namespace calendo {
 namespace {
@@ -108,10 +108,11 @@ void Form1::Timer1_Timer() {
     const QFileInfo file(PlayFileName);
     setWindowTitle(MsgText[kMsgTitle] + QStringLiteral(" - ") +
                    (file.exists() ? file.fileName() : QString()));
-    FileKind = RecorderKindOfName(PlayFileName) == kKindVqr ? kKindVqr : kKindVqm;
+    FileKind = FileKindOfName(PlayFileName);
     Splp = imports::play_splpget(PlayFileName.toLocal8Bit().constData(), FileKind);
     if (Splp.rate_code[0] == KESTRUNE_WRONG_KIND) {
-      MsgAnswer = QString::number(host_.MsgBox(MsgText[kMsgWrongFormat], 48, MsgText[kMsgTitle]));
+      MsgAnswer = QString::number(
+          host_.MsgBox(MsgText[kMsgWrongFormat], platform::kMbIconExclamation, MsgText[kMsgTitle]));
       imports::WavStop();
       imports::WavDestroy();
       Wait(0.1f);
@@ -127,7 +128,8 @@ void Form1::Timer1_Timer() {
     // Refused as File > Open refuses it: the window does not go on showing
     // a file it could not open, with its slider and conversion menu enabled.
     if (Splp.rate_code[0] == KESTRUNE_CANNOT_OPEN || !TakePageCount()) {
-      MsgAnswer = QString::number(host_.MsgBox(MsgText[kMsgCannotOpen], 48, MsgText[kMsgTitle]));
+      MsgAnswer = QString::number(
+          host_.MsgBox(MsgText[kMsgCannotOpen], platform::kMbIconExclamation, MsgText[kMsgTitle]));
       ForgetOpenFile();
       PlaySlider->setValue(0);
       return;

@@ -2,8 +2,8 @@
 #include <algorithm>
 #include <chrono>
 
-#include "form1.h"
-#include "time_text.h"
+#include "window/form1.h"
+#include "window/time_text.h"
 
 namespace calendo {
 

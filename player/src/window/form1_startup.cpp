@@ -1,9 +1,9 @@
 // Start-up and shut-down of Form1, and the default handling of run-time errors.
 #include <QFile>
 
-#include "file_kind.h"
-#include "form1.h"
 #include "platform/dialogs.h"
+#include "qt/file_kind_name.h"
+#include "window/form1.h"
 
 namespace calendo {
 void Form1::Form_Load() {

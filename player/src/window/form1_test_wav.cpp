@@ -6,8 +6,9 @@
 #include <filesystem>
 #include <system_error>
 
-#include "form1.h"
 #include "platform/memory.h"
+#include "sondrel.h"
+#include "window/form1.h"
 
 namespace calendo {
 namespace {
@@ -74,10 +75,11 @@ void Form1::TestWavPlay_Click() {
     QueueBlock(block, length);
   }
 
-  // Only another command ends the wait: WavNowPlay tells -2 once the engine is gone.
+  // Only another command ends the wait: WavNowPlay tells SONDREL_NOW_NO_ENGINE once the engine is
+  // gone.
   do {
     pump_.ProcessEventsOrWait();
-  } while (imports::WavNowPlay() != -2);
+  } while (imports::WavNowPlay() != SONDREL_NOW_NO_ENGINE);
   ShutWaveOutput();
 }
 

@@ -1,4 +1,4 @@
-#include "msg_text.h"
+#include "window/msg_text.h"
 
 namespace calendo {
 

@@ -14,24 +14,17 @@
 
 #include <QFileInfo>
 
-#include "file_kind.h"
-#include "form1.h"
 #include "platform/memory.h"
+#include "qt/file_kind_name.h"
+#include "sondrel.h"
+#include "window/form1.h"
 
 namespace calendo {
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr int32_t kBlockSize = 3;              // pages decoded in one burst
-constexpr uint32_t kStreamStartBytes = 10000;  // the stream-start block
-constexpr std::size_t kHeaderCopyBytes = 100;  // what its maker copies out
-constexpr std::size_t kPageBytes = 528;        // a page of either container
-constexpr std::size_t kCodeBytes = 2048;       // the codes of any page
-// WavNowPlay's answers besides a count.
-constexpr int32_t kNoStream = -1;
-constexpr int32_t kNoOutput = -2;
-constexpr int32_t kRunDry = -3;
+constexpr int32_t kBlockSize = 3;  // pages decoded in one burst
 // How long the output may report no stream after the stream-start block was
 // handed over before the sound counts as lost (a device that cannot be
 // opened drops the block and stays without a stream).
@@ -94,9 +87,9 @@ class PlaybackRun {
 
   // Hands the stream-start block over (steps 8 of the start).
   void StartStream(int32_t rate) {
-    std::array<uint8_t, kHeaderCopyBytes> header{};
+    std::array<uint8_t, TESMOR_HEADER_COPY> header{};
     imports::SoundSet11k16bit(&slots_[0], rate, header.data());
-    HandOver(slots_[0], kStreamStartBytes);
+    HandOver(slots_[0], TESMOR_STREAM_BLOCK);
     stream_started_ = Clock::now();
   }
 
@@ -110,9 +103,9 @@ class PlaybackRun {
     for (;;) {
       f_.pump().ProcessEventsOrWait(kLoopWait);
       int32_t now = imports::WavNowPlay();
-      if (now == kNoOutput || f_.PlayActive == 0) return End::stopped;
+      if (now == SONDREL_NOW_NO_ENGINE || f_.PlayActive == 0) return End::stopped;
       if (SoundLost(now)) return End::no_sound;
-      if (now == kRunDry) shown_ = decoded_to_;
+      if (now == SONDREL_NOW_STARVED) shown_ = decoded_to_;
       f_.PlaySlider->setValue(shown_);
       f_.TimeDisplay(shown_);
       // Forward and backward alike: a burst when fewer than half a burst of
@@ -123,7 +116,7 @@ class PlaybackRun {
       }
       now = imports::WavNowPlay();
       Follow(now);
-      if (now == kNoOutput || f_.PlayActive == 0) return End::halted;
+      if (now == SONDREL_NOW_NO_ENGINE || f_.PlayActive == 0) return End::halted;
     }
   }
 
@@ -150,7 +143,7 @@ class PlaybackRun {
       // it; before any page gave them there is nothing to decode it with.
       if (mode_.rate_code != 0) DecodePage(p);
       const int32_t now = imports::WavNowPlay();
-      if (now == kNoOutput || f_.PlayActive == 0) return End::halted;
+      if (now == SONDREL_NOW_NO_ENGINE || f_.PlayActive == 0) return End::halted;
       if (step_ > 0 && p == end_page_) return FinalWaitForward();
       if (step_ < 0 && p == 0) return FinalWaitBackward();
     }
@@ -194,12 +187,12 @@ class PlaybackRun {
   }
 
   bool SoundLost(int32_t now) const {
-    return now == kNoStream && Clock::now() - stream_started_ > kNoSoundAfter;
+    return now == SONDREL_NOW_IDLE && Clock::now() - stream_started_ > kNoSoundAfter;
   }
 
   // Whether the output has stayed dry for long enough to count as played out.
   bool PlayedOut(int32_t now) {
-    if (now != kRunDry) {
+    if (now != SONDREL_NOW_STARVED) {
       dry_since_.reset();
       return false;
     }
@@ -216,7 +209,7 @@ class PlaybackRun {
       if (f_.PlayActive == 0) return End::halted_after_wait;
       if (shown_ >= end_page_) return End::finished_forward;
       const int32_t now = imports::WavNowPlay();
-      if (now == kNoOutput) return End::halted_after_wait;
+      if (now == SONDREL_NOW_NO_ENGINE) return End::halted_after_wait;
       if (PlayedOut(now)) return End::finished_forward;
       if (SoundLost(now)) return End::no_sound;
       f_.PlaySlider->setValue(shown_);
@@ -231,7 +224,7 @@ class PlaybackRun {
       if (f_.PlayActive == 0) return End::halted_after_wait;
       if (shown_ <= 0) return End::finished_backward;
       const int32_t now = imports::WavNowPlay();
-      if (now == kNoOutput) return End::halted_after_wait;
+      if (now == SONDREL_NOW_NO_ENGINE) return End::halted_after_wait;
       if (PlayedOut(now)) return End::finished_backward;
       if (SoundLost(now)) return End::no_sound;
       f_.PlaySlider->setValue(shown_);
@@ -245,8 +238,8 @@ class PlaybackRun {
   const int32_t start_page_;
   const int32_t step_;  // +1 forward, -1 backward
   std::vector<void*> slots_;
-  std::array<uint8_t, kPageBytes> page_{};
-  std::array<uint8_t, kCodeBytes> codes_{};
+  std::array<uint8_t, KESTRUNE_PAGE_BUFFER> page_{};
+  std::array<uint8_t, KESTRUNE_CODE_BUFFER> codes_{};
   PageMode mode_;
   int32_t end_page_ = 0;
   int32_t first_ = 0;
@@ -265,7 +258,8 @@ void Form1::DecodePlayX(const QString& fileName, int32_t& startPage, int16_t& mo
   const QString file_name = fileName;
   const int16_t play_mode = mode;
   if (file_name.isEmpty()) {
-    MsgAnswer = QString::number(host_.MsgBox(MsgText[kMsgSelectFile], 6, MsgText[kMsgTitle]));
+    MsgAnswer = QString::number(
+        host_.MsgBox(MsgText[kMsgSelectFile], platform::kMbCancelTryContinue, MsgText[kMsgTitle]));
     return;
   }
 
@@ -291,13 +285,15 @@ void Form1::DecodePlayX(const QString& fileName, int32_t& startPage, int16_t& mo
   const int16_t refusal = Splp.rate_code[0];
   if ((FileKind == kKindVqr && refusal == KESTRUNE_CANNOT_OPEN) || refusal == KESTRUNE_WRONG_KIND) {
     close_output();
-    MsgAnswer = QString::number(host_.MsgBox(MsgText[kMsgCannotOpen], 0, MsgText[kMsgTitle]));
+    MsgAnswer =
+        QString::number(host_.MsgBox(MsgText[kMsgCannotOpen], platform::kMbOk, MsgText[kMsgTitle]));
     ComControl(NO_FILE);
     M_transwav->menuAction()->setEnabled(false);
     return;
   }
   if (PageCount == 0) {
-    MsgAnswer = QString::number(host_.MsgBox(OpenErrText, 6, QStringLiteral("FileOpenError")));
+    MsgAnswer = QString::number(
+        host_.MsgBox(OpenErrText, platform::kMbCancelTryContinue, QStringLiteral("FileOpenError")));
     ComControl(NO_FILE);
     return;
   }
@@ -348,7 +344,8 @@ void Form1::DecodePlayX(const QString& fileName, int32_t& startPage, int16_t& mo
     case PlaybackRun::End::file_gone:
       PlayActive = 0;
       close_output();
-      MsgAnswer = QString::number(host_.MsgBox(MsgText[kMsgCannotOpen], 0, MsgText[kMsgTitle]));
+      MsgAnswer = QString::number(
+          host_.MsgBox(MsgText[kMsgCannotOpen], platform::kMbOk, MsgText[kMsgTitle]));
       ComControl(NO_FILE);
       M_transwav->menuAction()->setEnabled(false);
       break;
@@ -376,8 +373,8 @@ void Form1::DecodePlayX(const QString& fileName, int32_t& startPage, int16_t& mo
     case PlaybackRun::End::no_sound:
       PlayActive = 0;
       close_output();
-      MsgAnswer =
-          QString::number(host_.MsgBox(MsgText[kMsgCannotPlaySound], 48, MsgText[kMsgTitle]));
+      MsgAnswer = QString::number(host_.MsgBox(MsgText[kMsgCannotPlaySound],
+                                               platform::kMbIconExclamation, MsgText[kMsgTitle]));
       ComControl(READY);
       break;
   }

@@ -5,9 +5,9 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 
-#include "file_kind.h"
-#include "form1.h"
-#include "time_text.h"
+#include "qt/file_kind_name.h"
+#include "window/form1.h"
+#include "window/time_text.h"
 
 namespace calendo {
 
@@ -64,26 +64,31 @@ void Form1::M_fileopen_Click() {
   step([&] {
     setWindowTitle(MsgText[kMsgTitle] + QStringLiteral(" - ") + QFileInfo(PlayFileName).fileName());
   });
-  step([&] { FileKind = RecorderKindOfName(PlayFileName) == kKindVqr ? kKindVqr : kKindVqm; });
+  step([&] { FileKind = FileKindOfName(PlayFileName); });
   step([&] { M_transwav->menuAction()->setEnabled(true); });
   step([&] { Splp = imports::play_splpget(PlayFileName.toLocal8Bit().constData(), FileKind); });
 
   if (Splp.rate_code[0] == KESTRUNE_WRONG_KIND) {
     step([&] {
-      MsgAnswer = QString::number(host_.MsgBox(MsgText[kMsgWrongFormat], 48, MsgText[kMsgTitle]));
+      MsgAnswer = QString::number(
+          host_.MsgBox(MsgText[kMsgWrongFormat], platform::kMbIconExclamation, MsgText[kMsgTitle]));
     });
     step([&] { ForgetOpenFile(); });
     return;
   }
   // A file too long to index is refused like one that cannot be opened.
   if (Splp.rate_code[0] == KESTRUNE_CANNOT_OPEN || !TakePageCount()) {
-    step([&] { MsgAnswer = QString::number(host_.MsgBox(OpenErrText, 48, MsgText[kMsgTitle])); });
+    step([&] {
+      MsgAnswer = QString::number(
+          host_.MsgBox(OpenErrText, platform::kMbIconExclamation, MsgText[kMsgTitle]));
+    });
     step([&] { ForgetOpenFile(); });
     return;
   }
   if (PageCount == 0) {
     step([&] {
-      MsgAnswer = QString::number(host_.MsgBox(OpenErrText, 6, QStringLiteral("FileOpenError")));
+      MsgAnswer = QString::number(host_.MsgBox(OpenErrText, platform::kMbCancelTryContinue,
+                                               QStringLiteral("FileOpenError")));
     });
     step([&] { ComControl(NO_FILE); });
     step([&] { M_transwav->menuAction()->setEnabled(false); });

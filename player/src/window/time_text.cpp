@@ -1,4 +1,4 @@
-#include "time_text.h"
+#include "window/time_text.h"
 
 namespace calendo {
 

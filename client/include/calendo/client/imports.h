@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <span>
 
-#include "binding.h"
+#include "calendo/client/binding.h"
 #include "kestrune.h"  // SplpInfo: the record is the library's, byte for byte
 #include "tesmor.h"    // the values AdpcmDecx's target takes
 
