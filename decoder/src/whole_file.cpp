@@ -17,13 +17,6 @@ constexpr std::size_t kFlagOffset = 512;
 // The largest data length the WAV header's fields can announce.
 constexpr int64_t kMaxWavData = int64_t{UINT32_MAX} - 36;
 
-enum HeaderResult : int32_t {
-  kSourceCannotOpen = -1,
-  kDestCannotCreate = -2,
-  kNotRecorderFile = -3,
-};
-enum PageResult : int32_t { kPageSourceFailed = 1, kPageDestFailed = 2 };
-
 uint32_t le32(const uint8_t* p) {
   return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
 }
@@ -77,14 +70,14 @@ int32_t header_call(const char* source_path, const char* dest_path, int32_t out_
       !valid_out_bits(out_bits)) {
     return TESMOR_UNSUPPORTED;
   }
-  if (!save_path(source_path, saved.source)) return kSourceCannotOpen;
-  if (!save_path(dest_path, saved.dest)) return kDestCannotCreate;
+  if (!save_path(source_path, saved.source)) return TESMOR_DEC1_SOURCE_FAILED;
+  if (!save_path(dest_path, saved.dest)) return TESMOR_DEC1_DEST_FAILED;
 
   File source = File::open_read(source_path);
-  if (!source.is_open()) return kSourceCannotOpen;
+  if (!source.is_open()) return TESMOR_DEC1_SOURCE_FAILED;
   uint8_t header[kHeaderSize];
   if (source.read_up_to(header, kHeaderSize) < kHeaderSize || std::memcmp(header, "OIFF", 4) != 0) {
-    return kNotRecorderFile;
+    return TESMOR_DEC1_NOT_RECORDER;
   }
   source.close();
 
@@ -119,7 +112,7 @@ int32_t header_call(const char* source_path, const char* dest_path, int32_t out_
 
   File dest = File::create(dest_path);
   if (!dest.is_open() || !dest.write_all(wav.data(), wav.size()) || !dest.close()) {
-    return kDestCannotCreate;
+    return TESMOR_DEC1_DEST_FAILED;
   }
   library_codec().adpcm_reset_state(file_mode == 1 ? lp.code_bits : sp.code_bits);
   saved.file_mode = file_mode;
@@ -133,16 +126,16 @@ int32_t header_call(const char* source_path, const char* dest_path, int32_t out_
 
 int32_t page_call(int32_t out_bits, int32_t first_page, int32_t last_page) {
   const SavedConversion& saved = saved_conversion();
-  if (!saved.valid) return kPageSourceFailed;
+  if (!saved.valid) return TESMOR_DEC1_PAGE_SOURCE_FAILED;
   if (!valid_out_bits(out_bits) || first_page < 0 || last_page < first_page) {
     return TESMOR_UNSUPPORTED;
   }
   File source = File::open_read(saved.source);
-  if (!source.is_open()) return kPageSourceFailed;
+  if (!source.is_open()) return TESMOR_DEC1_PAGE_SOURCE_FAILED;
   File dest = File::append(saved.dest);
-  if (!dest.is_open()) return kPageDestFailed;
+  if (!dest.is_open()) return TESMOR_DEC1_PAGE_DEST_FAILED;
   if (!source.seek(int64_t{kHeaderSize} + int64_t{kPageSize} * first_page)) {
-    return kPageSourceFailed;
+    return TESMOR_DEC1_PAGE_SOURCE_FAILED;
   }
 
   PageWork work;
@@ -160,9 +153,9 @@ int32_t page_call(int32_t out_bits, int32_t first_page, int32_t last_page) {
     unpack_codes(page, last_codes, m.code_bits, codes);
     const auto y = decode_page(library_codec(), {codes, last_codes}, m.code_bits, shape, work);
     const std::size_t size = codec::pcm_bytes(y, out_bits, bytes);
-    if (!dest.write_all(bytes, size)) return kPageDestFailed;
+    if (!dest.write_all(bytes, size)) return TESMOR_DEC1_PAGE_DEST_FAILED;
   }
-  if (!dest.close()) return kPageDestFailed;
+  if (!dest.close()) return TESMOR_DEC1_PAGE_DEST_FAILED;
   return static_cast<int32_t>(last_codes);
 }
 

@@ -21,10 +21,6 @@ using namespace kestrune::decoding;
 using making::kHeaderSize;
 using making::kPageSize;
 
-constexpr int32_t kHeaderSourceFailed = 37;
-constexpr int32_t kHeaderDestFailed = 2;
-constexpr int32_t kPageSourceFailed = 1;
-constexpr int32_t kPageDestFailed = 2;
 // The largest data length the WAV header's two length fields can both announce.
 constexpr uint64_t kMaxWavData = uint64_t{UINT32_MAX} - 36;
 
@@ -84,7 +80,7 @@ int32_t header_call(const char* source_path, const char* dest_path, int32_t out_
     return kUnsupported;
   }
   const Result<RecorderFile> source = RecorderFile::open(source_path);
-  if (!source.ok()) return kHeaderSourceFailed;
+  if (!source.ok()) return KESTRUNE_DEC1_SOURCE_FAILED;
   if (source.value().size() < kHeaderSize) return kUnsupported;
   std::array<uint8_t, kHeaderSize> header{};
   source.value().read_at(0, header);
@@ -103,10 +99,10 @@ int32_t header_call(const char* source_path, const char* dest_path, int32_t out_
                         static_cast<uint32_t>(length));
 
   std::optional<making::OutputFile> dest = making::OutputFile::create(dest_path);
-  if (!dest) return kHeaderDestFailed;
+  if (!dest) return KESTRUNE_DEC1_DEST_FAILED;
   if (!dest->write(wav)) {
     dest->undo();
-    return kHeaderDestFailed;
+    return KESTRUNE_DEC1_DEST_FAILED;
   }
   decoder_codec().adpcm_reset_state(m.code_bits);
   saved = {true, source_path, dest_path, m};
@@ -117,12 +113,12 @@ int32_t header_call(const char* source_path, const char* dest_path, int32_t out_
 
 int32_t page_call(int32_t out_bits, int32_t first_page, int32_t last_page) {
   const SavedConversion& saved = saved_conversion();
-  if (!saved.valid) return kPageSourceFailed;
+  if (!saved.valid) return KESTRUNE_DEC1_PAGE_SOURCE_FAILED;
   if (!valid_out_bits(out_bits) || first_page < 0 || last_page < first_page) return kUnsupported;
   const Result<RecorderFile> source = RecorderFile::open(saved.source.c_str());
-  if (!source.ok()) return kPageSourceFailed;
+  if (!source.ok()) return KESTRUNE_DEC1_PAGE_SOURCE_FAILED;
   std::optional<making::OutputFile> dest = making::OutputFile::append(saved.dest.c_str());
-  if (!dest) return kPageDestFailed;
+  if (!dest) return KESTRUNE_DEC1_PAGE_DEST_FAILED;
 
   std::array<uint8_t, kPageSize> page{};
   std::array<uint8_t, 2048> codes{};
@@ -141,7 +137,7 @@ int32_t page_call(int32_t out_bits, int32_t first_page, int32_t last_page) {
     const size_t n = codec::pcm_bytes(samples, out_bits, bytes.data());
     if (!dest->write({bytes.data(), n})) {
       dest->undo();
-      return kPageDestFailed;
+      return KESTRUNE_DEC1_PAGE_DEST_FAILED;
     }
   }
   return static_cast<int32_t>(count);
