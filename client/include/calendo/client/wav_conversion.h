@@ -28,9 +28,6 @@
 
 namespace calendo::client {
 
-// Bytes AdpcmDecHeader's header copy has room for (it fills the first 44).
-inline constexpr std::size_t kHeaderCopyBytes = 201;
-
 // Sample format of the WAV file (AdpcmDecHeader's and AdpcmDecx's out_bits).
 inline constexpr int16_t kWav8Bit = 1;
 inline constexpr int16_t kWav16Bit = 2;
@@ -55,11 +52,12 @@ enum class ConversionEnd {
 
 struct ConversionOutcome {
   ConversionEnd end = ConversionEnd::kCannotCreate;
-  int32_t page = 0;                                // the page being converted when it ended
-  int32_t announced_bytes = -1;                    // AdpcmDecHeader's result
-  uint32_t data_bytes = 0;                         // sample bytes in the file when done
-  uint32_t sample_rate = 0;                        // from the header written
-  std::array<uint8_t, kHeaderCopyBytes> header{};  // the header copy, lengths as the file's
+  int32_t page = 0;              // the page being converted when it ended
+  int32_t announced_bytes = -1;  // AdpcmDecHeader's result
+  uint32_t data_bytes = 0;       // sample bytes in the file when done
+  uint32_t sample_rate = 0;      // from the header written
+  // The header copy AdpcmDecHeader made, its lengths set to the file's.
+  std::array<uint8_t, TESMOR_HEADER_COPY_BUFFER> header{};
 };
 
 // What a caller of ConvertToWav decides. Every hook has a default that does
