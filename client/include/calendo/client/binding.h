@@ -1,6 +1,7 @@
-// Run-time binding of the functions the player imports from its libraries.
+// Run-time binding of the functions the programs import from the libraries.
 //
-// The player links none of its libraries (tesmor, kestrune, sondrel, ravlet).
+// The player and calendo-convert link none of the libraries (tesmor,
+// kestrune, sondrel, ravlet).
 // Each imported function is an Import: the library's name, the export name as
 // the libraries' documentation spells it ("_play_splpget@8", "WavCreate") and
 // the function's C signature as its type. Calling an Import binds it at its
@@ -9,7 +10,7 @@
 // both at the call, so that a procedure running with errors ignored skips just
 // that statement. Bindings are cached; loaded libraries stay loaded.
 //
-// Threads: the window thread only.
+// Threads: one thread per process (the player's window thread).
 #pragma once
 
 #include <string>
