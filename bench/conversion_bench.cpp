@@ -1,8 +1,9 @@
 // One hour of SP recording (29,300 pages of 1360 3-bit codes in a vqr file)
-// converted to a 16-bit WAV file through the calls the player's conversion
-// makes, in its order: the reader's record, table and page counts, the WAV
-// header, the codec reset, then per page the page read, the unpacking and the
-// decode appended to the file. Files live in a temporary folder.
+// converted to a 16-bit WAV file by the player's conversion: the reader's
+// record, table and page counts, then the conversion sequence of
+// calendo-client (WAV header, codec reset, per page the page read, the
+// unpacking and the decode appended to the file), bound at run time like the
+// player's. Files live in a temporary folder.
 //
 // Counters: s_per_hour, the CPU time (user and system, so the opening, reading
 // and writing of files count) of one whole conversion, the best of the
@@ -26,8 +27,8 @@
 #include <vector>
 
 #include "calendo/adpcm.h"
-#include "kestrune.h"
-#include "tesmor.h"
+#include "calendo/client/imports.h"
+#include "calendo/client/wav_conversion.h"
 #include "testing/recorder_writer.h"
 
 namespace {
@@ -63,33 +64,21 @@ double cpu_now() {
   return static_cast<double>(t.tv_sec) + 1e-9 * static_cast<double>(t.tv_nsec);
 }
 
-// The conversion's calls, as the player makes them. Returns false on a failure.
+// The player's conversion of the file, with the reader calls before it.
 bool convert(const char* vqr, const char* wav) {
-  SplpInfo splp = play_splpget(vqr, 0);
-  const uint32_t count = splp.page_count;
+  calendo::client::RecordingToConvert recording;
+  recording.path = vqr;
+  recording.kind = KESTRUNE_VQR;
+  recording.splp = calendo::imports::play_splpget(vqr, recording.kind);
+  const uint32_t count = recording.splp.page_count;
+  recording.pages = static_cast<int32_t>(count);
   std::vector<uint8_t> table(count + 1);
-  if (pb_splptblmk(vqr, table.data(), count, 0) != 0) return false;
-  splp_pageno(table.data(), splp.page_field, count);
-  uint8_t header[201];
-  const int32_t length = AdpcmDecHeader(
-      wav, 2, splp.rate_code[0], splp.rate_code[1], splp.code_bits[0], splp.code_bits[1],
-      static_cast<int32_t>(splp.page_field[0]), static_cast<int32_t>(splp.page_field[1]), header);
-  if (length < 0) return false;
-  uint8_t page[528];
-  uint8_t codes[2048];
-  AdpcmDecx(wav, codes, 0, 0, 0, 0, 1);
-  const int32_t target = splp.page_field[0] > 0 && splp.page_field[1] > 0 ? 2 : 0;
-  for (uint32_t p = 0; p < count; ++p) {
-    const int16_t status = play_1pagerd(vqr, static_cast<int32_t>(p), page, 0);
-    if (status != 0 && status != 5) return false;
-    const int mode = status == 5 ? 1 : 0;
-    const int32_t n = pb_exdata(splp.code_bits[mode], static_cast<int16_t>(splp.code_bytes[mode]),
-                                static_cast<int16_t>(splp.extra_bits[mode]), page, codes);
-    if (AdpcmDecx(wav, codes, splp.rate_code[mode], splp.code_bits[mode], n, 2, target) < 0) {
-      return false;
-    }
-  }
-  return true;
+  if (calendo::imports::pb_splptblmk(vqr, table.data(), count, recording.kind) != 0) return false;
+  calendo::imports::splp_pageno(table.data(), recording.splp.page_field, count);
+  struct : calendo::client::ConversionSteps {
+  } steps;
+  return calendo::client::ConvertToWav(recording, wav, calendo::client::kWav16Bit, steps).end ==
+         calendo::client::ConversionEnd::kDone;
 }
 
 std::filesystem::path make_folder() {

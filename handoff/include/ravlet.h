@@ -21,15 +21,16 @@ extern "C" {
 
 #define RAVLET_API __attribute__((visibility("default")))
 
-/* Results of SendCopyData. */
-#define RAVLET_HANDLED 1      /* the window's MsgCtl raised OnCopyData before the return */
-#define RAVLET_NOT_ATTACHED 0 /* delivered, but no MsgCtl is attached there */
-#define RAVLET_NO_WINDOW (-1) /* no live window with that handle */
-#define RAVLET_REFUSED (-2)   /* null or too long a text, or the receiver refused it */
-#define RAVLET_TIMED_OUT (-3) /* the receiver did not answer in time */
-
-/* The identifier field of the messages SendCopyData sends: OnCopyData's `first`. */
-#define RAVLET_COPY_DATA_ID 1
+enum {
+  /* Results of SendCopyData. */
+  RAVLET_HANDLED = 1,      /* the window's MsgCtl raised OnCopyData before the return */
+  RAVLET_NOT_ATTACHED = 0, /* delivered, but no MsgCtl is attached there */
+  RAVLET_NO_WINDOW = -1,   /* no live window with that handle */
+  RAVLET_REFUSED = -2,     /* null or too long a text, or the receiver refused it */
+  RAVLET_TIMED_OUT = -3,   /* the receiver did not answer in time */
+  /* The identifier field of the messages SendCopyData sends: OnCopyData's `first`. */
+  RAVLET_COPY_DATA_ID = 1
+};
 
 /* Sends the zero-terminated `text` to window `hwnd` as a copy-data message.
  * `count` is the byte count the caller announces (two per character, 2 for an

@@ -5,10 +5,10 @@
 #include <QScreen>
 #include <QThread>
 
-#include "event_pump.h"
-#include "form1.h"
 #include "platform/dialogs.h"
-#include "qt_host.h"
+#include "qt/event_pump.h"
+#include "qt/qt_host.h"
+#include "window/form1.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);

@@ -7,9 +7,9 @@
 
 #include <gtest/gtest.h>
 
-#include "binding.h"
-#include "imports.h"
-#include "runtime_error.h"
+#include "calendo/client/binding.h"
+#include "calendo/client/imports.h"
+#include "calendo/client/runtime_error.h"
 
 namespace calendo {
 namespace {
@@ -100,16 +100,10 @@ TEST_F(BindingTest, LoadsTheLibraryAtTheFirstCallOnly) {
 
 TEST_F(BindingTest, EveryImportResolvesInTheLibrariesBuiltHere) {
   binding::SetLibraryDirectory(CALENDO_LIB_DIR);
-  int checked = 0;
   for (const auto& entry : imports::BindingTable()) {
-    if (!std::filesystem::exists(std::string(CALENDO_LIB_DIR) + "/" +
-                                 binding::LibraryFileName(entry.library))) {
-      continue;
-    }
-    EXPECT_NE(binding::BindExport(entry.library, entry.export_name), nullptr) << entry.export_name;
-    ++checked;
+    EXPECT_NO_THROW(EXPECT_NE(binding::BindExport(entry.library, entry.export_name), nullptr))
+        << entry.export_name;
   }
-  if (checked == 0) GTEST_SKIP() << "none of the bound libraries is built in " CALENDO_LIB_DIR;
 }
 
 TEST(ResumeNext_Steps, SkipsAFailingStatementAndRunsTheNext) {

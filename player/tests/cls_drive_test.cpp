@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include "cls_drive.h"
+#include "desktop/cls_drive.h"
 #include "testing/recorder_writer.h"
 
 namespace calendo {

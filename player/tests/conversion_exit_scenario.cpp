@@ -9,9 +9,9 @@
 #include <cstring>
 
 #include "conversion_fixture.h"
-#include "event_pump.h"
-#include "form1.h"
+#include "qt/event_pump.h"
 #include "scripted_host.h"
+#include "window/form1.h"
 
 int main(int argc, char** argv) {
   if (argc != 5) return 2;

@@ -12,9 +12,9 @@
 
 #include <QFile>
 
-#include "form1.h"
 #include "platform/memory.h"
 #include "testing/recorder_writer.h"
+#include "window/form1.h"
 
 namespace calendo::testing {
 

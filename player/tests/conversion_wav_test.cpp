@@ -15,9 +15,9 @@
 #include <QTimer>
 
 #include "conversion_fixture.h"
-#include "form1.h"
 #include "scripted_host.h"
 #include "test_app.h"
+#include "window/form1.h"
 
 namespace calendo {
 namespace {

@@ -8,8 +8,8 @@
 #include <gtest/gtest.h>
 #include <QTimer>
 
-#include "event_pump.h"
 #include "platform/messages.h"
+#include "qt/event_pump.h"
 #include "test_app.h"
 
 namespace calendo {

@@ -13,11 +13,11 @@
 #include <chrono>
 #include <cstdint>
 
-#include "event_pump.h"
-#include "form1.h"
 #include "journal.h"
 #include "platform/memory.h"
+#include "qt/event_pump.h"
 #include "scripted_host.h"
+#include "window/form1.h"
 
 namespace {
 

@@ -13,9 +13,6 @@ using testing::SameSound;
 class HandoffPlayback : public testing::PlaybackTest {
  protected:
   void SetUp() override {
-    if (!std::filesystem::exists(std::string(CALENDO_LIB_DIR) + "/libravlet.so")) {
-      GTEST_SKIP() << "libravlet.so is not built";
-    }
     ASSERT_FALSE(testing::ScratchDesktopDirectory().empty());
     PlaybackTest::SetUp();
   }

@@ -47,9 +47,6 @@ class HandoffPlayersTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(kScratchDesktop);
-    if (!std::filesystem::exists(std::string(CALENDO_LIB_DIR) + "/libravlet.so")) {
-      GTEST_SKIP() << "libravlet.so is not built";
-    }
   }
   void TearDown() override {
     for (pid_t pid : players_) testing::KillPlayer(pid);

@@ -5,12 +5,12 @@
 #include <QMessageBox>
 #include <QTimer>
 
-#include "common_dialog.h"
-#include "msg_text.h"
-#include "qt_host.h"
-#include "runtime_error.h"
+#include "calendo/client/runtime_error.h"
+#include "qt/common_dialog.h"
+#include "qt/qt_host.h"
 #include "scripted_host.h"
 #include "test_app.h"
+#include "window/msg_text.h"
 
 namespace calendo {
 namespace {

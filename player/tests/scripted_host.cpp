@@ -4,9 +4,9 @@
 
 #include <cstdio>
 
+#include "calendo/client/runtime_error.h"
 #include "journal.h"
 #include "platform/dialogs.h"
-#include "runtime_error.h"
 
 namespace calendo::testing {
 namespace {

@@ -7,7 +7,7 @@
 #include <optional>
 #include <vector>
 
-#include "host.h"
+#include "qt/host.h"
 
 namespace calendo::testing {
 

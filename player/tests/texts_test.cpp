@@ -1,8 +1,8 @@
 // The message table's two columns and the time texts.
 #include <gtest/gtest.h>
 
-#include "msg_text.h"
-#include "time_text.h"
+#include "window/msg_text.h"
+#include "window/time_text.h"
 
 namespace calendo {
 namespace {

@@ -5,13 +5,13 @@
 #include <string>
 #include <system_error>
 
+#include "calendo/client/runtime_error.h"
 #include "conversion.h"
 #include "encoding.h"
 #include "libraries.h"
 #include "processes.h"
 #include "progress.h"
 #include "recorder_info.h"
-#include "runtime_error.h"
 #include "time_format.h"
 
 #ifndef CALENDO_VERSION

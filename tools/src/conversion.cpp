@@ -2,10 +2,12 @@
 
 #include <sys/statvfs.h>
 
-#include <array>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <functional>
+
+#include "calendo/client/wav_conversion.h"
 
 #include "libraries.h"
 #include "pending_file.h"
@@ -15,11 +17,6 @@
 namespace calendo::tool {
 namespace {
 
-uint32_t Le32(const uint8_t* bytes) {
-  return uint32_t{bytes[0]} | uint32_t{bytes[1]} << 8 | uint32_t{bytes[2]} << 16 |
-         uint32_t{bytes[3]} << 24;
-}
-
 // Free bytes for an unprivileged writer in the folder of `path`, or -1.
 int64_t FreeBytes(const std::string& path) {
   const std::filesystem::path folder = std::filesystem::path(path).parent_path();
@@ -27,6 +24,34 @@ int64_t FreeBytes(const std::string& path) {
   if (::statvfs(folder.empty() ? "." : folder.c_str(), &fs) != 0) return -1;
   return static_cast<int64_t>(fs.f_bavail) * static_cast<int64_t>(fs.f_frsize);
 }
+
+// The tool's part in the conversion: library calls as they come, the space
+// of the folder that will hold the file, the progress line after each page.
+class ConversionSteps final : public client::ConversionSteps {
+ public:
+  ConversionSteps(const std::string& destination, const std::string& source, uint32_t pages,
+                  bool progress)
+      : destination_(destination),
+        bar_(std::filesystem::path(source).filename().string(), pages, progress) {}
+
+  void Call(const std::function<void()>& call) override {
+    errno = 0;  // what AdpcmDecx leaves there tells why a page was not written
+    call();
+  }
+  bool HasRoomFor(int32_t data_bytes) override {
+    free_bytes_ = FreeBytes(destination_);
+    return free_bytes_ < 0 || data_bytes <= free_bytes_;
+  }
+  void AfterPage(int32_t page) override { bar_.Update(static_cast<uint32_t>(page) + 1); }
+
+  void Finish() { bar_.Finish(); }
+  int64_t free_bytes() const { return free_bytes_; }
+
+ private:
+  const std::string& destination_;
+  ProgressBar bar_;
+  int64_t free_bytes_ = -1;
+};
 
 bool SameFile(const std::string& a, const std::string& b) {
   std::error_code error;
@@ -68,63 +93,44 @@ bool ConvertToWav(const ConversionRequest& request, ConversionResult& result, st
 
   std::optional<PendingFile> output = PendingFile::Create(request.destination, error);
   if (!output) return false;
-  const char* wav = output->temp_path().c_str();
-  const auto format = static_cast<int32_t>(request.format);
+  const std::string& wav = output->temp_path();
 
-  std::array<uint8_t, 201> header_copy{};
-  const int32_t data_length =
-      imports::AdpcmDecHeader(wav, format, splp.rate_code[0], splp.rate_code[1], splp.code_bits[0],
-                              splp.code_bits[1], static_cast<int32_t>(info->sp_pages),
-                              static_cast<int32_t>(info->lp_pages), header_copy.data());
-  if (data_length == -1) {
-    error = "cannot create " + output->temp_path();
-    return false;
-  }
-  if (data_length < 0) {
-    error = "too long for one WAV file";
-    return false;
-  }
-  if (const int64_t free_bytes = FreeBytes(request.destination);
-      free_bytes >= 0 && data_length > free_bytes) {
-    error = "not enough space for " + request.destination + " (" + std::to_string(data_length) +
-            " bytes needed, " + std::to_string(free_bytes) + " free)";
-    return false;
-  }
+  ConversionSteps steps(request.destination, request.source, page_count, request.progress);
 
-  std::array<uint8_t, KESTRUNE_CODE_BUFFER> codes{};
-  std::array<uint8_t, KESTRUNE_PAGE_BUFFER> page{};
-  imports::AdpcmDecx(wav, codes.data(), 0, 0, 0, 0, imports::kTargetReset);
-  const int32_t target =
-      info->sp_pages > 0 && info->lp_pages > 0 ? imports::kTarget11k : imports::kTarget8k;
-
-  ProgressBar bar(std::filesystem::path(request.source).filename().string(), page_count,
-                  request.progress);
-  for (uint32_t p = 0; p < page_count; ++p) {
-    const int16_t status = imports::play_1pagerd(request.source.c_str(), static_cast<int32_t>(p),
-                                                 page.data(), info->kind);
-    if (status != KESTRUNE_SP_PAGE && status != KESTRUNE_LP_PAGE) {
-      error = "could no longer be read at page " + std::to_string(p);
+  const client::RecordingToConvert recording{request.source.c_str(), info->kind, splp,
+                                             static_cast<int32_t>(page_count)};
+  const client::ConversionOutcome outcome =
+      client::ConvertToWav(recording, wav.c_str(), static_cast<int16_t>(request.format), steps);
+  const std::string page = std::to_string(outcome.page);
+  switch (outcome.end) {
+    case client::ConversionEnd::kDone:
+      break;
+    case client::ConversionEnd::kCannotCreate:
+      error = "cannot create " + wav;
       return false;
-    }
-    const int m = status == KESTRUNE_SP_PAGE ? 0 : 1;
-    const int32_t count =
-        imports::pb_exdata(splp.code_bits[m], static_cast<int16_t>(splp.code_bytes[m]),
-                           static_cast<int16_t>(splp.extra_bits[m]), page.data(), codes.data());
-    errno = 0;
-    if (imports::AdpcmDecx(wav, codes.data(), splp.rate_code[m], splp.code_bits[m], count, format,
-                           target) < 0) {
-      error = "cannot write page " + std::to_string(p) + " to " + output->temp_path();
+    case client::ConversionEnd::kRefused:
+      error = "too long for one WAV file";
+      return false;
+    case client::ConversionEnd::kNoRoom:
+      error = "not enough space for " + request.destination + " (" +
+              std::to_string(outcome.announced_bytes) + " bytes needed, " +
+              std::to_string(steps.free_bytes()) + " free)";
+      return false;
+    case client::ConversionEnd::kStopped:  // the tool never stops a conversion
+    case client::ConversionEnd::kPageUnreadable:
+      error = "could no longer be read at page " + page;
+      return false;
+    case client::ConversionEnd::kCannotAppend:
+      error = "cannot write page " + page + " to " + wav;
       if (errno != 0) error += std::string(": ") + std::strerror(errno);
       return false;
-    }
-    bar.Update(p + 1);
   }
-  bar.Finish();
+  steps.Finish();
 
   if (!output->Commit(request.replace, error)) return false;
   result.pages = page_count;
-  result.sample_rate = Le32(&header_copy[24]);
-  result.data_bytes = Le32(&header_copy[40]);
+  result.sample_rate = outcome.sample_rate;
+  result.data_bytes = outcome.data_bytes;
   result.bits = request.format == SampleFormat::k8Bit ? 8 : 16;
   return true;
 }

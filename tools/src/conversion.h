@@ -1,14 +1,10 @@
-// Converting one recorder file to a WAV file, by the player's conversion:
-// the same library calls with the same arguments in the same order, so the
-// two write the same bytes.
+// Converting one recorder file to a WAV file by the player's conversion
+// (calendo/client/wav_conversion.h), so that the two write the same bytes.
 //
-// Calls: play_splpget, pb_splptblmk, splp_pageno (the file's pages and their
-// modes), AdpcmDecHeader (the WAV header, by the SP and LP page counts),
-// AdpcmDecx with target 1 (codec reset), then per page play_1pagerd,
-// pb_exdata and AdpcmDecx, the target 2 (11025 Hz) when the file holds both
-// modes, else 0 (each mode's own rate). Unlike the player, the WAV file is
-// written under a temporary name and renamed when complete, and a page that
-// can no longer be read or a sample that cannot be written ends the
+// The file's pages and their modes come from play_splpget, pb_splptblmk and
+// splp_pageno, as when the player opens a file. Unlike the player, the WAV
+// file is written under a temporary name and renamed when complete, and a
+// page that can no longer be read or a sample that cannot be written ends the
 // conversion with an error (no file left behind).
 //
 // Threads: one conversion at a time per process (one codec state).
@@ -17,9 +13,11 @@
 #include <cstdint>
 #include <string>
 
+#include "calendo/client/wav_conversion.h"
+
 namespace calendo::tool {
 
-enum class SampleFormat : int32_t { k8Bit = 1, k16Bit = 2 };
+enum class SampleFormat : int16_t { k8Bit = client::kWav8Bit, k16Bit = client::kWav16Bit };
 
 struct ConversionRequest {
   std::string source;

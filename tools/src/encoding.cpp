@@ -16,8 +16,6 @@
 namespace calendo::tool {
 namespace {
 
-constexpr uint32_t kHeaderBytes = 92;
-constexpr uint32_t kPageBytes = 528;
 constexpr uint32_t kPagesPerCall = 64;  // progress is drawn between calls
 
 }  // namespace
@@ -57,7 +55,7 @@ std::string VqrPathFor(const std::string& wav) {
 bool EncodeWav(const EncodingRequest& request, uint32_t& pages, std::string& error) {
   const char* wav = request.source.c_str();
   const uint32_t size = encoder_imports::wav_vqr_check(wav);
-  if (size < kHeaderBytes) {
+  if (size < KESTRUNE_VQR_HEADER) {
     error = CheckRefusalText(size, request.source);
     return false;
   }
@@ -80,7 +78,7 @@ bool EncodeWav(const EncodingRequest& request, uint32_t& pages, std::string& err
     return false;
   }
 
-  const uint32_t total = (size - kHeaderBytes) / kPageBytes;
+  const uint32_t total = (size - KESTRUNE_VQR_HEADER) / KESTRUNE_VQR_PAGE;
   ProgressBar bar(std::filesystem::path(request.source).filename().string(), total,
                   request.progress);
   for (uint32_t start = 0; start < total; start += kPagesPerCall) {

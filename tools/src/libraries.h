@@ -1,6 +1,6 @@
 // The library functions calendo-convert calls, bound at run time.
 //
-// Decoding uses the player's own binding table (player/src/imports.h), so the
+// Decoding uses the player's binding table (calendo/client/imports.h), so the
 // tool makes exactly the player's calls; the encoder's exports, which the
 // player never calls, are bound here the same way. Both libraries are loaded
 // with RTLD_LOCAL from the lib/ folder beside the program's bin/ folder:
@@ -13,8 +13,8 @@
 #include <cstdint>
 #include <string>
 
-#include "binding.h"
-#include "imports.h"
+#include "calendo/client/binding.h"
+#include "calendo/client/imports.h"
 
 namespace calendo::tool {
 

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "calendo/client/file_kind.h"
 #include "libraries.h"
 #include "time_format.h"
 
@@ -27,18 +28,10 @@ const char* ContainerName(int16_t kind) {
 
 }  // namespace
 
-int16_t FileKindOf(const std::string& path) {
-  if (path.size() >= 3) {
-    const std::string last = path.substr(path.size() - 3);
-    if (last == "vqr" || last == "VQR") return KESTRUNE_VQR;
-  }
-  return KESTRUNE_VQM;
-}
-
 std::optional<RecorderInfo> ReadRecorderInfo(const std::string& path, std::string& error) {
   RecorderInfo info;
   info.path = path;
-  info.kind = FileKindOf(path);
+  info.kind = FileKindOfName(path);
   info.splp = imports::play_splpget(path.c_str(), info.kind);
   if (info.splp.rate_code[0] == KESTRUNE_CANNOT_OPEN) {
     error = OpenFailure(path);

@@ -11,10 +11,6 @@
 
 namespace calendo::tool {
 
-// The file kind the player gives a path: vqr (0) when its last three
-// characters are exactly "vqr" or "VQR", otherwise vqm (1).
-int16_t FileKindOf(const std::string& path);
-
 struct RecorderInfo {
   std::string path;
   int16_t kind = KESTRUNE_VQR;

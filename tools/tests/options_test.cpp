@@ -73,15 +73,6 @@ TEST(OutputNames, ReplaceTheExtensionOrAddOne) {
   EXPECT_EQ(VqrPathFor("talk/hello.wav"), "talk/hello.vqr");
 }
 
-TEST(FileKindOf, FollowsThePlayersRule) {
-  EXPECT_EQ(FileKindOf("a.vqr"), 0);
-  EXPECT_EQ(FileKindOf("a.VQR"), 0);
-  EXPECT_EQ(FileKindOf("a.Vqr"), 1);
-  EXPECT_EQ(FileKindOf("a.vqm"), 1);
-  EXPECT_EQ(FileKindOf("vqr"), 0);
-  EXPECT_EQ(FileKindOf("qr"), 1);
-}
-
 TEST(FormatPlayTime, IsThePlayersTimeText) {
   EXPECT_EQ(FormatPlayTime(0), "00 : 00 : 00");
   EXPECT_EQ(FormatPlayTime(83000), "00 : 01 : 23");

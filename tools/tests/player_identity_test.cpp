@@ -10,10 +10,11 @@
 #include <gtest/gtest.h>
 
 #include "conversion_fixture.h"
-#include "form1.h"
+#include "layout_recording.h"
 #include "scripted_host.h"
 #include "test_app.h"
 #include "tool_support.h"
+#include "window/form1.h"
 
 namespace calendo {
 namespace {
@@ -84,6 +85,29 @@ TEST_F(PlayerIdentity, ToolAndPlayerWriteTheSameWavFiles) {
       EXPECT_EQ(player.size(), tool.size());
       EXPECT_TRUE(player == tool);
     }
+  }
+}
+
+uint32_t Le32At(const std::string& bytes, std::size_t at) {
+  const auto byte = [&](std::size_t i) { return uint32_t{static_cast<uint8_t>(bytes[at + i])}; };
+  return byte(0) | byte(1) << 8 | byte(2) << 16 | byte(3) << 24;
+}
+
+// Pages of another code count than the standard layout: the header the
+// conversion writes first counts 1360 samples an SP page, the 4-bit pages
+// give 1020. Both programs end with a header that tells what the file holds.
+TEST_F(PlayerIdentity, FourBitSpPages_BothEndWithTheLengthsWritten) {
+  const fs::path path = dir_.file("four-bit.vqr");
+  testing::WriteLayoutVqr(path, testing::kFourBitSp, 7 * 1020 + 100);  // 8 pages
+  for (const int bits : {8, 16}) {
+    SCOPED_TRACE(std::to_string(bits) + " bits");
+    const std::string player = PlayerWav(path, 0, bits);
+    const std::string tool = ToolWav(path, bits);
+    const uint32_t data = 8u * 1020u * static_cast<uint32_t>(bits / 8);
+    ASSERT_EQ(player.size(), 44u + data);
+    EXPECT_EQ(Le32At(player, 4), data + 36u);
+    EXPECT_EQ(Le32At(player, 40), data);
+    EXPECT_TRUE(player == tool);
   }
 }
 

@@ -53,10 +53,17 @@ SONDREL_API int32_t WavPause(int32_t pause);
  * 1 = passed on; 0 = no engine. */
 SONDREL_API int32_t WavStop(void);
 
-/* Progress as last reported to the caller's thread: -2 no engine, -1 idle
- * (no stream), -3 starved (every block handed in has played, stream not
- * complete; a block handed in ends it at once), -4 paused, otherwise the
- * number of blocks played in this stream. */
+/* WavNowPlay's answers other than a count of blocks played. */
+enum {
+  SONDREL_NOW_IDLE = -1,      /* no stream */
+  SONDREL_NOW_NO_ENGINE = -2, /* no engine: none made, or destroyed */
+  SONDREL_NOW_STARVED = -3,   /* every block handed in has played, stream not complete */
+  SONDREL_NOW_PAUSED = -4     /* paused */
+};
+
+/* Progress as last reported to the caller's thread: SONDREL_NOW_NO_ENGINE,
+ * SONDREL_NOW_IDLE, SONDREL_NOW_STARVED (a block handed in ends it at once),
+ * SONDREL_NOW_PAUSED, otherwise the number of blocks played in this stream. */
 SONDREL_API int32_t WavNowPlay(void);
 
 /* Stops the stream and ends the engine; waits (a few seconds at most) for the

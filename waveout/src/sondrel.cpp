@@ -47,12 +47,7 @@ int32_t WavCreate(void) {
     thread->WaitEnded(kEndTimeout);
     return 0;
   }
-  dll_wnd->thread = std::move(thread);
-  dll_wnd->worker_window = platform::kNoWindow;
-  dll_wnd->announced = dll_wnd->expected = 0;
-  dll_wnd->added = 0;
-  dll_wnd->serial = 0;
-  dll_wnd->mirror = sondrel::StatusCopy{};
+  dll_wnd->Attach(std::move(thread));
   if (!post_to_worker(sondrel::WAV_MSG_HELLO, dll_wnd->handle(), 0)) {
     dll_wnd->thread->WaitEnded(kEndTimeout);
     dll_wnd->thread.reset();
@@ -69,32 +64,26 @@ int32_t WavAddPlayData(void** block, uint32_t length) {
   if (!platform::block_is_live(address) || platform::block_size(address) < length) return 0;
 
   CWavDllWnd& engine = *dll_wnd;
-  if (engine.mirror.outstanding == -1) {
+  if (!engine.HasStream()) {
     const auto header =
         sondrel::parse_header_block(static_cast<const std::uint8_t*>(address), length);
     if (!header) return 0;
     const std::int64_t pcm_given = static_cast<std::int64_t>(length - header->pcm_offset);
     const std::int64_t left = std::int64_t{header->stream_bytes} - pcm_given;
-    const std::uint32_t serial = (engine.serial + 1) & sondrel::kSerialMask;
+    const std::uint32_t serial = (engine.serial() + 1) & sondrel::kSerialMask;
     if (!post_to_worker(sondrel::WAV_MSG_ADD, reinterpret_cast<std::uintptr_t>(address),
                         sondrel::pack_add(length, serial))) {
       return 0;
     }
-    engine.serial = serial;
-    engine.announced = header->stream_bytes;
-    engine.expected = left < 0 ? 0 : static_cast<std::uint32_t>(left);
-    engine.added = 1;
-    engine.mirror = sondrel::StatusCopy{};
-    engine.mirror.outstanding = 0;
+    engine.StartStream(serial, left < 0 ? 0 : static_cast<std::uint32_t>(left));
     return 1;
   }
-  if (engine.expected == 0) return 0;  // the stream is complete
+  if (engine.StreamComplete()) return 0;
   if (!post_to_worker(sondrel::WAV_MSG_ADD, reinterpret_cast<std::uintptr_t>(address),
-                      sondrel::pack_add(length, engine.serial))) {
+                      sondrel::pack_add(length, engine.serial()))) {
     return 0;
   }
-  engine.expected = length > engine.expected ? 0 : engine.expected - length;
-  ++engine.added;
+  engine.ContinueStream(length);
   return 1;
 }
 
@@ -107,20 +96,20 @@ int32_t WavStop(void) {
 }
 
 int32_t WavNowPlay(void) {
-  if (dll_wnd == nullptr || !dll_wnd->thread) return -2;
-  switch (dll_wnd->mirror.play_state) {
+  if (dll_wnd == nullptr || !dll_wnd->thread) return SONDREL_NOW_NO_ENGINE;
+  const sondrel::StatusCopy& mirror = dll_wnd->mirror();
+  switch (mirror.play_state) {
     case sondrel::kIdle:
-      return -1;
+      return SONDREL_NOW_IDLE;
     case sondrel::kStarved:
       // Starved means every block handed in has played: a report sent before
       // the worker took in the newest ones is already past.
-      if (dll_wnd->mirror.received != dll_wnd->added)
-        return static_cast<int32_t>(dll_wnd->mirror.completed);
-      return -3;
+      if (mirror.received != dll_wnd->added()) return static_cast<int32_t>(mirror.completed);
+      return SONDREL_NOW_STARVED;
     case sondrel::kPaused:
-      return -4;
+      return SONDREL_NOW_PAUSED;
     default:
-      return static_cast<int32_t>(dll_wnd->mirror.completed);
+      return static_cast<int32_t>(mirror.completed);
   }
 }
 

@@ -1,5 +1,7 @@
 #include "wav_dll_wnd.h"
 
+#include <utility>
+
 namespace sondrel {
 
 CWavDllWnd::~CWavDllWnd() {
@@ -13,26 +15,49 @@ bool CWavDllWnd::Create() {
   return window_ != platform::kNoWindow;
 }
 
+void CWavDllWnd::Attach(std::unique_ptr<CWavThread> worker) {
+  thread = std::move(worker);
+  worker_window_ = platform::kNoWindow;
+  expected_ = 0;
+  added_ = 0;
+  serial_ = 0;
+  mirror_ = StatusCopy{};
+}
+
+void CWavDllWnd::StartStream(std::uint32_t serial, std::uint32_t expected) {
+  serial_ = serial;
+  expected_ = expected;
+  added_ = 1;
+  mirror_ = StatusCopy{};
+  mirror_.outstanding = 0;
+}
+
+void CWavDllWnd::ContinueStream(std::uint32_t length) {
+  expected_ = length > expected_ ? 0 : expected_ - length;
+  ++added_;
+}
+
+void CWavDllWnd::ResetStream() {
+  expected_ = 0;
+  mirror_.outstanding = -1;
+}
+
 std::intptr_t CWavDllWnd::WindowProc(std::uint32_t message, std::uintptr_t wparam,
                                      std::intptr_t lparam) {
   switch (message) {
     case WAV_MSG_WORKER:
-      worker_window = static_cast<platform::WindowHandle>(wparam);
+      worker_window_ = static_cast<platform::WindowHandle>(wparam);
       return 1;
     case WAV_MSG_STATUS: {
       const StatusCopy status = unpack_status(wparam, lparam);
       // A status the worker sent before it took this stream's first block
       // speaks of an earlier stream.
-      if (status.serial != (serial & kSerialMask)) return 1;
-      mirror.outstanding = status.outstanding;
-      mirror.play_state = status.play_state;
-      mirror.completed = status.completed;
-      mirror.received = status.received;
-      if (status.play_state == kIdle) {
-        announced = 0;
-        expected = 0;
-        mirror.outstanding = -1;
-      }
+      if (status.serial != (serial_ & kSerialMask)) return 1;
+      mirror_.outstanding = status.outstanding;
+      mirror_.play_state = status.play_state;
+      mirror_.completed = status.completed;
+      mirror_.received = status.received;
+      if (status.play_state == kIdle) ResetStream();
       return 1;
     }
     default:

@@ -23,18 +23,34 @@ class CWavDllWnd {
   bool Create();
   platform::WindowHandle handle() const { return window_; }
 
-  std::unique_ptr<CWavThread> thread;                          // none: no engine
-  platform::WindowHandle worker_window = platform::kNoWindow;  // CWavEventWnd
-  std::uint32_t announced = 0;  // stream bytes announced by the header
-  std::uint32_t expected = 0;   // announced bytes not yet handed in
-  std::uint32_t serial = 0;     // of the current stream
-  std::uint32_t added = 0;      // blocks of the current stream handed in
-  StatusCopy mirror;            // the worker's last status for this stream
+  // A new engine: the worker `thread` is running, no stream has begun and the
+  // worker's window is not known yet.
+  void Attach(std::unique_ptr<CWavThread> worker);
+  // The first block of a new stream was posted with `serial`; `expected` of
+  // the announced bytes are still to come.
+  void StartStream(std::uint32_t serial, std::uint32_t expected);
+  // A further block of `length` bytes of the stream was posted.
+  void ContinueStream(std::uint32_t length);
+  // No stream: the next block must carry a header.
+  void ResetStream();
+
+  bool HasStream() const { return mirror_.outstanding != -1; }
+  bool StreamComplete() const { return expected_ == 0; }
+  std::uint32_t serial() const { return serial_; }
+  std::uint32_t added() const { return added_; }
+  const StatusCopy& mirror() const { return mirror_; }
+
+  std::unique_ptr<CWavThread> thread;  // none: no engine
 
  private:
   std::intptr_t WindowProc(std::uint32_t message, std::uintptr_t wparam, std::intptr_t lparam);
 
   platform::WindowHandle window_ = platform::kNoWindow;
+  platform::WindowHandle worker_window_ = platform::kNoWindow;  // CWavEventWnd
+  std::uint32_t expected_ = 0;                                  // announced bytes not yet handed in
+  std::uint32_t serial_ = 0;                                    // of the current stream
+  std::uint32_t added_ = 0;  // blocks of the current stream handed in
+  StatusCopy mirror_;        // the worker's last status for this stream
 };
 
 }  // namespace sondrel

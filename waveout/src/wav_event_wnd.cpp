@@ -113,8 +113,7 @@ void CWavEventWnd::OnSubmit() {
     }
     status_.play_state = kPlaying;
     status_.outstanding = 0;
-    status_.total = status_.remaining = header->stream_bytes;
-    format_length_ = header->format_length;
+    status_.remaining = header->stream_bytes;
     n = static_cast<std::uint32_t>(
         std::min<std::size_t>(header->stream_bytes, record.length - header->pcm_offset));
     void* pcm = copy_block(static_cast<const std::uint8_t*>(data) + header->pcm_offset, n);
@@ -237,7 +236,6 @@ void CWavEventWnd::OnStop() {
   status_.remaining = 0;
   status_.completed = 0;
   status_.play_state = kIdle;
-  format_length_ = 0;
   PostStatus();
 }
 

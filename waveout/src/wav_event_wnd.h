@@ -33,7 +33,6 @@ class CWavEventWnd {
 
   // The status block: the stream's state as the worker knows it.
   struct Status {
-    std::uint32_t total = 0;      // stream bytes announced by the header
     std::uint32_t remaining = 0;  // announced bytes not yet submitted
     std::int32_t outstanding = -1;
     std::int32_t play_state = kIdle;
@@ -69,7 +68,6 @@ class CWavEventWnd {
   std::deque<Record> queue_;
   std::deque<platform::WaveHeader*> written_;  // at the device, in write order
   bool submit_pending_ = false;
-  std::uint32_t format_length_ = 0;
   std::uint32_t serial_ = 0;    // of the last block taken
   std::uint32_t received_ = 0;  // blocks taken in of the stream serial_
   Status status_;

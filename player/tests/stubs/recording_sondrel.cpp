@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "journal.h"
+#include "sondrel.h"
 
 #define EXPORT extern "C" __attribute__((visibility("default")))
 
@@ -24,7 +25,7 @@ EXPORT int32_t WavAddPlayData(void** /*block*/, uint32_t /*length*/) {
 }
 
 EXPORT int32_t WavNowPlay() {
-  return engine ? -1 : -2;
+  return engine ? SONDREL_NOW_IDLE : SONDREL_NOW_NO_ENGINE;
 }
 
 EXPORT int32_t WavStop() {

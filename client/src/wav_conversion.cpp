@@ -1,0 +1,130 @@
+#include "calendo/client/wav_conversion.h"
+
+#include <cstdio>
+#include <memory>
+
+#include "calendo/client/imports.h"
+
+namespace calendo::client {
+namespace {
+
+constexpr long kRiffLengthAt = 4;
+constexpr long kSampleRateAt = 24;
+constexpr long kDataLengthAt = 40;
+
+uint32_t GetLe32(const uint8_t* bytes) {
+  return uint32_t{bytes[0]} | uint32_t{bytes[1]} << 8 | uint32_t{bytes[2]} << 16 |
+         uint32_t{bytes[3]} << 24;
+}
+
+void PutLe32(uint8_t* bytes, uint32_t value) {
+  for (int i = 0; i < 4; ++i) bytes[i] = static_cast<uint8_t>(value >> (8 * i));
+}
+
+struct FileCloser {
+  void operator()(std::FILE* file) const { std::fclose(file); }
+};
+
+// Writes `value` at `offset` unless the file holds it there already.
+bool PutLengthAt(std::FILE* file, long offset, uint32_t value) {
+  uint8_t bytes[4];
+  if (std::fseek(file, offset, SEEK_SET) != 0 || std::fread(bytes, 1, 4, file) != 4) return false;
+  if (GetLe32(bytes) == value) return true;
+  PutLe32(bytes, value);
+  return std::fseek(file, offset, SEEK_SET) == 0 && std::fwrite(bytes, 1, 4, file) == 4;
+}
+
+}  // namespace
+
+int32_t ConversionTarget(uint32_t sp_pages, uint32_t lp_pages) {
+  return sp_pages > 0 && lp_pages > 0 ? TESMOR_TARGET_11K : TESMOR_TARGET_8K;
+}
+
+int64_t CorrectWavLengths(const char* wav_path) {
+  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(wav_path, "r+b"));
+  if (!file || std::fseek(file.get(), 0, SEEK_END) != 0) return -1;
+  const long size = std::ftell(file.get());
+  if (size < TESMOR_WAV_HEADER || size - 8 > long{UINT32_MAX}) return -1;
+  const auto data = static_cast<uint32_t>(size - TESMOR_WAV_HEADER);
+  if (!PutLengthAt(file.get(), kRiffLengthAt, static_cast<uint32_t>(size - 8)) ||
+      !PutLengthAt(file.get(), kDataLengthAt, data)) {
+    return -1;
+  }
+  if (std::fclose(file.release()) != 0) return -1;
+  return data;
+}
+
+ConversionOutcome ConvertToWav(const RecordingToConvert& recording, const char* wav_path,
+                               int16_t format, ConversionSteps& steps) {
+  ConversionOutcome outcome;
+  const SplpInfo& splp = recording.splp;
+  const uint32_t sp_pages = splp.page_field[0];
+  const uint32_t lp_pages = splp.page_field[1];
+  std::array<uint8_t, KESTRUNE_PAGE_BUFFER> page_buffer{};
+  std::array<uint8_t, KESTRUNE_CODE_BUFFER> code_buffer{};
+
+  steps.Call([&] {
+    outcome.announced_bytes = imports::AdpcmDecHeader(
+        wav_path, format, splp.rate_code[0], splp.rate_code[1], splp.code_bits[0],
+        splp.code_bits[1], static_cast<int32_t>(sp_pages), static_cast<int32_t>(lp_pages),
+        outcome.header.data());
+  });
+  if (outcome.announced_bytes < 0) {
+    outcome.end = outcome.announced_bytes == TESMOR_CANNOT_OPEN ? ConversionEnd::kCannotCreate
+                                                                : ConversionEnd::kRefused;
+    return outcome;
+  }
+  outcome.sample_rate = GetLe32(&outcome.header[kSampleRateAt]);
+  outcome.data_bytes = GetLe32(&outcome.header[kDataLengthAt]);
+  if (!steps.HasRoomFor(outcome.announced_bytes)) {
+    outcome.end = ConversionEnd::kNoRoom;
+    return outcome;
+  }
+
+  steps.Call(
+      [&] { imports::AdpcmDecx(wav_path, code_buffer.data(), 0, 0, 0, 0, TESMOR_TARGET_RESET); });
+  const int32_t target = ConversionTarget(sp_pages, lp_pages);
+
+  for (int32_t page = 0; page < recording.pages; ++page) {
+    outcome.page = page;
+    if (!steps.BeforePage(page)) {
+      outcome.end = ConversionEnd::kStopped;
+      return outcome;
+    }
+    int16_t status = KESTRUNE_CANNOT_OPEN;
+    steps.Call([&] {
+      status = imports::play_1pagerd(recording.path, page, page_buffer.data(), recording.kind);
+    });
+    if (status != KESTRUNE_SP_PAGE && status != KESTRUNE_LP_PAGE) {
+      outcome.end = ConversionEnd::kPageUnreadable;
+      return outcome;
+    }
+    const int mode = status == KESTRUNE_LP_PAGE ? 1 : 0;
+    int32_t count = 0;
+    steps.Call([&] {
+      count = imports::pb_exdata(splp.code_bits[mode], static_cast<int16_t>(splp.code_bytes[mode]),
+                                 static_cast<int16_t>(splp.extra_bits[mode]), page_buffer.data(),
+                                 code_buffer.data());
+    });
+    int32_t appended = TESMOR_CANNOT_OPEN;
+    steps.Call([&] {
+      appended = imports::AdpcmDecx(wav_path, code_buffer.data(), splp.rate_code[mode],
+                                    splp.code_bits[mode], count, format, target);
+    });
+    if (appended < 0) {
+      outcome.end = ConversionEnd::kCannotAppend;
+      return outcome;
+    }
+    steps.AfterPage(page);
+  }
+
+  if (const int64_t data = CorrectWavLengths(wav_path); data >= 0) {
+    outcome.data_bytes = static_cast<uint32_t>(data);
+    PutLe32(&outcome.header[kRiffLengthAt], static_cast<uint32_t>(data + TESMOR_WAV_HEADER - 8));
+    PutLe32(&outcome.header[kDataLengthAt], outcome.data_bytes);
+  }
+  outcome.end = ConversionEnd::kDone;
+  return outcome;
+}
+
+}  // namespace calendo::client

@@ -1,0 +1,270 @@
+// Form1: the player's one window, its variables and shared procedures, its
+// start-up and shut-down.
+//
+// Controls, variables, handlers and procedures carry the system's own names
+// (PlayX, PlayFileName, EXITX_Click, ComControl, …). Controls stand where the
+// design puts them, in twips at 15 twips per pixel; some are parked below the
+// client area, where they exist but are never seen.
+//
+// Everything runs on the window thread. Handlers are entered from Qt's events
+// through RunHandler, which gives a run-time error its default handling; the
+// loops of playback and conversion let other handlers run inside them through
+// the EventPump and talk to them only through the flags below.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string_view>
+#include <vector>
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QMenu>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSlider>
+#include <QTimer>
+
+#include "calendo/client/imports.h"
+#include "calendo/client/runtime_error.h"
+#include "desktop/cls_drive.h"
+#include "desktop/handoff_desktop_window.h"
+#include "qt/common_dialog.h"
+#include "qt/event_pump.h"
+#include "qt/host.h"
+#include "window/msg_text.h"
+
+namespace calendo {
+
+// Flags of the window: 0 = false, -1 = true.
+inline constexpr int16_t kFalse = 0;
+inline constexpr int16_t kTrue = -1;
+
+// The title of the program, also when the message table is not filled yet.
+inline constexpr char kProgramTitle[] = "Calendo";
+
+// ComControl's ten flags, two per button (enabled, visible) in the order
+// PlayX, CueX, RevX, StopX, Cancelx. 0 sets the property, anything else clears it.
+using ButtonFlags = std::array<uint8_t, 10>;
+inline constexpr ButtonFlags READY = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1};
+inline constexpr ButtonFlags NO_FILE = {1, 0, 1, 0, 1, 0, 1, 0, 1, 1};
+inline constexpr ButtonFlags CONVERTING = {1, 1, 1, 1, 1, 1, 1, 1, 0, 0};
+
+// Pixels of a length in twips.
+constexpr int PixelsFromTwips(double twips) {
+  return static_cast<int>(twips / 15.0 + (twips < 0 ? -0.5 : 0.5));
+}
+
+class Form1 : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  // `lang_code` picks the column of the message table; the program passes the
+  // build's LangCode, tests may pass the other one.
+  Form1(Host& host, EventPump& pump, std::string_view lang_code = LangCode,
+        QWidget* parent = nullptr);
+  ~Form1() override;
+
+  // ---- Controls ------------------------------------------------------------
+  QLabel* PlayTimeLabel = nullptr;
+  QSlider* PlaySlider = nullptr;
+  QProgressBar* ProgressBar1 = nullptr;
+  QPushButton* PlayX = nullptr;
+  QPushButton* StopX = nullptr;
+  QPushButton* CueX = nullptr;
+  QPushButton* Cancelx = nullptr;
+  QPushButton* RevX = nullptr;
+  QPushButton* EXITX = nullptr;
+  QPushButton* TestWavPlay = nullptr;  // parked
+  QLineEdit* Text1 = nullptr;          // parked
+  QLineEdit* DecFilename = nullptr;    // parked
+  QLabel* Label1 = nullptr;            // parked
+  QLabel* Label2 = nullptr;            // parked
+  std::array<QLabel*, 4> Image1{};     // parked
+  QTimer* Timer1 = nullptr;
+  CommonDialog CommonDialog1;
+
+  QMenu* F1 = nullptr;
+  QAction* M_fileopen = nullptr;
+  QMenu* M_transwav = nullptr;  // its item in F1 is M_transwav->menuAction()
+  QAction* Trans_wav8bit = nullptr;
+  QAction* Trans_wav16bit = nullptr;
+  QAction* sepa1 = nullptr;
+  QAction* EXIT0 = nullptr;
+
+  // The area below the menu bar that holds the controls.
+  QWidget* ClientArea() const { return client_; }
+
+  // ---- Window variables ----------------------------------------------------
+  QString PlayFileName;  // the open recorder file; empty after a failed open
+  int16_t FileKind = 0;  // 0 vqr, 1 vqm
+  SplpInfo Splp{};
+  int32_t PageCount = 0;
+  // One entry per page of the open file, and one more.
+  std::vector<uint8_t> SplpTable;
+  int16_t PlayMode = 0;  // 0 play, 1 cue, -1 review
+  int32_t StartPage = 0;
+  int32_t TimeMs = 0;
+  QString NowTimeText;
+  QString TotalTimeText;
+  MsgTable MsgText;
+  QString OpenErrText;
+  QString MsgAnswer;
+  int16_t PlayActive = 0;  // 1 while the playback loop may run
+  int16_t OpenPending = kFalse;
+  int16_t OpenFailed = kFalse;
+  int16_t PageStatus = 0;
+  int16_t ConvActive = 0;  // 1 while a conversion runs
+  QString ConvFileName;
+
+  // ---- Shared procedures ---------------------------------------------------
+  // Sets enabled and visible of PlayX, CueX, RevX, StopX and Cancelx.
+  void ComControl(const ButtonFlags& flags);
+  // Returns once `seconds` have passed on a monotonic clock, running the
+  // window's events meanwhile.
+  void Wait(float seconds);
+  // Shows the time up to `page` (clamped to 0 and beyond, in the caller's
+  // variable too) against the total time in PlayTimeLabel.
+  void TimeDisplay(int32_t& page);
+
+  // ---- File opening, playback, transport, slider and timer -----------------
+  void M_fileopen_Click();
+  void PlayX_Click();
+  void CueX_Click();
+  void RevX_Click();
+  void StopX_Click();
+  void Cancelx_Click();
+  void PlaySlider_MouseDown();
+  void Timer1_Timer();
+  // Plays `fileName` from the slider's page (written to startPage) in `mode`:
+  // 0 play, 1 cue (double speed), -1 review (double speed, pages backward).
+  // Returns when that playback has ended, however it ended; result is 0.
+  void DecodePlayX(const QString& fileName, int32_t& startPage, int16_t& mode, int16_t& result);
+
+  // ---- Conversion to WAV ---------------------------------------------------
+  void Trans_wav8bit_Click();
+  void Trans_wav16bit_Click();
+  // Converts the open recorder file `source` into the WAV file `dest`, `format`
+  // 1 for 8-bit and 2 for 16-bit samples, showing its progress; Cancel stops it
+  // at the next checkpoint. Sets `result` to 0 and returns 0.
+  int16_t TransVqrWav(QString source, QString dest, int16_t format, int16_t& result);
+  // `name` with its last three characters replaced by `ext`, unless they are
+  // `ext` already (compared case-sensitively).
+  static QString CrExstr(const QString& name, const QString& ext);
+  // The file systems that DriveObj asks; a stand-in for tests. Takes effect
+  // when DriveObj is made (start-up).
+  void SetDriveSystem(const DriveSystem& system) { drive_system_ = &system; }
+
+  // ---- Instance hand-off ---------------------------------------------------
+  // Raised by the window's copy-data receiver with the text another start of
+  // the program handed over.
+  void MsgCtl_OnCopyData(int32_t first, const QString& text);
+  // This window's handle on the user's desktop; 0 before start-up registered it.
+  uint32_t DesktopHandle() const;
+
+  // ---- WAV test playback ---------------------------------------------------
+  void TestWavPlay_Click();
+
+  // ---- Start-up and shut-down ----------------------------------------------
+  void Form_Load();
+  void Form_Unload(int16_t& Cancel);
+  void Form_Terminate();
+  void EXITX_Click();
+  void EXIT0_Click();
+
+  // Runs an event handler. A run-time error that escapes it gets the default
+  // handling: a message box "Run-time error 'N': …", the wave output stopped
+  // and destroyed, the process ended. Once an exit has begun no handler runs.
+  template <typename Handler>
+  void RunHandler(Handler&& handler) {
+    if (ending_) return;
+    try {
+      handler();
+    } catch (const RuntimeError& error) {
+      DefaultErrorHandling(error.number(), error.description());
+    } catch (const std::bad_alloc&) {
+      DefaultErrorHandling(kErrOutOfMemory, RuntimeError::StandardDescription(kErrOutOfMemory));
+    } catch (const std::exception&) {
+      DefaultErrorHandling(kErrInternal, RuntimeError::StandardDescription(kErrInternal));
+    }
+  }
+
+  // Numbers of the run-time errors that Form_Load skipped, in order.
+  const std::vector<int32_t>& LoadSkippedErrors() const { return load_skipped_; }
+
+  Host& host() { return host_; }
+  EventPump& pump() { return pump_; }
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void CreateControls();
+  void CreateMenu();
+  void ConnectHandlers();
+  // Each part of the window connects its own controls.
+  void ConnectPlaybackHandlers();
+  void ConnectConversionHandlers();
+  void ConnectTestWavHandlers();
+
+  // Start-up steps that other parts of the program fill in.
+  void HandOffToRunningPlayer();
+  void CreateDriveObj();
+
+  // Window geometry in twips, as the design and the start-up speak of it.
+  void SetOuterHeightTwips(int twips);
+  float ScaleHeightTwips() const;
+  void SetTopTwips(QWidget* control, float twips);
+  float TopTwips(const QWidget* control) const;
+
+  // The exit sequence: hide, stop and destroy the wave output, wait 0.1 s,
+  // delete the file of an interrupted conversion if asked to, end.
+  [[noreturn]] void EndProgram(bool delete_conversion_file);
+
+  // Stops and destroys the wave output, letting the window's events run
+  // after each call.
+  void ShutWaveOutput();
+  // ShutWaveOutput, then a new wave output, the events run once more.
+  void RecreateWaveOutput();
+  [[noreturn]] void DefaultErrorHandling(int32_t number, const std::string& description);
+
+  // ---- State of playback --------------------------------------------------
+  friend class PlaybackRun;
+  // The mode buttons: timer off, output stopped, then a playback in `mode`.
+  void StartPlayback(int16_t mode);
+  // Sizes SplpTable for PageCount pages and fills it from PlayFileName.
+  void BuildSplpTable();
+  // PageCount from Splp; false when the table could not be indexed that far.
+  bool TakePageCount();
+  // The clean-up of a refused open: no file, buttons NO FILE.
+  void ForgetOpenFile();
+
+  // ---- State of conversion -------------------------------------------------
+  std::unique_ptr<clsDrive> DriveObj;  // made at start-up, kept for the process
+  const DriveSystem* drive_system_ = &PlatformDriveSystem();
+  uint32_t conversion_serial_ = 0;  // counts the conversions begun
+  // The steps of a conversion (conversion_*.cpp).
+  void ConvertMenuCommand(int16_t format);
+  void ShowConversionProgress(int32_t page, int32_t last_page, int16_t& label_phase);
+  void EndConversion();
+  class ConversionCheckpoints;  // the window's steps of the shared conversion
+
+  // ---- State of the hand-off -----------------------------------------------
+  // The window on the user's desktop and its MsgCtl (handoff_desktop_window.h).
+  std::unique_ptr<HandoffDesktopWindow> desktop_window_;
+  // Sends the command line to `found`, brings it to the front and ends.
+  [[noreturn]] void HandOffTo(uint32_t found);
+  // Takes the window off the desktop, so that no later start finds it.
+  void WithdrawFromDesktop();
+
+  Host& host_;
+  EventPump& pump_;
+  std::string_view lang_code_;
+  QWidget* client_ = nullptr;
+  bool ending_ = false;
+  std::vector<int32_t> load_skipped_;
+};
+
+}  // namespace calendo
