@@ -61,12 +61,14 @@ struct _GstCalendoDec {
 
 G_DEFINE_TYPE(GstCalendoDec, gst_calendo_dec, GST_TYPE_ELEMENT)
 
-static GstStaticPadTemplate sink_template =
-    GST_STATIC_PAD_TEMPLATE("sink", GST_PAD_SINK, GST_PAD_ALWAYS,
-                            GST_STATIC_CAPS("audio/x-vqr; audio/x-vqm"));
+static GstStaticPadTemplate sink_template = GST_STATIC_PAD_TEMPLATE(
+    "sink", GST_PAD_SINK, GST_PAD_ALWAYS, GST_STATIC_CAPS("audio/x-vqr; audio/x-vqm"));
 
+// A sometimes pad, added once the file is read: its caps are raw audio from
+// the start, and an always pad would let decodebin expose it while this
+// element's task already pushes.
 static GstStaticPadTemplate src_template = GST_STATIC_PAD_TEMPLATE(
-    "src", GST_PAD_SRC, GST_PAD_ALWAYS,
+    "src", GST_PAD_SRC, GST_PAD_SOMETIMES,
     GST_STATIC_CAPS("audio/x-raw, format = (string) S16LE, layout = (string) interleaved, "
                     "channels = (int) 1, rate = (int) { 8000, 11025 }"));
 
@@ -77,6 +79,10 @@ GstClockTime sample_time(const GstCalendoDec* self, uint64_t sample) {
 }
 
 void reset_stream(GstCalendoDec* self) {
+  if (self->srcpad) {
+    gst_element_remove_pad(GST_ELEMENT_CAST(self), self->srcpad);
+    self->srcpad = nullptr;
+  }
   delete self->stream;
   self->stream = new Stream();
   gst_segment_init(&self->segment, GST_FORMAT_TIME);
@@ -85,9 +91,8 @@ void reset_stream(GstCalendoDec* self) {
 
 // Posts the refusal of a file as an error on the bus.
 void post_refusal(GstCalendoDec* self, const Refusal& refusal) {
-  const std::string text =
-      "Not a playable voice recording: " + refusal.what + " (at byte " +
-      std::to_string(refusal.offset) + ")";
+  const std::string text = "Not a playable voice recording: " + refusal.what + " (at byte " +
+                           std::to_string(refusal.offset) + ")";
   if (refusal.offset == 0) {
     GST_ELEMENT_ERROR(self, STREAM, WRONG_TYPE, ("%s", text.c_str()), (nullptr));
   } else {
@@ -117,24 +122,34 @@ bool open_recording(GstCalendoDec* self) {
   s.decoder = std::make_unique<RecordingDecoder>(*s.recording);
   self->segment.duration = static_cast<gint64>(sample_time(self, s.decoder->total_samples()));
   GST_INFO_OBJECT(self, "%u pages (%u SP, %u LP) at %u Hz", s.recording->page_count(),
-                  s.recording->pages_of(calendo::gst::kSp), s.recording->pages_of(calendo::gst::kLp),
-                  s.decoder->sample_rate());
+                  s.recording->pages_of(calendo::gst::kSp),
+                  s.recording->pages_of(calendo::gst::kLp), s.decoder->sample_rate());
   return true;
 }
 
-// Stream start, caps, segment and tags, ahead of the first samples.
+gboolean src_query(GstPad* pad, GstObject* parent, GstQuery* query);
+gboolean src_event(GstPad* pad, GstObject* parent, GstEvent* event);
+
+// Adds the source pad with stream start, caps and tags; the segment follows
+// ahead of the first samples.
 void send_headers(GstCalendoDec* self) {
   Stream& s = *self->stream;
+  self->srcpad = gst_pad_new_from_static_template(&src_template, "src");
+  gst_pad_use_fixed_caps(self->srcpad);
+  gst_pad_set_query_function(self->srcpad, GST_DEBUG_FUNCPTR(src_query));
+  gst_pad_set_event_function(self->srcpad, GST_DEBUG_FUNCPTR(src_event));
+  gst_pad_set_active(self->srcpad, TRUE);
+
   gchar* stream_id = gst_pad_create_stream_id(self->srcpad, GST_ELEMENT_CAST(self), nullptr);
   GstEvent* start = gst_event_new_stream_start(stream_id);
   gst_event_set_group_id(start, gst_util_group_id_next());
   gst_pad_push_event(self->srcpad, start);
   g_free(stream_id);
 
-  GstCaps* caps = gst_caps_new_simple(
-      "audio/x-raw", "format", G_TYPE_STRING, "S16LE", "layout", G_TYPE_STRING, "interleaved",
-      "channels", G_TYPE_INT, 1, "rate", G_TYPE_INT, static_cast<gint>(s.decoder->sample_rate()),
-      nullptr);
+  GstCaps* caps =
+      gst_caps_new_simple("audio/x-raw", "format", G_TYPE_STRING, "S16LE", "layout", G_TYPE_STRING,
+                          "interleaved", "channels", G_TYPE_INT, 1, "rate", G_TYPE_INT,
+                          static_cast<gint>(s.decoder->sample_rate()), nullptr);
   gst_pad_push_event(self->srcpad, gst_event_new_caps(caps));
   gst_caps_unref(caps);
 
@@ -148,6 +163,8 @@ void send_headers(GstCalendoDec* self) {
       CALENDO_TAG_LP_PAGES, r.pages_of(calendo::gst::kLp), nullptr);
   gst_tag_list_set_scope(tags, GST_TAG_SCOPE_GLOBAL);
   gst_pad_push_event(self->srcpad, gst_event_new_tag(tags));
+  gst_element_add_pad(GST_ELEMENT_CAST(self), self->srcpad);
+  gst_element_no_more_pads(GST_ELEMENT_CAST(self));
   s.headers_sent = true;
 }
 
@@ -200,8 +217,8 @@ GstFlowReturn pull_file(GstCalendoDec* self) {
   for (;;) {
     if (offset >= kMaxFileBytes) {
       GST_ELEMENT_ERROR(self, STREAM, TOO_LAZY,
-                        ("File too large for a voice recording (over %" G_GUINT64_FORMAT
-                         " bytes)", kMaxFileBytes),
+                        ("File too large for a voice recording (over %" G_GUINT64_FORMAT " bytes)",
+                         kMaxFileBytes),
                         (nullptr));
       return GST_FLOW_ERROR;
     }
@@ -221,12 +238,9 @@ GstFlowReturn pull_file(GstCalendoDec* self) {
 void pause_task(GstCalendoDec* self, GstFlowReturn ret) {
   GST_DEBUG_OBJECT(self, "pausing task: %s", gst_flow_get_name(ret));
   gst_pad_pause_task(self->sinkpad);
-  if (ret == GST_FLOW_EOS) {
+  if (ret == GST_FLOW_NOT_LINKED || ret < GST_FLOW_EOS) GST_ELEMENT_FLOW_ERROR(self, ret);
+  if ((ret == GST_FLOW_EOS || ret == GST_FLOW_NOT_LINKED || ret < GST_FLOW_EOS) && self->srcpad)
     gst_pad_push_event(self->srcpad, gst_event_new_eos());
-  } else if (ret == GST_FLOW_NOT_LINKED || ret < GST_FLOW_EOS) {
-    GST_ELEMENT_FLOW_ERROR(self, ret);
-    gst_pad_push_event(self->srcpad, gst_event_new_eos());
-  }
 }
 
 void loop(GstPad* pad) {
@@ -234,11 +248,13 @@ void loop(GstPad* pad) {
   if (!self->stream->loaded()) {
     GstFlowReturn ret = pull_file(self);
     if (ret == GST_FLOW_OK && !open_recording(self)) ret = GST_FLOW_ERROR;
-    if (ret != GST_FLOW_OK) {
-      // A refusal is already on the bus; end the stream without a second error.
+    if (ret == GST_FLOW_ERROR) {
+      // The refusal is on the bus already; no pad was added.
       gst_pad_pause_task(pad);
-      if (ret == GST_FLOW_ERROR) gst_pad_push_event(self->srcpad, gst_event_new_eos());
-      else pause_task(self, ret);
+      return;
+    }
+    if (ret != GST_FLOW_OK) {
+      pause_task(self, ret);
       return;
     }
   }
@@ -263,10 +279,10 @@ GstFlowReturn chain(GstPad*, GstObject* parent, GstBuffer* buffer) {
   GstCalendoDec* self = GST_CALENDO_DEC(parent);
   gst_adapter_push(self->adapter, buffer);
   if (gst_adapter_available(self->adapter) > kMaxFileBytes) {
-    GST_ELEMENT_ERROR(self, STREAM, TOO_LAZY,
-                      ("File too large for a voice recording (over %" G_GUINT64_FORMAT " bytes)",
-                       kMaxFileBytes),
-                      (nullptr));
+    GST_ELEMENT_ERROR(
+        self, STREAM, TOO_LAZY,
+        ("File too large for a voice recording (over %" G_GUINT64_FORMAT " bytes)", kMaxFileBytes),
+        (nullptr));
     return GST_FLOW_ERROR;
   }
   return GST_FLOW_OK;
@@ -300,11 +316,13 @@ gboolean convert(GstCalendoDec* self, GstFormat from, gint64 value, GstFormat to
   if (!self->stream->loaded() || value < 0) return FALSE;
   const guint64 rate = self->stream->decoder->sample_rate();
   if (from == GST_FORMAT_TIME && to == GST_FORMAT_DEFAULT) {
-    *out = static_cast<gint64>(gst_util_uint64_scale(static_cast<guint64>(value), rate, GST_SECOND));
+    *out =
+        static_cast<gint64>(gst_util_uint64_scale(static_cast<guint64>(value), rate, GST_SECOND));
     return TRUE;
   }
   if (from == GST_FORMAT_DEFAULT && to == GST_FORMAT_TIME) {
-    *out = static_cast<gint64>(gst_util_uint64_scale(static_cast<guint64>(value), GST_SECOND, rate));
+    *out =
+        static_cast<gint64>(gst_util_uint64_scale(static_cast<guint64>(value), GST_SECOND, rate));
     return TRUE;
   }
   return FALSE;
@@ -329,8 +347,8 @@ gboolean src_query(GstPad* pad, GstObject* parent, GstQuery* query) {
       gst_query_parse_position(query, &format, nullptr);
       gint64 value;
       if (!self->stream->loaded() ||
-          !convert(self, GST_FORMAT_DEFAULT, static_cast<gint64>(self->stream->next_sample),
-                   format, &value))
+          !convert(self, GST_FORMAT_DEFAULT, static_cast<gint64>(self->stream->next_sample), format,
+                   &value))
         return FALSE;
       gst_query_set_position(query, format, value);
       return TRUE;
@@ -371,8 +389,7 @@ gboolean perform_seek(GstCalendoDec* self, GstEvent* event) {
   gst_event_parse_seek(event, &rate, &format, &flags, &start_type, &start, &stop_type, &stop);
   if (self->streaming || !self->stream->loaded() || rate <= 0.0) return FALSE;
   if (format == GST_FORMAT_DEFAULT) {
-    if (start_type != GST_SEEK_TYPE_NONE &&
-        !convert(self, format, start, GST_FORMAT_TIME, &start))
+    if (start_type != GST_SEEK_TYPE_NONE && !convert(self, format, start, GST_FORMAT_TIME, &start))
       return FALSE;
     if (stop_type != GST_SEEK_TYPE_NONE && stop >= 0 &&
         !convert(self, format, stop, GST_FORMAT_TIME, &stop))
@@ -400,9 +417,8 @@ gboolean perform_seek(GstCalendoDec* self, GstEvent* event) {
   Stream& s = *self->stream;
   RecordingDecoder& d = *s.decoder;
   const guint64 sample_rate = d.sample_rate();
-  const uint64_t first =
-      std::min<uint64_t>(gst_util_uint64_scale_ceil(seeked.start, sample_rate, GST_SECOND),
-                         d.total_samples());
+  const uint64_t first = std::min<uint64_t>(
+      gst_util_uint64_scale_ceil(seeked.start, sample_rate, GST_SECOND), d.total_samples());
   const uint32_t page = d.page_of_sample(first);
   d.seek(page);
   s.skip = page < d.page_count() ? first - d.page_start(page) : 0;
@@ -442,9 +458,9 @@ gboolean src_event(GstPad* pad, GstObject* parent, GstEvent* event) {
 gboolean sink_activate(GstPad* pad, GstObject* parent) {
   GstCalendoDec* self = GST_CALENDO_DEC(parent);
   GstQuery* query = gst_query_new_scheduling();
-  const bool pull = gst_pad_peer_query(pad, query) &&
-                    gst_query_has_scheduling_mode_with_flags(query, GST_PAD_MODE_PULL,
-                                                             GST_SCHEDULING_FLAG_SEEKABLE);
+  const bool pull =
+      gst_pad_peer_query(pad, query) && gst_query_has_scheduling_mode_with_flags(
+                                            query, GST_PAD_MODE_PULL, GST_SCHEDULING_FLAG_SEEKABLE);
   gst_query_unref(query);
   self->streaming = !pull;
   GST_DEBUG_OBJECT(self, "activating in %s mode", pull ? "pull" : "push");
@@ -454,8 +470,7 @@ gboolean sink_activate(GstPad* pad, GstObject* parent) {
 gboolean sink_activate_mode(GstPad* pad, GstObject*, GstPadMode mode, gboolean active) {
   if (mode == GST_PAD_MODE_PUSH) return TRUE;
   if (mode != GST_PAD_MODE_PULL) return FALSE;
-  if (active)
-    return gst_pad_start_task(pad, reinterpret_cast<GstTaskFunction>(loop), pad, nullptr);
+  if (active) return gst_pad_start_task(pad, reinterpret_cast<GstTaskFunction>(loop), pad, nullptr);
   return gst_pad_stop_task(pad);
 }
 
@@ -487,8 +502,7 @@ static void gst_calendo_dec_class_init(GstCalendoDecClass* klass) {
   gst_element_class_add_static_pad_template(element_class, &src_template);
   gst_element_class_set_static_metadata(
       element_class, "Voice recording decoder", "Codec/Demuxer/Decoder/Audio",
-      "Decodes the vqr and vqm files of a digital voice recorder (G.726 ADPCM) to PCM",
-      "Calendo");
+      "Decodes the vqr and vqm files of a digital voice recorder (G.726 ADPCM) to PCM", "Calendo");
   GST_DEBUG_CATEGORY_INIT(calendo_dec_debug, "calendodec", 0, "voice recording decoder");
 }
 
@@ -500,12 +514,7 @@ static void gst_calendo_dec_init(GstCalendoDec* self) {
   gst_pad_set_event_function(self->sinkpad, GST_DEBUG_FUNCPTR(sink_event));
   gst_element_add_pad(GST_ELEMENT_CAST(self), self->sinkpad);
 
-  self->srcpad = gst_pad_new_from_static_template(&src_template, "src");
-  gst_pad_use_fixed_caps(self->srcpad);
-  gst_pad_set_query_function(self->srcpad, GST_DEBUG_FUNCPTR(src_query));
-  gst_pad_set_event_function(self->srcpad, GST_DEBUG_FUNCPTR(src_event));
-  gst_element_add_pad(GST_ELEMENT_CAST(self), self->srcpad);
-
+  self->srcpad = nullptr;
   self->adapter = gst_adapter_new();
   self->stream = new Stream();
   gst_segment_init(&self->segment, GST_FORMAT_TIME);

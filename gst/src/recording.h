@@ -83,7 +83,6 @@ class Recording {
 
 // Checks the file's header and lays out its pages. The recording refers to
 // `file`, which must outlive it. A file without a whole page is refused.
-std::variant<Recording, Refusal> read_recording(Container container,
-                                                std::span<const uint8_t> file);
+std::variant<Recording, Refusal> read_recording(Container container, std::span<const uint8_t> file);
 
 }  // namespace calendo::gst

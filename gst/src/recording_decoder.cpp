@@ -22,8 +22,7 @@ RecordingDecoder::RecordingDecoder(const Recording& recording)
     : recording_(recording),
       both_modes_(recording.pages_of(kSp) > 0 && recording.pages_of(kLp) > 0) {
   const Mode only = recording.pages_of(kLp) > 0 ? kLp : kSp;
-  sample_rate_ =
-      both_modes_ || recording.descriptor(only).rate_code == 11 ? 11025u : 8000u;
+  sample_rate_ = both_modes_ || recording.descriptor(only).rate_code == 11 ? 11025u : 8000u;
 
   const std::size_t per_page[2] = {page_samples(kSp), page_samples(kLp)};
   starts_.resize(recording.page_count() + 1);
