@@ -1,0 +1,59 @@
+// Feeds arbitrary bytes, as a held file, to the element's reading of both
+// containers; for a file it accepts, decodes every page, seeks to pages taken
+// from the input and checks the sample accounting. Traps when a result breaks
+// the decoder's contracts.
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <variant>
+
+#include "recording_decoder.h"
+
+namespace {
+
+using namespace calendo::gst;
+
+void check(bool holds) {
+  if (!holds) __builtin_trap();
+}
+
+void exercise(const Recording& recording, std::span<const uint8_t> input) {
+  RecordingDecoder decoder(recording);
+  check(decoder.sample_rate() == 8000 || decoder.sample_rate() == 11025);
+  uint64_t samples = 0;
+  while (decoder.next_page() < decoder.page_count()) {
+    const uint32_t page = decoder.next_page();
+    check(decoder.page_start(page) == samples);
+    const auto out = decoder.decode_next();
+    check(!out.empty() && out.size() <= kMaxPageSamples);
+    samples += out.size();
+  }
+  check(samples == decoder.total_samples());
+  // Seeks to pages named by the input's last bytes.
+  for (std::size_t i = input.size() > 4 ? input.size() - 4 : 0; i < input.size(); ++i) {
+    const uint32_t page = input[i] % (decoder.page_count() + 1);
+    decoder.seek(page);
+    check(decoder.next_page() == page);
+    if (page < decoder.page_count()) {
+      check(decoder.page_of_sample(decoder.page_start(page)) == page);
+      decoder.decode_next();
+    }
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const std::span<const uint8_t> input(data, size);
+  for (const Container container : {Container::Vqr, Container::Vqm}) {
+    auto read = read_recording(container, input);
+    if (const Recording* recording = std::get_if<Recording>(&read)) {
+      check(recording->page_count() > 0);
+      check(recording->pages_of(kSp) + recording->pages_of(kLp) == recording->page_count());
+      exercise(*recording, input);
+    } else {
+      check(!std::get<Refusal>(read).what.empty());
+    }
+  }
+  return 0;
+}
