@@ -130,8 +130,7 @@ bool open_recording(GstCalendoDec* self) {
 gboolean src_query(GstPad* pad, GstObject* parent, GstQuery* query);
 gboolean src_event(GstPad* pad, GstObject* parent, GstEvent* event);
 
-// Adds the source pad with stream start, caps and tags; the segment follows
-// ahead of the first samples.
+// Adds the source pad with stream start, caps, segment and tags.
 void send_headers(GstCalendoDec* self) {
   Stream& s = *self->stream;
   self->srcpad = gst_pad_new_from_static_template(&src_template, "src");
@@ -154,6 +153,8 @@ void send_headers(GstCalendoDec* self) {
   gst_caps_unref(caps);
 
   if (!s.pending_segment) s.pending_segment = gst_event_new_segment(&self->segment);
+  gst_pad_push_event(self->srcpad, s.pending_segment);
+  s.pending_segment = nullptr;
 
   const Recording& r = *s.recording;
   GstTagList* tags = gst_tag_list_new(

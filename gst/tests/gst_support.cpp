@@ -42,17 +42,6 @@ std::vector<uint8_t> Codes(std::mt19937& random, size_t count, int bits) {
 
 }  // namespace
 
-std::optional<std::string> PopError(GstBus* bus) {
-  GstMessage* message = gst_bus_pop_filtered(bus, GST_MESSAGE_ERROR);
-  if (message == nullptr) return std::nullopt;
-  GError* failure = nullptr;
-  gst_message_parse_error(message, &failure, nullptr);
-  std::string text = failure->message;
-  g_error_free(failure);
-  gst_message_unref(message);
-  return text;
-}
-
 void WriteRecording(const std::filesystem::path& path, const std::string& modes, uint32_t seed,
                     bool vqm) {
   std::mt19937 random(seed);
@@ -114,6 +103,30 @@ std::string DecodebinPipeline(const std::filesystem::path& path) {
   return "filesrc location=\"" + path.string() + "\" ! decodebin ! appsink name=out sync=false";
 }
 
+// Takes the messages waiting on `bus`: the first error's text and the tags.
+// True once an error has come.
+bool ReadBus(GstBus* bus, Decoded& decoded) {
+  while (GstMessage* message = gst_bus_pop(bus)) {
+    if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_ERROR && !decoded.error) {
+      GError* failure = nullptr;
+      gst_message_parse_error(message, &failure, nullptr);
+      decoded.error = failure->message;
+      g_error_free(failure);
+    } else if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_TAG) {
+      GstTagList* tags = nullptr;
+      gst_message_parse_tag(message, &tags);
+      gchar* codec = nullptr;
+      if (gst_tag_list_get_string(tags, GST_TAG_AUDIO_CODEC, &codec)) decoded.audio_codec = codec;
+      g_free(codec);
+      gst_tag_list_get_uint(tags, "calendo-sp-pages", &decoded.sp_pages);
+      gst_tag_list_get_uint(tags, "calendo-lp-pages", &decoded.lp_pages);
+      gst_tag_list_unref(tags);
+    }
+    gst_message_unref(message);
+  }
+  return decoded.error.has_value();
+}
+
 Decoded Decode(const std::string& description) {
   Decoded decoded;
   GError* error = nullptr;
@@ -125,7 +138,7 @@ Decoded Decode(const std::string& description) {
   bool duration_asked = false;
   // Until the end of the stream or an error, with a bound on the wait.
   for (int idle = 0; idle < 1000;) {
-    if ((decoded.error = PopError(bus))) break;
+    if (ReadBus(bus, decoded)) break;
     GstSample* sample = gst_app_sink_try_pull_sample(GST_APP_SINK(sink), 10 * GST_MSECOND);
     if (sample == nullptr) {
       if (gst_app_sink_is_eos(GST_APP_SINK(sink))) break;
@@ -153,7 +166,7 @@ Decoded Decode(const std::string& description) {
     gst_buffer_unmap(buffer, &map);
     gst_sample_unref(sample);
   }
-  if (!decoded.error) decoded.error = PopError(bus);
+  ReadBus(bus, decoded);
   gst_object_unref(bus);
   gst_element_set_state(pipeline, GST_STATE_NULL);
   gst_object_unref(sink);

@@ -29,23 +29,23 @@ struct Converted {
 Converted Convert(const std::filesystem::path& source);
 
 // What a pipeline produced: the samples' bytes, the caps' rate, the duration
-// it answered in TIME and DEFAULT, whether it can seek in TIME, and the
-// first error's text.
+// it answered in TIME and DEFAULT, whether it can seek in TIME, the tags,
+// and the first error's text.
 struct Decoded {
   std::string data;
   int rate = 0;
   gint64 duration_time = -1;
   gint64 duration_samples = -1;
   bool seekable = false;
+  std::string audio_codec;  // from the tags
+  guint sp_pages = 0;
+  guint lp_pages = 0;
   std::optional<std::string> error;
 };
 
 // Runs `description` (which must end in "appsink name=out") to its end.
 Decoded Decode(const std::string& description);
 std::string DecodebinPipeline(const std::filesystem::path& path);
-
-// The text of the first error message waiting on `bus`, if any.
-std::optional<std::string> PopError(GstBus* bus);
 
 std::string ReadFile(const std::filesystem::path& path);
 

@@ -5,6 +5,7 @@
 #include <gst/base/gsttypefindhelper.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <thread>
 
@@ -43,6 +44,12 @@ TEST(Decodebin, SamplesAndDurationEqualTheConversion) {
     ASSERT_FALSE(decoded.error) << *decoded.error;
     EXPECT_EQ(decoded.rate, static_cast<int>(expected.rate));
     EXPECT_TRUE(decoded.seekable);
+    EXPECT_EQ(decoded.audio_codec, "G.726 ADPCM");
+    const auto count = [&](char mode) {
+      return static_cast<guint>(std::count(c.modes.begin(), c.modes.end(), mode));
+    };
+    EXPECT_EQ(decoded.sp_pages, count('S'));
+    EXPECT_EQ(decoded.lp_pages, count('L'));
     EXPECT_TRUE(decoded.data == expected.data)
         << decoded.data.size() << " bytes decoded, " << expected.data.size() << " converted";
     const auto samples = static_cast<gint64>(expected.data.size() / 2);
@@ -108,6 +115,10 @@ TEST(Decodebin, SeekYieldsTheSamplesFromThere) {
     const std::string data = Collect(sink, target.bytes, first_pts);
     const guint64 first = gst_util_uint64_scale_ceil(target.time, expected.rate, GST_SECOND);
     EXPECT_EQ(first_pts, gst_util_uint64_scale(first, GST_SECOND, expected.rate));
+    gint64 position = -1;
+    ASSERT_TRUE(gst_element_query_position(pipeline, GST_FORMAT_DEFAULT, &position));
+    EXPECT_GE(static_cast<guint64>(position), first);
+    EXPECT_LE(static_cast<guint64>(position), total);
     ASSERT_FALSE(data.empty());
     if (target.bytes == SIZE_MAX) {
       EXPECT_EQ(data.size(), 2 * (total - first));
