@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "codec/adpcm.h"
+#include "calendo/adpcm.h"
 #include "test_signal.h"
 
 namespace {
@@ -22,8 +22,8 @@ const std::vector<int16_t>& signal() {
 }
 
 std::vector<uint8_t> codes_for(int bits) {
-  codec::Adpcm encoder;
-  encoder.adpcm_reset_state(bits);
+  calendo::Adpcm encoder;
+  encoder.adpcm_reset_state();
   std::vector<uint8_t> codes(kSamples);
   encoder.encode(signal().data(), kSamples, bits, codes.data());
   return codes;
@@ -38,8 +38,8 @@ void BM_Decode(benchmark::State& state) {
   const int bits = static_cast<int>(state.range(0));
   const std::vector<uint8_t> codes = codes_for(bits);
   std::vector<int16_t> out(kBlock);
-  codec::Adpcm decoder;
-  decoder.adpcm_reset_state(bits);
+  calendo::Adpcm decoder;
+  decoder.adpcm_reset_state();
   std::size_t at = 0;
   for (auto _ : state) {
     decoder.decode(codes.data() + at, kBlock, bits, out.data());
@@ -53,8 +53,8 @@ void BM_DecodeCodeByCode(benchmark::State& state) {
   const int bits = static_cast<int>(state.range(0));
   const std::vector<uint8_t> codes = codes_for(bits);
   std::vector<int16_t> out(kBlock);
-  codec::Adpcm decoder;
-  decoder.adpcm_reset_state(bits);
+  calendo::Adpcm decoder;
+  decoder.adpcm_reset_state();
   std::size_t at = 0;
   for (auto _ : state) {
     for (std::size_t k = 0; k < kBlock; ++k)
@@ -69,8 +69,8 @@ void BM_Encode(benchmark::State& state) {
   const int bits = static_cast<int>(state.range(0));
   const std::vector<int16_t>& samples = signal();
   std::vector<uint8_t> out(kBlock);
-  codec::Adpcm encoder;
-  encoder.adpcm_reset_state(bits);
+  calendo::Adpcm encoder;
+  encoder.adpcm_reset_state();
   std::size_t at = 0;
   for (auto _ : state) {
     encoder.encode(samples.data() + at, kBlock, bits, out.data());

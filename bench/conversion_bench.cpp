@@ -25,7 +25,7 @@
 #include <string>
 #include <vector>
 
-#include "codec/adpcm.h"
+#include "calendo/adpcm.h"
 #include "kestrune.h"
 #include "tesmor.h"
 #include "testing/recorder_writer.h"
@@ -39,8 +39,8 @@ constexpr int kDistinctPages = 64;
 // Pages of speech-like codes, made by encoding a wandering tone.
 std::vector<testkit::VqrPage> hour_pages() {
   std::vector<testkit::VqrPage> distinct;
-  codec::Adpcm encoder;
-  encoder.adpcm_reset_state(3);
+  calendo::Adpcm encoder;
+  encoder.adpcm_reset_state();
   double phase = 0;
   for (int p = 0; p < kDistinctPages; ++p) {
     std::vector<int16_t> samples(kCodes);

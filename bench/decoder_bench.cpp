@@ -24,7 +24,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include "codec/adpcm.h"
+#include "calendo/adpcm.h"
 #include "platform/memory.h"
 #include "tesmor.h"
 
@@ -38,8 +38,8 @@ constexpr int kDistinctPages = 64;
 const std::vector<std::vector<uint8_t>>& sp_pages() {
   static const auto pages = [] {
     std::vector<std::vector<uint8_t>> out(kDistinctPages, std::vector<uint8_t>(kCodes));
-    codec::Adpcm encoder;
-    encoder.adpcm_reset_state(3);
+    calendo::Adpcm encoder;
+    encoder.adpcm_reset_state();
     double phase = 0;
     for (int p = 0; p < kDistinctPages; ++p) {
       std::vector<int16_t> samples(kCodes);
@@ -77,10 +77,10 @@ HourTimes run_hour_against_codec(benchmark::State& state, Entry entry) {
   const auto& pages = sp_pages();
   std::vector<uint8_t> codes(kCodes);
   std::vector<int16_t> out(kCodes);
-  codec::Adpcm decoder;
+  calendo::Adpcm decoder;
   HourTimes times;
   for (auto _ : state) {
-    decoder.adpcm_reset_state(3);
+    decoder.adpcm_reset_state();
     for (int p = 0; p < kPages; ++p) {
       const auto& page = pages[p % kDistinctPages];
       const double t0 = cpu_now();
@@ -111,11 +111,11 @@ void report_export(benchmark::State& state, const HourTimes& times) {
 void BM_Codec_SpHour(benchmark::State& state) {
   const auto& pages = sp_pages();
   std::vector<int16_t> out(kCodes);
-  codec::Adpcm decoder;
+  calendo::Adpcm decoder;
   double total = 0;
   for (auto _ : state) {
     const double start = cpu_now();
-    decoder.adpcm_reset_state(3);
+    decoder.adpcm_reset_state();
     for (int p = 0; p < kPages; ++p) {
       decoder.decode(pages[p % kDistinctPages].data(), kCodes, 3, out.data());
       benchmark::DoNotOptimize(out.data());

@@ -1,6 +1,6 @@
 # The WAV-to-vqr maker and the library's own decoders: each holds codec
 # instances of its own, and the decoders hand out platform memory blocks.
-target_link_libraries(kestrune PRIVATE calendo-codec calendo-platform)
+target_link_libraries(kestrune PRIVATE calendo-core calendo-platform)
 # The codec is compiled in, not offered: none of its symbols leave the library.
 target_link_options(kestrune PRIVATE LINKER:--exclude-libs,ALL)
 
@@ -9,7 +9,7 @@ target_link_options(kestrune PRIVATE LINKER:--exclude-libs,ALL)
 # target and tesmor are made after this piece is read, so the settings wait
 # for the end of the whole configuration.
 function(kestrune_encoder_test_settings)
-  target_link_libraries(kestrune_tests PRIVATE calendo-codec calendo-platform ${CMAKE_DL_LIBS})
+  target_link_libraries(kestrune_tests PRIVATE calendo-core calendo-platform ${CMAKE_DL_LIBS})
   if(TARGET tesmor)
     add_dependencies(kestrune_tests tesmor)
   endif()

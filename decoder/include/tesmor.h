@@ -31,7 +31,7 @@
  *
  * Refused calls: an argument outside what an export supports (rate code other
  * than 7, 8, 11; code bits other than 2, 3, 4; out_bits other than 1, 2; more
- * than 2500 or fewer than 1 codes; target other than 0, 1, 2; a missing
+ * than 2500 codes or a negative count; target other than 0, 1, 2; a missing
  * pointer) makes the call return TESMOR_UNSUPPORTED having done nothing: no
  * file written or created, no block allocated, no caller buffer touched, the
  * codec unchanged. A block that cannot be allocated gives TESMOR_NO_MEMORY,
@@ -49,19 +49,25 @@ extern "C" {
 #endif
 
 enum {
-  TESMOR_MAX_CODES = 2500,       /* codes a decode call takes at most */
-  TESMOR_STREAM_BLOCK = 10000,   /* size of the SoundSet11k16bit block */
-  TESMOR_HEADER_COPY = 100,      /* bytes SoundSet11k16bit copies to `header` */
-  TESMOR_WAV_HEADER = 44,        /* PCM WAV header written to files */
-  TESMOR_DEC1_INFO = 136,        /* AdpcmDec1 info: 92 vqr header + 44 WAV header bytes */
-  TESMOR_CANNOT_OPEN = -1,       /* file cannot be opened (or created) */
-  TESMOR_UNSUPPORTED = -4,       /* refused: arguments or file mode not supported */
-  TESMOR_NO_MEMORY = -5,         /* refused: the block cannot be allocated */
-  TESMOR_WAV_NOT_ACCEPTED = -10, /* GetWavType: neither a mono RIFF WAVE nor 8000/11025 Hz */
-  TESMOR_TARGET_8K = 0,          /* AdpcmDecx target: 7 and 8 kHz pages to 8000 Hz */
-  TESMOR_TARGET_RESET = 1,       /* AdpcmDecx target: reset the codec only */
-  TESMOR_TARGET_11K = 2,         /* AdpcmDecx target: every page to 11025 Hz */
-  TESMOR_WAV_NO_DATA_TAG = -20   /* GetWavType: no "d" with 7 bytes behind it */
+  TESMOR_MAX_CODES = 2500,         /* codes a decode call takes at most */
+  TESMOR_STREAM_BLOCK = 10000,     /* size of the SoundSet11k16bit block */
+  TESMOR_HEADER_COPY = 100,        /* bytes SoundSet11k16bit copies to `header` */
+  TESMOR_WAV_HEADER = 44,          /* PCM WAV header written to files */
+  TESMOR_DEC1_INFO = 136,          /* AdpcmDec1 info: 92 vqr header + 44 WAV header bytes */
+  TESMOR_CANNOT_OPEN = -1,         /* file cannot be opened (or created) */
+  TESMOR_UNSUPPORTED = -4,         /* refused: arguments or file mode not supported */
+  TESMOR_NO_MEMORY = -5,           /* refused: the block cannot be allocated */
+  TESMOR_WAV_NOT_ACCEPTED = -10,   /* GetWavType: neither a mono RIFF WAVE nor 8000/11025 Hz */
+  TESMOR_TARGET_8K = 0,            /* AdpcmDecx target: 7 and 8 kHz pages to 8000 Hz */
+  TESMOR_TARGET_RESET = 1,         /* AdpcmDecx target: reset the codec only */
+  TESMOR_TARGET_11K = 2,           /* AdpcmDecx target: every page to 11025 Hz */
+  TESMOR_WAV_NO_DATA_TAG = -20,    /* GetWavType: no "d" with 7 bytes behind it */
+  TESMOR_HEADER_COPY_BUFFER = 201, /* a conversion's header copy: AdpcmDecHeader fills 44 bytes */
+  TESMOR_DEC1_SOURCE_FAILED = -1,  /* AdpcmDec1 header call: source cannot be opened */
+  TESMOR_DEC1_DEST_FAILED = -2,    /* header call: destination cannot be created */
+  TESMOR_DEC1_NOT_RECORDER = -3,   /* header call: no "OIFF" magic or fewer than 92 bytes */
+  TESMOR_DEC1_PAGE_SOURCE_FAILED = 1, /* page call: no saved conversion, or no source */
+  TESMOR_DEC1_PAGE_DEST_FAILED = 2    /* page call: destination not opened or fully written */
 };
 
 /* Real-time playback of one page. reset 1: sets codes[0] to 1, resets the codec
@@ -120,10 +126,10 @@ TESMOR_API int32_t AdpcmDecxNew(int16_t code_bits, int16_t full_bytes, int16_t e
  *
  * Header call (page_call 0): checks the recorder header first, and only then
  * creates (truncating) `dest_path`, so that a refused source never touches the
- * destination. Returns the page count (header data length / 528), or -1 the
- * source cannot be opened, -2 the destination cannot be created, -3 no "OIFF"
- * magic (or fewer than 92 bytes), TESMOR_UNSUPPORTED a file mode other than
- * 0, 1, 2, or a rate code or code bits out of range. Writes the WAV header
+ * destination. Returns the page count (header data length / 528), a
+ * TESMOR_DEC1_ header-call result above (source, destination, magic), or
+ * TESMOR_UNSUPPORTED for a file mode other than 0, 1, 2, or a rate code or
+ * code bits out of range. Writes the WAV header
  * (rate: 11025 Hz for rate code 11 and for file mode 2, else 8000 Hz; data
  * length as the page calls will write it, capped at what the field holds),
  * resets the codec, saves both paths and the file's modes, and copies the 92
@@ -132,9 +138,10 @@ TESMOR_API int32_t AdpcmDecxNew(int16_t code_bits, int16_t full_bytes, int16_t e
  *
  * Page call (page_call not 0; the paths are not used): appends pages first_page
  * to last_page of the saved source to the saved destination and returns the
- * number of codes of the last page; 1 when there is no saved conversion (none
- * yet, or the last header call failed) or the source cannot be opened, 2 when
- * the destination cannot be opened or fully written, TESMOR_UNSUPPORTED for a
+ * number of codes of the last page; TESMOR_DEC1_PAGE_SOURCE_FAILED when there
+ * is no saved conversion (none yet, or the last header call failed) or the
+ * source cannot be opened, TESMOR_DEC1_PAGE_DEST_FAILED when the destination
+ * cannot be opened or fully written, TESMOR_UNSUPPORTED for a
  * negative first_page or last_page < first_page. Bytes past the end of the
  * source read as 0xFF. Each page is unpacked with the code bits of its mode:
  * 2 bits give 2046 codes (2048 at rate code 8), 3 bits 1360, 4 bits 1024.

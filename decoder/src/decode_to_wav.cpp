@@ -3,7 +3,8 @@
 #include <cstdint>
 #include <cstring>
 
-#include "codec/pcm_rate.h"
+#include "calendo/pcm_rate.h"
+#include "calendo/wav_header.h"
 #include "file_io.h"
 #include "library_state.h"
 #include "page_decode.h"
@@ -58,7 +59,7 @@ int32_t append_page(const char* path, std::span<const uint8_t> codes, int codec_
     written = file.write_all(y.data(), y.size_bytes());  // already the file's byte form
   } else {
     uint8_t bytes[kMaxSamples * 2];
-    written = file.write_all(bytes, codec::pcm_bytes(y, out_bits, bytes));
+    written = file.write_all(bytes, calendo::pcm_bytes(y, out_bits, bytes));
   }
   if (!written || !file.close()) return TESMOR_CANNOT_OPEN;
   return static_cast<int32_t>(y.size());
@@ -85,7 +86,7 @@ extern "C" int32_t AdpcmDecHeader(const char* path, int32_t out_bits, int32_t sp
   if (length > INT32_MAX) return TESMOR_UNSUPPORTED;
 
   const auto wav =
-      codec::wav_header(rate, static_cast<uint16_t>(8 * out_bits), static_cast<uint32_t>(length));
+      calendo::wav_header(rate, static_cast<uint16_t>(8 * out_bits), static_cast<uint32_t>(length));
   File file = File::create(path);
   if (!file.is_open() || !file.write_all(wav.data(), wav.size()) || !file.close()) {
     return TESMOR_CANNOT_OPEN;
@@ -99,10 +100,10 @@ extern "C" int32_t AdpcmDecx(const char* path, uint8_t* codes, int32_t rate_code
   using namespace tesmor;
   if (target == TESMOR_TARGET_RESET) {
     if (codes != nullptr) codes[0] = 1;
-    library_codec().adpcm_reset_state(code_bits);
+    library_codec().adpcm_reset_state();
     return 0;
   }
-  if (!decodes_page(rate_code, code_bits, out_bits, target) || count < 1 ||
+  if (!decodes_page(rate_code, code_bits, out_bits, target) || count < 0 ||
       count > TESMOR_MAX_CODES || codes == nullptr || path == nullptr) {
     return TESMOR_UNSUPPORTED;
   }
@@ -117,7 +118,7 @@ extern "C" int32_t AdpcmDecxNew(int16_t code_bits, int16_t full_bytes, int16_t e
   using namespace tesmor;
   if (target == TESMOR_TARGET_RESET) {
     if (codes != nullptr) codes[0] = 1;
-    library_codec().adpcm_reset_state(codec_bits);
+    library_codec().adpcm_reset_state();
     return 0;
   }
   if (!decodes_page(rate_code, codec_bits, out_bits, target) || !valid_code_bits(code_bits) ||
@@ -126,7 +127,7 @@ extern "C" int32_t AdpcmDecxNew(int16_t code_bits, int16_t full_bytes, int16_t e
     return TESMOR_UNSUPPORTED;
   }
   const int64_t count = (8 * int64_t{full_bytes} + extra_bits) / code_bits;
-  if (count < 1 || count > TESMOR_MAX_CODES) return TESMOR_UNSUPPORTED;
+  if (count > TESMOR_MAX_CODES) return TESMOR_UNSUPPORTED;
 
   const auto n = static_cast<std::size_t>(count);
   unpack_codes(packed, n, code_bits, codes);

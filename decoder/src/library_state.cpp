@@ -5,8 +5,8 @@
 namespace tesmor {
 
 // Zero-initialised at load, like every field of the codec state.
-codec::Adpcm& library_codec() {
-  static codec::Adpcm codec(codec::OutputStage::Gain3_5);
+calendo::Adpcm& library_codec() {
+  static calendo::Adpcm codec(calendo::OutputStage::Gain3_5);
   return codec;
 }
 

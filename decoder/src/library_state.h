@@ -5,7 +5,7 @@
 #include <climits>
 #include <cstddef>
 
-#include "codec/adpcm.h"
+#include "calendo/adpcm.h"
 
 namespace tesmor {
 
@@ -26,7 +26,7 @@ struct SavedConversion {
   char dest[kPathCapacity] = {};
 };
 
-codec::Adpcm& library_codec();
+calendo::Adpcm& library_codec();
 SavedConversion& saved_conversion();
 
 // Copies a whole path into `to`; false (and `to` unchanged) when it does not fit,

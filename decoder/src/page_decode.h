@@ -7,15 +7,15 @@
 #include <cstdint>
 #include <span>
 
-#include "codec/adpcm.h"
-#include "codec/pcm_rate.h"
+#include "calendo/adpcm.h"
+#include "calendo/pcm_rate.h"
 
 namespace tesmor {
 
 inline constexpr std::size_t kMaxCodes = 2500;
 inline constexpr std::size_t kMaxSamples = 3502;
-static_assert(codec::kRepeat7to11Capacity <= kMaxSamples);
-static_assert(codec::kGroupsOf8At2Bits * 11 <= kMaxSamples);
+static_assert(calendo::kRepeat7to11Capacity <= kMaxSamples);
+static_assert(calendo::kGroupsOf8At2Bits * 11 <= kMaxSamples);
 
 inline bool valid_rate_code(int rate_code) {
   return rate_code == 7 || rate_code == 8 || rate_code == 11;
@@ -44,7 +44,7 @@ struct PageShape {
 
 // 8 kHz pages: 256 groups of 8 at 2 bits per code, 128 otherwise.
 inline std::size_t groups_of_8(int code_bits) {
-  return code_bits == 2 ? codec::kGroupsOf8At2Bits : codec::kGroupsOf8Otherwise;
+  return code_bits == 2 ? calendo::kGroupsOf8At2Bits : calendo::kGroupsOf8Otherwise;
 }
 
 // Work arrays of one page, on the caller's stack.
@@ -54,7 +54,7 @@ struct PageWork {
 };
 
 // Decodes `codes` (at most kMaxCodes) and shapes them; the result lives in `work`.
-std::span<const int16_t> decode_page(codec::Adpcm& codec, std::span<const uint8_t> codes,
+std::span<const int16_t> decode_page(calendo::Adpcm& codec, std::span<const uint8_t> codes,
                                      int code_bits, PageShape shape, PageWork& work);
 
 // Unpacks `count` codes of `code_bits` bits, least significant bit first, from

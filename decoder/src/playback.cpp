@@ -2,7 +2,8 @@
 // block that starts the stream.
 #include <cstring>
 
-#include "codec/pcm_rate.h"
+#include "calendo/pcm_rate.h"
+#include "calendo/wav_header.h"
 #include "library_state.h"
 #include "page_decode.h"
 #include "platform/memory.h"
@@ -33,16 +34,16 @@ extern "C" int32_t pb_adpcm_dec(int32_t rate_code, int32_t code_bits, int32_t co
   using namespace tesmor;
   if (reset == 1) {
     if (codes != nullptr) codes[0] = 1;
-    library_codec().adpcm_reset_state(code_bits);
+    library_codec().adpcm_reset_state();
     return 0;
   }
-  if (!valid_rate_code(rate_code) || !valid_code_bits(code_bits) || count < 1 ||
+  if (!valid_rate_code(rate_code) || !valid_code_bits(code_bits) || count < 0 ||
       count > TESMOR_MAX_CODES || codes == nullptr || out == nullptr) {
     return TESMOR_UNSUPPORTED;
   }
   // The block is taken first so that a refusal leaves the codec where it was.
   const std::size_t samples =
-      rate_code == 7 ? codec::kSamples7to11 : static_cast<std::size_t>(count);
+      rate_code == 7 ? calendo::kSamples7to11 : static_cast<std::size_t>(count);
   void* block = platform::block_alloc(samples * sizeof(int16_t));
   if (block == nullptr) return TESMOR_NO_MEMORY;
 
@@ -59,7 +60,7 @@ extern "C" int32_t SoundSet11k16bit(void** out, int32_t rate, uint8_t* header) {
   if (out == nullptr || header == nullptr) return TESMOR_UNSUPPORTED;
   void* block = platform::block_alloc(TESMOR_STREAM_BLOCK);
   if (block == nullptr) return TESMOR_NO_MEMORY;
-  const auto wav = codec::wav_header(stream_rate(rate), 16, kEndlessDataLength);
+  const auto wav = calendo::wav_header(stream_rate(rate), 16, kEndlessDataLength);
   // The block is zero-filled: the header, then silence.
   std::memcpy(block, wav.data(), wav.size());
   std::memcpy(header, block, TESMOR_HEADER_COPY);

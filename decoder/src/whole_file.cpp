@@ -2,7 +2,8 @@
 #include <cstdint>
 #include <cstring>
 
-#include "codec/pcm_rate.h"
+#include "calendo/pcm_rate.h"
+#include "calendo/wav_header.h"
 #include "file_io.h"
 #include "library_state.h"
 #include "page_decode.h"
@@ -17,13 +18,6 @@ constexpr std::size_t kFlagOffset = 512;
 // The largest data length the WAV header's fields can announce.
 constexpr int64_t kMaxWavData = int64_t{UINT32_MAX} - 36;
 
-enum HeaderResult : int32_t {
-  kSourceCannotOpen = -1,
-  kDestCannotCreate = -2,
-  kNotRecorderFile = -3,
-};
-enum PageResult : int32_t { kPageSourceFailed = 1, kPageDestFailed = 2 };
-
 uint32_t le32(const uint8_t* p) {
   return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
 }
@@ -33,7 +27,7 @@ bool valid_mode(const Mode& m) {
 }
 
 std::size_t page_codes(const Mode& m) {
-  return codec::page_code_count(m.code_bits, m.rate_code);
+  return calendo::page_code_count(m.code_bits, m.rate_code);
 }
 
 // Pages of file modes 0 and 1 keep their rate; 7 kHz pages repeat group heads.
@@ -55,13 +49,13 @@ PageShape mixed_shape(const Mode& m) {
 
 int64_t own_rate_samples(const Mode& m) {
   const std::size_t codes = page_codes(m);
-  return static_cast<int64_t>(m.rate_code == 7 ? codec::repeat_heads_7_count(codes) : codes);
+  return static_cast<int64_t>(m.rate_code == 7 ? calendo::repeat_heads_7_count(codes) : codes);
 }
 
 int64_t mixed_samples(const Mode& m) {
   switch (m.rate_code) {
     case 7:
-      return codec::kSamples7to11;
+      return calendo::kSamples7to11;
     case 8:
       return static_cast<int64_t>(groups_of_8(m.code_bits) * 11);
     default:
@@ -77,14 +71,14 @@ int32_t header_call(const char* source_path, const char* dest_path, int32_t out_
       !valid_out_bits(out_bits)) {
     return TESMOR_UNSUPPORTED;
   }
-  if (!save_path(source_path, saved.source)) return kSourceCannotOpen;
-  if (!save_path(dest_path, saved.dest)) return kDestCannotCreate;
+  if (!save_path(source_path, saved.source)) return TESMOR_DEC1_SOURCE_FAILED;
+  if (!save_path(dest_path, saved.dest)) return TESMOR_DEC1_DEST_FAILED;
 
   File source = File::open_read(source_path);
-  if (!source.is_open()) return kSourceCannotOpen;
+  if (!source.is_open()) return TESMOR_DEC1_SOURCE_FAILED;
   uint8_t header[kHeaderSize];
   if (source.read_up_to(header, kHeaderSize) < kHeaderSize || std::memcmp(header, "OIFF", 4) != 0) {
-    return kNotRecorderFile;
+    return TESMOR_DEC1_NOT_RECORDER;
   }
   source.close();
 
@@ -115,13 +109,13 @@ int32_t header_call(const char* source_path, const char* dest_path, int32_t out_
   int64_t length = samples * out_bits;
   if (length > kMaxWavData) length = kMaxWavData;
   const auto wav =
-      codec::wav_header(rate, static_cast<uint16_t>(8 * out_bits), static_cast<uint32_t>(length));
+      calendo::wav_header(rate, static_cast<uint16_t>(8 * out_bits), static_cast<uint32_t>(length));
 
   File dest = File::create(dest_path);
   if (!dest.is_open() || !dest.write_all(wav.data(), wav.size()) || !dest.close()) {
-    return kDestCannotCreate;
+    return TESMOR_DEC1_DEST_FAILED;
   }
-  library_codec().adpcm_reset_state(file_mode == 1 ? lp.code_bits : sp.code_bits);
+  library_codec().adpcm_reset_state();
   saved.file_mode = file_mode;
   saved.sp = sp;
   saved.lp = lp;
@@ -133,16 +127,16 @@ int32_t header_call(const char* source_path, const char* dest_path, int32_t out_
 
 int32_t page_call(int32_t out_bits, int32_t first_page, int32_t last_page) {
   const SavedConversion& saved = saved_conversion();
-  if (!saved.valid) return kPageSourceFailed;
+  if (!saved.valid) return TESMOR_DEC1_PAGE_SOURCE_FAILED;
   if (!valid_out_bits(out_bits) || first_page < 0 || last_page < first_page) {
     return TESMOR_UNSUPPORTED;
   }
   File source = File::open_read(saved.source);
-  if (!source.is_open()) return kPageSourceFailed;
+  if (!source.is_open()) return TESMOR_DEC1_PAGE_SOURCE_FAILED;
   File dest = File::append(saved.dest);
-  if (!dest.is_open()) return kPageDestFailed;
+  if (!dest.is_open()) return TESMOR_DEC1_PAGE_DEST_FAILED;
   if (!source.seek(int64_t{kHeaderSize} + int64_t{kPageSize} * first_page)) {
-    return kPageSourceFailed;
+    return TESMOR_DEC1_PAGE_SOURCE_FAILED;
   }
 
   PageWork work;
@@ -159,10 +153,10 @@ int32_t page_call(int32_t out_bits, int32_t first_page, int32_t last_page) {
     last_codes = page_codes(m);
     unpack_codes(page, last_codes, m.code_bits, codes);
     const auto y = decode_page(library_codec(), {codes, last_codes}, m.code_bits, shape, work);
-    const std::size_t size = codec::pcm_bytes(y, out_bits, bytes);
-    if (!dest.write_all(bytes, size)) return kPageDestFailed;
+    const std::size_t size = calendo::pcm_bytes(y, out_bits, bytes);
+    if (!dest.write_all(bytes, size)) return TESMOR_DEC1_PAGE_DEST_FAILED;
   }
-  if (!dest.close()) return kPageDestFailed;
+  if (!dest.close()) return TESMOR_DEC1_PAGE_DEST_FAILED;
   return static_cast<int32_t>(last_codes);
 }
 

@@ -1,6 +1,7 @@
 #include <cstring>
 
-#include "codec/pcm_rate.h"
+#include "calendo/pcm_rate.h"
+#include "calendo/wav_header.h"
 #include "decoder_fixture.h"
 
 namespace decoder_test {
@@ -34,7 +35,7 @@ TEST_F(DecodeToWav, AdpcmDecHeader_RateAndLengthFromThePageCounts) {
       const int32_t length = AdpcmDecHeader(path.c_str(), out_bits, c.sp_rate, c.lp_rate, 3, 2,
                                             c.sp_pages, c.lp_pages, header);
       ASSERT_EQ(length, static_cast<int32_t>(c.length_8bit) * out_bits);
-      const auto expected = codec::wav_header(c.hz, static_cast<uint16_t>(8 * out_bits),
+      const auto expected = calendo::wav_header(c.hz, static_cast<uint16_t>(8 * out_bits),
                                               static_cast<uint32_t>(length));
       EXPECT_EQ(read_file(path), Bytes(expected.begin(), expected.end()));
       EXPECT_EQ(std::memcmp(header, expected.data(), 44), 0);
@@ -76,12 +77,12 @@ TEST_F(DecodeToWav, AdpcmDecx_SampleCountsOfEveryRatePath) {
 
     // The samples are the decoded page brought to the rate, zeros past the codes.
     std::vector<int16_t> x = ref_decode(codes, c.bits);
-    std::vector<int16_t> expected(codec::kRepeat7to11Capacity);
-    if (c.rate == 7 && c.target == 0) expected.resize(codec::expand_7_to_8(x, expected));
-    if (c.rate == 7 && c.target == 2) expected.resize(codec::expand_7_to_11(x, expected));
+    std::vector<int16_t> expected(calendo::kRepeat7to11Capacity);
+    if (c.rate == 7 && c.target == 0) expected.resize(calendo::expand_7_to_8(x, expected));
+    if (c.rate == 7 && c.target == 2) expected.resize(calendo::expand_7_to_11(x, expected));
     if (c.rate == 8 && c.target == 0) x.resize(c.samples, 0), expected = x;
     if (c.rate == 8 && c.target == 2) {
-      expected.resize(codec::repeat_8_to_11(x, c.samples / 11, expected));
+      expected.resize(calendo::repeat_8_to_11(x, c.samples / 11, expected));
     }
     if (c.rate == 11) expected = x;
     EXPECT_EQ(le16_samples(read_file(path)), expected);
@@ -95,7 +96,7 @@ TEST_F(DecodeToWav, AdpcmDecx_AppendsEightBitSamplesAndContinuesTheStream) {
   ASSERT_EQ(AdpcmDecx(path.c_str(), second.data(), 11, 3, 1360, 1, 0), 1360);
   Bytes expected;
   for (const Bytes* page : {&first, &second}) {
-    for (int16_t s : ref_decode(*page, 3)) expected.push_back(codec::to_unsigned_8(s));
+    for (int16_t s : ref_decode(*page, 3)) expected.push_back(calendo::to_unsigned_8(s));
   }
   EXPECT_EQ(read_file(path), expected);
 }
@@ -122,7 +123,7 @@ TEST_F(DecodeToWav, AdpcmDecx_RefusedOrFailedCallsLeaveFileAndCodecAlone) {
     int rate, bits, count, out_bits, target;
   };
   for (const Case c :
-       {Case{6, 2, 10, 2, 0}, Case{7, 5, 10, 2, 0}, Case{7, 2, 2501, 2, 0}, Case{7, 2, 0, 2, 0},
+       {Case{6, 2, 10, 2, 0}, Case{7, 5, 10, 2, 0}, Case{7, 2, 2501, 2, 0}, Case{7, 2, -1, 2, 0},
         Case{7, 2, 10, 0, 0}, Case{7, 2, 10, 2, 3}, Case{7, 2, 10, 2, -1}}) {
     EXPECT_EQ(AdpcmDecx(path.c_str(), codes.data(), c.rate, c.bits, c.count, c.out_bits, c.target),
               TESMOR_UNSUPPORTED);
@@ -152,7 +153,7 @@ TEST_F(DecodeToWav, AdpcmDecxNew_UnpacksTheBitStreamThenDecodes) {
   std::filesystem::remove(path);
   ASSERT_EQ(AdpcmDecxNew(2, 510, 0, lp_packed.data(), work.data(), path.c_str(), 8, 2, 2, 0), 2816);
   std::vector<int16_t> expected(2816);
-  codec::repeat_8_to_11(ref_decode(lp, 2), 256, expected);
+  calendo::repeat_8_to_11(ref_decode(lp, 2), 256, expected);
   EXPECT_EQ(le16_samples(read_file(path)), expected);
 
   EXPECT_EQ(AdpcmDecxNew(5, 510, 0, lp_packed.data(), work.data(), path.c_str(), 8, 2, 2, 0),

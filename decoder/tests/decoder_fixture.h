@@ -13,7 +13,7 @@
 #include <span>
 #include <vector>
 
-#include "codec/adpcm.h"
+#include "calendo/adpcm.h"
 #include "platform/memory.h"
 #include "tesmor.h"
 #include "testing/recorder_writer.h"
@@ -67,7 +67,7 @@ class DecoderTest : public ::testing::Test {
     live_blocks_ = platform::live_block_count();
     uint8_t flag = 0;
     ASSERT_EQ(pb_adpcm_dec(0, 4, 0, &flag, nullptr, 1), 0);
-    reference.adpcm_reset_state(4);
+    reference.adpcm_reset_state();
   }
   void TearDown() override { EXPECT_EQ(platform::live_block_count(), live_blocks_); }
 
@@ -78,7 +78,7 @@ class DecoderTest : public ::testing::Test {
     return x;
   }
 
-  codec::Adpcm reference;
+  calendo::Adpcm reference;
   testkit::TempDir dir;
 
  private:

@@ -1,6 +1,7 @@
 #include <cstring>
 
-#include "codec/pcm_rate.h"
+#include "calendo/pcm_rate.h"
+#include "calendo/wav_header.h"
 #include "decoder_fixture.h"
 
 namespace decoder_test {
@@ -24,8 +25,8 @@ TEST_F(Playback, PbAdpcmDec_SampleCountsAndSamplesByRate) {
 
     std::vector<int16_t> expected = ref_decode(codes, c.bits);
     if (c.rate == 7) {
-      std::vector<int16_t> y(codec::kRepeat7to11Capacity);
-      y.resize(codec::expand_7_to_11(expected, y));
+      std::vector<int16_t> y(calendo::kRepeat7to11Capacity);
+      y.resize(calendo::expand_7_to_11(expected, y));
       expected = y;
     }
     EXPECT_EQ(samples_of(out, c.samples), expected);
@@ -47,7 +48,7 @@ TEST_F(Playback, PbAdpcmDec_ResetCallResetsAndHandsOutNothing) {
   EXPECT_EQ(untouched, &sentinel);
 
   // After the reset the stream starts over.
-  reference.adpcm_reset_state(3);
+  reference.adpcm_reset_state();
   ASSERT_EQ(pb_adpcm_dec(11, 3, 1360, codes.data(), &out, 0), 1360);
   EXPECT_EQ(samples_of(out, 1360), ref_decode(codes, 3));
   free_exactly_once(out);
@@ -73,7 +74,7 @@ TEST_F(Playback, PbAdpcmDec_RefusesUnsupportedArgumentsDoingNothing) {
   Bytes codes = some_codes(2501, 2);
   const Bytes before = codes;
   for (const Case c : {Case{9, 2, 100}, Case{7, 5, 100}, Case{7, 1, 100}, Case{11, 2, 2501},
-                       Case{11, 2, 0}, Case{11, 2, -1}}) {
+                       Case{7, 2, -1}, Case{11, 2, -1}}) {
     int16_t* out = nullptr;
     EXPECT_EQ(pb_adpcm_dec(c.rate, c.bits, c.count, codes.data(), &out, 0), TESMOR_UNSUPPORTED);
     EXPECT_EQ(out, nullptr);
@@ -104,7 +105,7 @@ TEST_F(Playback, SoundSet11k16bit_HeaderForEachRateThenSilence) {
     ASSERT_EQ(platform::block_size(block), 10000u);
     const auto* bytes = static_cast<const uint8_t*>(block);
 
-    const auto expected = codec::wav_header(c.hz, 16, 1056000000);
+    const auto expected = calendo::wav_header(c.hz, 16, 1056000000);
     EXPECT_EQ(std::memcmp(bytes, expected.data(), 44), 0);
     EXPECT_EQ(bytes[4] | bytes[5] << 8 | bytes[6] << 16 | bytes[7] << 24, 1056000036);
     EXPECT_EQ(bytes[28] | bytes[29] << 8 | bytes[30] << 16, static_cast<int>(2 * c.hz));

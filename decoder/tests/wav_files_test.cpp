@@ -1,7 +1,8 @@
 #include <cstring>
 #include <string>
 
-#include "codec/pcm_rate.h"
+#include "calendo/pcm_rate.h"
+#include "calendo/wav_header.h"
 #include "decoder_fixture.h"
 
 namespace decoder_test {
@@ -11,7 +12,7 @@ using WavFiles = DecoderTest;
 
 // A 44-byte header followed by the data bytes, with fields to change.
 Bytes wav_file(uint32_t rate, uint16_t bits, uint16_t channels, const Bytes& data) {
-  const auto h = codec::wav_header(rate, bits, static_cast<uint32_t>(data.size()));
+  const auto h = calendo::wav_header(rate, bits, static_cast<uint32_t>(data.size()));
   Bytes file(h.size() + data.size());
   std::memcpy(file.data(), h.data(), h.size());
   if (!data.empty()) std::memcpy(file.data() + h.size(), data.data(), data.size());

@@ -1,7 +1,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "codec/pcm_rate.h"
+#include "calendo/pcm_rate.h"
+#include "calendo/wav_header.h"
 #include "decoder_fixture.h"
 
 namespace decoder_test {
@@ -108,7 +109,7 @@ TEST_F(WholeFile, AdpcmDec1_LpPageCallAppendsOneExpandedPage) {
   const Bytes bytes = file.write(source);
   uint8_t info[136];
   ASSERT_EQ(AdpcmDec1(source.c_str(), dest.c_str(), 2, 0, 0, info, kHeaderCall), 5);
-  const auto wav = codec::wav_header(8000, 16, 5 * 2338 * 2);
+  const auto wav = calendo::wav_header(8000, 16, 5 * 2338 * 2);
   EXPECT_EQ(std::memcmp(info, bytes.data(), 92), 0);
   EXPECT_EQ(std::memcmp(info + 92, wav.data(), 44), 0);
   EXPECT_EQ(read_file(dest), Bytes(wav.begin(), wav.end()));
@@ -116,10 +117,10 @@ TEST_F(WholeFile, AdpcmDec1_LpPageCallAppendsOneExpandedPage) {
   ASSERT_EQ(AdpcmDec1(nullptr, nullptr, 2, 3, 3, nullptr, kPageCall), 2046);
   const Bytes out = read_file(dest);
   ASSERT_EQ(out.size(), 44u + 4676u);
-  reference.adpcm_reset_state(2);
+  reference.adpcm_reset_state();
   const std::vector<int16_t> x = ref_decode(codes[3], 2);
   std::vector<int16_t> expected(2338);
-  codec::repeat_heads_7(x, expected);
+  calendo::repeat_heads_7(x, expected);
   EXPECT_EQ(le16_samples(out, 44), expected);
 }
 
@@ -169,10 +170,10 @@ TEST_F(WholeFile, AdpcmDec1_MixedFileDecodesEachPageInItsOwnMode) {
   ASSERT_EQ(AdpcmDec1(nullptr, nullptr, 2, 0, 2, nullptr, kPageCall), 1360);
   const Bytes out = read_file(dest);
 
-  reference.adpcm_reset_state(3);
+  reference.adpcm_reset_state();
   std::vector<int16_t> expected = ref_decode(sp1, 3);
-  std::vector<int16_t> y(codec::kRepeat7to11Capacity);
-  y.resize(codec::expand_7_to_11(ref_decode(lp, 2), y));
+  std::vector<int16_t> y(calendo::kRepeat7to11Capacity);
+  y.resize(calendo::expand_7_to_11(ref_decode(lp, 2), y));
   expected.insert(expected.end(), y.begin(), y.end());
   const std::vector<int16_t> tail = ref_decode(sp2, 3);
   expected.insert(expected.end(), tail.begin(), tail.end());
@@ -202,7 +203,7 @@ TEST_F(WholeFile, AdpcmDec1_BytesPastTheEndReadAsFF) {
     const uint32_t v = partial[bit / 8] | (bit / 8 + 1 < 510 ? partial[bit / 8 + 1] << 8 : 0);
     stream[i] = static_cast<uint8_t>((v >> (bit % 8)) & 7);
   }
-  reference.adpcm_reset_state(3);
+  reference.adpcm_reset_state();
   std::vector<int16_t> expected = ref_decode(stream, 3);
   const std::vector<int16_t> past = ref_decode(Bytes(1360, 7), 3);
   expected.insert(expected.end(), past.begin(), past.end());

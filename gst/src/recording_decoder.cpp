@@ -2,14 +2,14 @@
 
 #include <algorithm>
 
-#include "codec/pcm_rate.h"
+#include "calendo/pcm_rate.h"
 
 namespace calendo::gst {
 namespace {
 
 // 8 kHz pages: 256 groups of 8 at 2 bits per code, 128 otherwise.
 std::size_t groups_of_8(int code_bits) {
-  return code_bits == 2 ? codec::kGroupsOf8At2Bits : codec::kGroupsOf8Otherwise;
+  return code_bits == 2 ? calendo::kGroupsOf8At2Bits : calendo::kGroupsOf8Otherwise;
 }
 // An 8 kHz page kept at 8 kHz is cut to, or filled with silence up to, this.
 std::size_t fixed_8k_samples(int code_bits) {
@@ -30,7 +30,7 @@ RecordingDecoder::RecordingDecoder(const Recording& recording)
   for (uint32_t p = 0; p < recording.page_count(); ++p)
     starts_[p + 1] = starts_[p] + per_page[recording.page_mode(p)];
 
-  codec_.adpcm_reset_state(0);
+  codec_.adpcm_reset_state();
   checkpoints_.push_back(codec_.state());
 }
 
@@ -38,7 +38,7 @@ std::size_t RecordingDecoder::page_samples(Mode mode) const {
   const ModeDescriptor& d = recording_.descriptor(mode);
   switch (d.rate_code) {
     case 7:
-      return both_modes_ ? codec::kSamples7to11 : codec::kSamples7to8;
+      return both_modes_ ? calendo::kSamples7to11 : calendo::kSamples7to8;
     case 8:
       return both_modes_ ? groups_of_8(d.code_bits) * 11 : fixed_8k_samples(d.code_bits);
     default:
@@ -69,9 +69,9 @@ std::span<const int16_t> RecordingDecoder::decode_next() {
   const std::span<int16_t> out(out_);
   switch (d.rate_code) {
     case 7:
-      return out.first(both_modes_ ? codec::expand_7_to_11(x, out) : codec::expand_7_to_8(x, out));
+      return out.first(both_modes_ ? calendo::expand_7_to_11(x, out) : calendo::expand_7_to_8(x, out));
     case 8:
-      if (both_modes_) return out.first(codec::repeat_8_to_11(x, groups_of_8(d.code_bits), out));
+      if (both_modes_) return out.first(calendo::repeat_8_to_11(x, groups_of_8(d.code_bits), out));
       {
         const std::size_t n = fixed_8k_samples(d.code_bits);
         if (n > count) std::fill(decoded_.begin() + count, decoded_.begin() + n, 0);

@@ -21,7 +21,7 @@
 #include <span>
 #include <vector>
 
-#include "codec/adpcm.h"
+#include "calendo/adpcm.h"
 #include "recording.h"
 
 namespace calendo::gst {
@@ -61,11 +61,11 @@ class RecordingDecoder {
   std::size_t decode_codes();
 
   const Recording& recording_;
-  codec::Adpcm codec_;
+  calendo::Adpcm codec_;
   bool both_modes_;
   uint32_t sample_rate_;
   std::vector<uint64_t> starts_;
-  std::vector<codec::AdpcmState> checkpoints_;  // before page k * kCheckpointPages
+  std::vector<calendo::AdpcmState> checkpoints_;  // before page k * kCheckpointPages
   uint32_t next_ = 0;
   std::array<uint8_t, kMaxCodes> codes_{};
   std::array<int16_t, kMaxCodes + 8> decoded_{};

@@ -237,7 +237,11 @@ enum {
   KESTRUNE_STREAM_BLOCK = 100, /* size of the SoundSet11k16bit block */
   KESTRUNE_DEC1_INFO = 136,    /* AdpcmDec1 info: 92 vqr header + 44 WAV header bytes */
   KESTRUNE_UNSUPPORTED = -4,
-  KESTRUNE_NO_MEMORY = -5
+  KESTRUNE_NO_MEMORY = -5,
+  KESTRUNE_DEC1_SOURCE_FAILED = 37,     /* AdpcmDec1 header call: source cannot be opened */
+  KESTRUNE_DEC1_DEST_FAILED = 2,        /* header call: destination not created or written */
+  KESTRUNE_DEC1_PAGE_SOURCE_FAILED = 1, /* page call: no saved conversion, or no source */
+  KESTRUNE_DEC1_PAGE_DEST_FAILED = 2    /* page call: destination not opened or written */
 };
 
 /* The stream-start block: 100 bytes, a 44-byte header of 11025 Hz 16-bit mono
@@ -247,7 +251,7 @@ KESTRUNE_API int32_t SoundSet11k16bit(void** out, int32_t rate, uint8_t* header)
 
 /* reset 1: sets codes[0] to 1 (when given), resets the decoder and returns 0,
  * the other arguments unchecked and unused. Otherwise decodes count codes
- * (1 to 2050; rate code 7, 8 or 11; code bits 2 to 4) and hands out a block of
+ * (0 to 2050; rate code 7, 8 or 11; code bits 2 to 4) and hands out a block of
  * 11025 Hz samples in *out: rate code 11 the samples as decoded; 7 the groups
  * x0 x0 x1 x2 x2 x3 x4 x4 x5 x6 x6 of 7, 3215 samples; 8 the groups
  * x0 x0 x1 x2 x3 x3 x4 x5 x6 x6 x7 of 8, 256 groups (2816 samples) at 2 bits,
@@ -263,8 +267,9 @@ KESTRUNE_API int32_t pb_adpcm_dec(int32_t rate_code, int32_t code_bits, int32_t 
  * 11, else 8000 Hz; data length for (data length at 88) / 528 pages, capped at
  * what the fields hold. Resets the decoder, saves both paths and the mode,
  * copies the 92 recorder and 44 WAV header bytes into info (136 bytes) and
- * returns the page count. 37 = the source cannot be opened, 2 = the
- * destination cannot be created or written; these two cannot be told from a
+ * returns the page count. KESTRUNE_DEC1_SOURCE_FAILED (37) = the source cannot
+ * be opened, KESTRUNE_DEC1_DEST_FAILED (2) = the destination cannot be created
+ * or written; these two cannot be told from a
  * page count of 37 or 2 by the result alone, only by info, which a failed call
  * leaves untouched. KESTRUNE_UNSUPPORTED (nothing written) for a source
  * shorter than 92 bytes, file mode 2 or any other mode, or a rate code or code
@@ -276,11 +281,12 @@ KESTRUNE_API int32_t pb_adpcm_dec(int32_t rate_code, int32_t code_bits, int32_t 
  * saved code bits: 4 bits 1024 codes from bytes 0-511, 3 bits 1360 codes from
  * 170 groups of 3 bytes, 2 bits 2046 codes (2048 at rate code 8). Rate code 7
  * writes the sample of code k twice when k mod 7 = 0 and k < 2043 (2338 a page
- * of 2046 codes). Bytes past the end of the source read as 0xFF. 1 = no saved
- * conversion (none yet, or the last header call failed) or the source cannot
- * be opened, 2 = the destination cannot be opened or written (what the call
- * wrote is taken back), KESTRUNE_UNSUPPORTED for out_bits other than 1 or 2, a
- * negative first_page or last_page below first_page. */
+ * of 2046 codes). Bytes past the end of the source read as 0xFF.
+ * KESTRUNE_DEC1_PAGE_SOURCE_FAILED (1) = no saved conversion (none yet, or the
+ * last header call failed) or the source cannot be opened,
+ * KESTRUNE_DEC1_PAGE_DEST_FAILED (2) = the destination cannot be opened or
+ * written (what the call wrote is taken back), KESTRUNE_UNSUPPORTED for out_bits other than 1 or 2,
+ * a negative first_page or last_page below first_page. */
 KESTRUNE_API int32_t AdpcmDec1(const char* source_path, const char* dest_path, int32_t out_bits,
                                int32_t first_page, int32_t last_page, uint8_t* info,
                                int32_t page_call);

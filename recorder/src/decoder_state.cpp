@@ -2,8 +2,8 @@
 
 namespace kestrune::decoding {
 
-codec::Adpcm& decoder_codec() {
-  static codec::Adpcm codec(codec::OutputStage::Shift2);
+calendo::Adpcm& decoder_codec() {
+  static calendo::Adpcm codec(calendo::OutputStage::Shift2);
   return codec;
 }
 

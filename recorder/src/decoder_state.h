@@ -8,14 +8,12 @@
 #include <cstdint>
 #include <span>
 
-#include "codec/adpcm.h"
+#include "calendo/adpcm.h"
 
 namespace kestrune::decoding {
 
-codec::Adpcm& decoder_codec();
+calendo::Adpcm& decoder_codec();
 
-inline constexpr int32_t kUnsupported = -4;  // refused, nothing done
-inline constexpr int32_t kNoMemory = -5;     // the block cannot be allocated
 
 inline bool valid_rate_code(int32_t rate_code) {
   return rate_code == 7 || rate_code == 8 || rate_code == 11;

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "codec/adpcm.h"
+#include "calendo/adpcm.h"
 #include "kestrune.h"
 #include "output_file.h"
 #include "page_layout.h"
@@ -23,7 +23,7 @@ using making::PageLayout;
 
 // The encoder scales every sample by 0.9 (exactly, truncated toward zero) in
 // front of the codec's input.
-codec::Adpcm g_encoder(codec::OutputStage::Shift2, codec::InputStage::Gain0_9);
+calendo::Adpcm g_encoder(calendo::OutputStage::Shift2, calendo::InputStage::Gain0_9);
 
 constexpr uint32_t kMaxCodes = making::kMaxStreamBits / 2;
 
@@ -87,7 +87,7 @@ int16_t encode_pages(const RecorderFile& wav, const wav::Samples& samples, const
                      uint32_t page_count) {
   std::optional<making::OutputFile> out = making::OutputFile::append(vqr_path);
   if (!out) return 2;
-  if (start_page == 0) g_encoder.adpcm_reset_state(layout.bits);
+  if (start_page == 0) g_encoder.adpcm_reset_state();
 
   SampleReader reader(wav, samples, uint64_t{start_page} * layout.codes);
   std::array<int16_t, kMaxCodes> pcm{};

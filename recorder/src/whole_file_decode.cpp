@@ -7,7 +7,8 @@
 #include <optional>
 #include <string>
 
-#include "codec/pcm_rate.h"
+#include "calendo/pcm_rate.h"
+#include "calendo/wav_header.h"
 #include "decoder_state.h"
 #include "kestrune.h"
 #include "output_file.h"
@@ -21,10 +22,6 @@ using namespace kestrune::decoding;
 using making::kHeaderSize;
 using making::kPageSize;
 
-constexpr int32_t kHeaderSourceFailed = 37;
-constexpr int32_t kHeaderDestFailed = 2;
-constexpr int32_t kPageSourceFailed = 1;
-constexpr int32_t kPageDestFailed = 2;
 // The largest data length the WAV header's two length fields can both announce.
 constexpr uint64_t kMaxWavData = uint64_t{UINT32_MAX} - 36;
 
@@ -51,12 +48,12 @@ bool valid_out_bits(int32_t out_bits) {
 }
 
 std::size_t page_codes(const Mode& m) {
-  return codec::page_code_count(m.code_bits, m.rate_code);
+  return calendo::page_code_count(m.code_bits, m.rate_code);
 }
 
 size_t page_samples(const Mode& m) {
   const size_t codes = page_codes(m);
-  return m.rate_code == 7 ? codec::repeat_heads_7_count(codes) : codes;
+  return m.rate_code == 7 ? calendo::repeat_heads_7_count(codes) : codes;
 }
 
 // The codes of a page's code area, least significant bit first.
@@ -81,34 +78,34 @@ int32_t header_call(const char* source_path, const char* dest_path, int32_t out_
   saved.valid = false;
   if (source_path == nullptr || dest_path == nullptr || info == nullptr ||
       !valid_out_bits(out_bits)) {
-    return kUnsupported;
+    return KESTRUNE_UNSUPPORTED;
   }
   const Result<RecorderFile> source = RecorderFile::open(source_path);
-  if (!source.ok()) return kHeaderSourceFailed;
-  if (source.value().size() < kHeaderSize) return kUnsupported;
+  if (!source.ok()) return KESTRUNE_DEC1_SOURCE_FAILED;
+  if (source.value().size() < kHeaderSize) return KESTRUNE_UNSUPPORTED;
   std::array<uint8_t, kHeaderSize> header{};
   source.value().read_at(0, header);
 
   // File modes 0 (SP) and 1 (LP) only; the mixed mode 2 is tesmor's.
   const int file_mode = header[60];
-  if (file_mode != 0 && file_mode != 1) return kUnsupported;
+  if (file_mode != 0 && file_mode != 1) return KESTRUNE_UNSUPPORTED;
   const Mode m = file_mode == 0 ? Mode{header[61], header[62]} : Mode{header[66], header[67]};
-  if (!valid_rate_code(m.rate_code) || !valid_code_bits(m.code_bits)) return kUnsupported;
+  if (!valid_rate_code(m.rate_code) || !valid_code_bits(m.code_bits)) return KESTRUNE_UNSUPPORTED;
 
   const uint32_t pages = le32(&header[88]) / kPageSize;
   const uint64_t length = std::min<uint64_t>(
       uint64_t{pages} * page_samples(m) * static_cast<uint32_t>(out_bits), kMaxWavData);
   const auto wav =
-      codec::wav_header(m.rate_code == 11 ? 11025 : 8000, static_cast<uint16_t>(8 * out_bits),
+      calendo::wav_header(m.rate_code == 11 ? 11025 : 8000, static_cast<uint16_t>(8 * out_bits),
                         static_cast<uint32_t>(length));
 
   std::optional<making::OutputFile> dest = making::OutputFile::create(dest_path);
-  if (!dest) return kHeaderDestFailed;
+  if (!dest) return KESTRUNE_DEC1_DEST_FAILED;
   if (!dest->write(wav)) {
     dest->undo();
-    return kHeaderDestFailed;
+    return KESTRUNE_DEC1_DEST_FAILED;
   }
-  decoder_codec().adpcm_reset_state(m.code_bits);
+  decoder_codec().adpcm_reset_state();
   saved = {true, source_path, dest_path, m};
   std::memcpy(info, header.data(), header.size());
   std::memcpy(info + kHeaderSize, wav.data(), wav.size());
@@ -117,12 +114,13 @@ int32_t header_call(const char* source_path, const char* dest_path, int32_t out_
 
 int32_t page_call(int32_t out_bits, int32_t first_page, int32_t last_page) {
   const SavedConversion& saved = saved_conversion();
-  if (!saved.valid) return kPageSourceFailed;
-  if (!valid_out_bits(out_bits) || first_page < 0 || last_page < first_page) return kUnsupported;
+  if (!saved.valid) return KESTRUNE_DEC1_PAGE_SOURCE_FAILED;
+  if (!valid_out_bits(out_bits) || first_page < 0 || last_page < first_page)
+    return KESTRUNE_UNSUPPORTED;
   const Result<RecorderFile> source = RecorderFile::open(saved.source.c_str());
-  if (!source.ok()) return kPageSourceFailed;
+  if (!source.ok()) return KESTRUNE_DEC1_PAGE_SOURCE_FAILED;
   std::optional<making::OutputFile> dest = making::OutputFile::append(saved.dest.c_str());
-  if (!dest) return kPageDestFailed;
+  if (!dest) return KESTRUNE_DEC1_PAGE_DEST_FAILED;
 
   std::array<uint8_t, kPageSize> page{};
   std::array<uint8_t, 2048> codes{};
@@ -136,12 +134,12 @@ int32_t page_call(int32_t out_bits, int32_t first_page, int32_t last_page) {
     decode_doubled({codes.data(), count}, saved.mode.code_bits, {x.data(), count});
     std::span<const int16_t> samples(x.data(), count);
     if (saved.mode.rate_code == 7) {
-      samples = {y.data(), codec::repeat_heads_7(samples, y)};
+      samples = {y.data(), calendo::repeat_heads_7(samples, y)};
     }
-    const size_t n = codec::pcm_bytes(samples, out_bits, bytes.data());
+    const size_t n = calendo::pcm_bytes(samples, out_bits, bytes.data());
     if (!dest->write({bytes.data(), n})) {
       dest->undo();
-      return kPageDestFailed;
+      return KESTRUNE_DEC1_PAGE_DEST_FAILED;
     }
   }
   return static_cast<int32_t>(count);

@@ -1,9 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <tuple>
 #include <vector>
 
-#include "codec/adpcm.h"
+#include "calendo/adpcm.h"
 #include "kestrune.h"
 #include "platform/memory.h"
 #include "testing/recorder_writer.h"
@@ -12,7 +13,7 @@ namespace {
 
 // The library's samples: the codec's shift-2 output, doubled.
 std::vector<int16_t> reference_samples(const std::vector<uint8_t>& codes, int bits,
-                                       codec::Adpcm& ref) {
+                                       calendo::Adpcm& ref) {
   std::vector<int16_t> out;
   for (uint8_t c : codes) {
     const int16_t s = ref.adpcm_decode_code(c, bits);
@@ -83,16 +84,16 @@ TEST(SoundSet11k16bit, DescribesA100ByteStreamAt11025HzWhateverTheRate) {
 TEST(PbAdpcmDec, Rate11GivesTheDoubledShiftedSamples) {
   const auto codes = some_codes(1360, 3);
   reset(3);
-  codec::Adpcm ref(codec::OutputStage::Shift2);
-  ref.adpcm_reset_state(3);
+  calendo::Adpcm ref(calendo::OutputStage::Shift2);
+  ref.adpcm_reset_state();
   EXPECT_EQ(decode(11, 3, codes), reference_samples(codes, 3, ref));
 }
 
 TEST(PbAdpcmDec, Rate7RepeatsSevenIntoElevenWithoutSmoothing) {
   const auto codes = some_codes(2046, 2);
   reset(2);
-  codec::Adpcm ref(codec::OutputStage::Shift2);
-  ref.adpcm_reset_state(2);
+  calendo::Adpcm ref(calendo::OutputStage::Shift2);
+  ref.adpcm_reset_state();
   std::vector<int16_t> x = reference_samples(codes, 2, ref);
   x.resize(293 * 7, 0);
   std::vector<int16_t> expected;
@@ -109,8 +110,8 @@ TEST(PbAdpcmDec, Rate8RepeatsEightIntoElevenByCodeBits) {
     const size_t groups = bits == 2 ? 256 : 128;
     const auto codes = some_codes(bits == 2 ? 2040 : 1020, bits);
     reset(bits);
-    codec::Adpcm ref(codec::OutputStage::Shift2);
-    ref.adpcm_reset_state(bits);
+    calendo::Adpcm ref(calendo::OutputStage::Shift2);
+    ref.adpcm_reset_state();
     std::vector<int16_t> x = reference_samples(codes, bits, ref);
     x.resize(groups * 8, 0);  // the last group reaches past the codes
     std::vector<int16_t> expected;
@@ -124,8 +125,8 @@ TEST(PbAdpcmDec, Rate8RepeatsEightIntoElevenByCodeBits) {
 
 TEST(PbAdpcmDec, PagesContinueOneStreamUntilAReset) {
   const auto codes = some_codes(3000, 4);
-  codec::Adpcm ref(codec::OutputStage::Shift2);
-  ref.adpcm_reset_state(4);
+  calendo::Adpcm ref(calendo::OutputStage::Shift2);
+  ref.adpcm_reset_state();
   const auto whole = reference_samples(codes, 4, ref);
 
   reset(4);
@@ -148,8 +149,8 @@ TEST(PbAdpcmDec, PagesContinueOneStreamUntilAReset) {
   reset(4);
   decode(11, 4, {codes.begin(), codes.begin() + 1000});
   reset(4);
-  codec::Adpcm fresh(codec::OutputStage::Shift2);
-  fresh.adpcm_reset_state(4);
+  calendo::Adpcm fresh(calendo::OutputStage::Shift2);
+  fresh.adpcm_reset_state();
   const std::vector<uint8_t> tail(codes.begin() + 1000, codes.end());
   EXPECT_EQ(decode(11, 4, tail), reference_samples(tail, 4, fresh));
 }
@@ -161,7 +162,7 @@ TEST(PbAdpcmDec, RefusesOutsideItsLimitsAndDoesNothing) {
   struct Case {
     int32_t rate, bits, count;
   };
-  for (const Case& c : {Case{11, 2, 2051}, Case{11, 2, 0}, Case{11, 2, -1}, Case{9, 2, 100},
+  for (const Case& c : {Case{11, 2, 2051}, Case{7, 2, -1}, Case{11, 2, -1}, Case{9, 2, 100},
                         Case{0, 2, 100}, Case{11, 5, 100}, Case{11, 1, 100}}) {
     int16_t* sentinel = reinterpret_cast<int16_t*>(&codes);
     int16_t* out = sentinel;
@@ -172,8 +173,8 @@ TEST(PbAdpcmDec, RefusesOutsideItsLimitsAndDoesNothing) {
   EXPECT_EQ(pb_adpcm_dec(11, 2, 10, nullptr, nullptr, 0), KESTRUNE_UNSUPPORTED);
   EXPECT_EQ(platform::live_block_count(), blocks);
   // Nothing was decoded: the stream still starts from the reset.
-  codec::Adpcm ref(codec::OutputStage::Shift2);
-  ref.adpcm_reset_state(2);
+  calendo::Adpcm ref(calendo::OutputStage::Shift2);
+  ref.adpcm_reset_state();
   const std::vector<uint8_t> first(codes.begin(), codes.begin() + 2050);
   EXPECT_EQ(decode(11, 2, first), reference_samples(first, 2, ref));
 }
@@ -188,6 +189,27 @@ TEST(PbAdpcmDec, ResetAllocatesNothing) {
   EXPECT_EQ(out, nullptr);
   EXPECT_EQ(pb_adpcm_dec(7, 2, 2046, nullptr, &out, 1), 0);
   EXPECT_EQ(platform::live_block_count(), blocks);
+}
+
+TEST(PbAdpcmDec, NoCodesGiveTheGroupsOfNothing) {
+  reset(2);
+  uint8_t code = 9;
+  for (auto [rate, bits, samples] : {std::tuple{7, 2, 3215u}, std::tuple{8, 2, 2816u},
+                                     std::tuple{8, 3, 1408u}, std::tuple{11, 2, 0u}}) {
+    SCOPED_TRACE(rate);
+    int16_t* out = nullptr;
+    ASSERT_EQ(pb_adpcm_dec(rate, bits, 0, &code, &out, 0), static_cast<int32_t>(samples));
+    ASSERT_NE(out, nullptr);
+    EXPECT_EQ(platform::block_size(out), 2 * samples);
+    EXPECT_EQ(std::vector<int16_t>(out, out + samples), std::vector<int16_t>(samples, 0));
+    EXPECT_TRUE(platform::block_free(out));
+  }
+  EXPECT_EQ(code, 9);
+  // Nothing was decoded: the stream still starts from the reset.
+  calendo::Adpcm ref(calendo::OutputStage::Shift2);
+  ref.adpcm_reset_state();
+  const auto codes = some_codes(300, 2);
+  EXPECT_EQ(decode(11, 2, codes), reference_samples(codes, 2, ref));
 }
 
 }  // namespace

@@ -5,7 +5,7 @@
 #include <numeric>
 #include <vector>
 
-#include "codec/adpcm.h"
+#include "calendo/adpcm.h"
 #include "kestrune.h"
 #include "wav_builder.h"
 
@@ -19,8 +19,8 @@ constexpr size_t kPage = 528;
 // What the library's encoder must produce: the codec, reset, fed the samples
 // after an exact x 0.9 that this test computes on its own.
 std::vector<uint8_t> reference_codes(const std::vector<int16_t>& samples, int bits) {
-  codec::Adpcm ref(codec::OutputStage::Shift2, codec::InputStage::Direct);
-  ref.adpcm_reset_state(bits);
+  calendo::Adpcm ref(calendo::OutputStage::Shift2, calendo::InputStage::Direct);
+  ref.adpcm_reset_state();
   std::vector<uint8_t> codes;
   for (int16_t s : samples) {
     codes.push_back(static_cast<uint8_t>(
@@ -116,8 +116,8 @@ TEST_F(VqrEncoder, WavVqrEncoder_ScalesEverySampleByNineTenths) {
   for (const auto& [in, scaled] : cases) {
     const std::vector<int16_t> pcm(2046, in);
     const Bytes file = make(wav(wavtest::wav16(8000, pcm)), vqr());
-    codec::Adpcm ref(codec::OutputStage::Shift2, codec::InputStage::Direct);
-    ref.adpcm_reset_state(2);
+    calendo::Adpcm ref(calendo::OutputStage::Shift2, calendo::InputStage::Direct);
+    ref.adpcm_reset_state();
     std::vector<uint8_t> codes;
     for (size_t i = 0; i < pcm.size(); ++i)
       codes.push_back(static_cast<uint8_t>(ref.adpcm_encode_sample(scaled, 2)));
@@ -129,7 +129,7 @@ TEST_F(VqrEncoder, WavVqrEncoder_ScalingIsExactForEvery16BitInput) {
   // The input stage itself: single-precision 0.9f would get thousands wrong.
   for (int x = -32768; x <= 32767; ++x) {
     const auto exact = static_cast<int16_t>(std::trunc(x * 9.0 / 10.0));
-    ASSERT_EQ(codec::Adpcm::input_sample(codec::InputStage::Gain0_9, static_cast<int16_t>(x)),
+    ASSERT_EQ(calendo::Adpcm::input_sample(calendo::InputStage::Gain0_9, static_cast<int16_t>(x)),
               exact)
         << x;
   }

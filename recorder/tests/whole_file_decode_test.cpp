@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <vector>
 
-#include "codec/adpcm.h"
+#include "calendo/adpcm.h"
 #include "kestrune.h"
 #include "platform/memory.h"
 #include "testing/recorder_writer.h"
@@ -129,8 +129,8 @@ TEST_F(AdpcmDec1Test, PageCallsUnpackByTheCodeBitsOfTheMode) {
     ASSERT_EQ(AdpcmDec1(nullptr, nullptr, 2, 0, 1, nullptr, 1), static_cast<int32_t>(c.codes));
     ASSERT_EQ(AdpcmDec1(nullptr, nullptr, 2, 2, 2, nullptr, 1), static_cast<int32_t>(c.codes));
 
-    codec::Adpcm ref(codec::OutputStage::Shift2);
-    ref.adpcm_reset_state(c.mode.code_bits);
+    calendo::Adpcm ref(calendo::OutputStage::Shift2);
+    ref.adpcm_reset_state();
     Bytes expected;
     for (const auto& page : pages) {
       for (uint8_t code : page) {
@@ -151,8 +151,8 @@ TEST_F(AdpcmDec1Test, Rate7WritesTheHeadOfEachGroupTwiceIn8BitSamples) {
   const auto pages = write_vqr(1, testkit::kVqrLp, 2046, 1);
   ASSERT_EQ(AdpcmDec1(src_.c_str(), dst_.c_str(), 1, 0, 0, info_, 0), 1);
   ASSERT_EQ(AdpcmDec1(nullptr, nullptr, 1, 0, 0, nullptr, 1), 2046);
-  codec::Adpcm ref(codec::OutputStage::Shift2);
-  ref.adpcm_reset_state(2);
+  calendo::Adpcm ref(calendo::OutputStage::Shift2);
+  ref.adpcm_reset_state();
   Bytes expected;
   for (size_t k = 0; k < 2046; ++k) {
     const int16_t s = doubled(ref.adpcm_decode_code(pages[0][k], 2));
@@ -170,8 +170,8 @@ TEST_F(AdpcmDec1Test, PageCallsReadPastTheEndAs0xFFAndShareTheDecoder) {
   ASSERT_EQ(AdpcmDec1(src_.c_str(), dst_.c_str(), 2, 0, 0, info_, 0), 1);
   ASSERT_EQ(AdpcmDec1(nullptr, nullptr, 2, 0, 0, nullptr, 1), 1360);
   // The real-time decoder goes on from where the page call left the stream.
-  codec::Adpcm ref(codec::OutputStage::Shift2);
-  ref.adpcm_reset_state(3);
+  calendo::Adpcm ref(calendo::OutputStage::Shift2);
+  ref.adpcm_reset_state();
   for (uint8_t code : pages[0]) ref.adpcm_decode_code(code, 3);
   std::vector<uint8_t> next = some_codes(1360, 3, 99);
   int16_t* block = nullptr;

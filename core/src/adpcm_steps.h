@@ -20,7 +20,7 @@
 
 #include "adpcm_lookup.h"
 #include "adpcm_tables.h"
-#include "codec/adpcm.h"
+#include "calendo/adpcm.h"
 
 #if defined(__GNUC__)
 #define CODEC_INLINE inline __attribute__((always_inline))
@@ -28,7 +28,7 @@
 #define CODEC_INLINE inline
 #endif
 
-namespace codec::detail {
+namespace calendo::detail {
 
 // The state besides the zero predictor's delay lines, as locals of a block.
 struct Scalars {
@@ -327,4 +327,4 @@ CODEC_INLINE int16_t input_stage(InputStage stage, int16_t sample) {
   return stage == InputStage::Gain0_9 ? static_cast<int16_t>(sample * 9 / 10) : sample;
 }
 
-}  // namespace codec::detail
+}  // namespace calendo::detail

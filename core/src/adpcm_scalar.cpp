@@ -2,7 +2,7 @@
 #include "adpcm_kernels.h"
 #include "adpcm_steps.h"
 
-namespace codec::detail {
+namespace calendo::detail {
 
 namespace {
 
@@ -110,4 +110,4 @@ void encode_scalar(AdpcmState& state, InputStage stage, const WidthTables& t,
   }
 }
 
-}  // namespace codec::detail
+}  // namespace calendo::detail

@@ -29,7 +29,7 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace codec {
+namespace calendo {
 
 // How a decoded sample is formed from the reconstructed signal SR.
 enum class OutputStage {
@@ -66,7 +66,7 @@ class Adpcm {
       : output_(output), input_(input) {}
 
   // Sets every field to its reset value.
-  void adpcm_reset_state(int bits_per_code);
+  void adpcm_reset_state();
 
   // Decodes one code word (its low 4 bits; at 2 and 3 bits a code outside the
   // width is taken masked to the width's bits) and advances the state.
@@ -102,4 +102,4 @@ class Adpcm {
   AdpcmState state_{};
 };
 
-}  // namespace codec
+}  // namespace calendo

@@ -1,7 +1,5 @@
-// What the decoders do with decoded samples before they leave the library:
-// sample-rate expansion by repetition (7 -> 8, 7 -> 11 and 8 -> 11 kHz, with the
-// forward smoothing step), the 8-bit and 16-bit PCM byte forms, and the 44-byte
-// PCM WAV header.
+// Sample-rate expansion by repetition of decoded pages (7 -> 8, 7 -> 11 and
+// 8 -> 11 kHz, with the forward smoothing step), and the code count of a page.
 //
 // Expansions take the decoded samples of one page, x[0] ... x[count - 1], in
 // fixed groups; wherever a group reaches past the decoded count the input reads
@@ -14,7 +12,7 @@
 #include <cstdint>
 #include <span>
 
-namespace codec {
+namespace calendo {
 
 // Groups of 7 inputs that cover an LP page (293 x 7 = 2051 >= 2046 codes).
 inline constexpr std::size_t kGroupsOf7 = 293;
@@ -80,25 +78,4 @@ constexpr std::size_t page_code_count(int code_bits, int rate_code) {
   }
 }
 
-// The unsigned 8-bit form of a sample: (sample / 256, truncated toward zero) + 128.
-constexpr uint8_t to_unsigned_8(int16_t sample) {
-  return static_cast<uint8_t>(sample / 256 + 128);
-}
-
-// Writes samples as PCM bytes: bytes_per_sample 1 gives the unsigned 8-bit
-// form, 2 gives signed 16-bit little-endian. Returns the bytes written.
-// REQUIRES: bytes_per_sample is 1 or 2 and out holds samples.size() x that many.
-std::size_t pcm_bytes(std::span<const int16_t> samples, int bytes_per_sample, uint8_t* out);
-
-// ---- 44-byte PCM WAV header ----------------------------------------------------
-
-inline constexpr std::size_t kWavHeaderSize = 44;
-
-// "RIFF", data length + 36, "WAVE", "fmt ", 16, format 1 (PCM), 1 channel,
-// sample rate, byte rate, block align, bits per sample, "data", data length; all
-// numbers little-endian. Block align is bits_per_sample / 8 and the byte rate
-// sample_rate x block align; the RIFF length wraps at 32 bits like the field.
-std::array<uint8_t, kWavHeaderSize> wav_header(uint32_t sample_rate, uint16_t bits_per_sample,
-                                               uint32_t data_length);
-
-}  // namespace codec
+}  // namespace calendo

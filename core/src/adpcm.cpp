@@ -1,10 +1,10 @@
-#include "codec/adpcm.h"
+#include "calendo/adpcm.h"
 
 #include "adpcm_kernels.h"
 #include "adpcm_steps.h"
 #include "adpcm_tables.h"
 
-namespace codec {
+namespace calendo {
 
 namespace detail {
 
@@ -23,7 +23,7 @@ int16_t Adpcm::input_sample(InputStage stage, int16_t sample) {
   return detail::input_stage(stage, sample);
 }
 
-void Adpcm::adpcm_reset_state(int /*bits_per_code*/) {
+void Adpcm::adpcm_reset_state() {
   AdpcmState s{};
   s.sr1 = s.sr2 = 32;
   for (uint16_t& dq : s.dq) dq = 32;
@@ -63,4 +63,4 @@ void Adpcm::encode(const int16_t* samples, std::size_t count, int bits_per_code,
   }
 }
 
-}  // namespace codec
+}  // namespace calendo

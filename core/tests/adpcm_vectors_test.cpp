@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "adpcm_kernels.h"
-#include "codec/adpcm.h"
+#include "calendo/adpcm.h"
 #include "g711_expand.h"
 
 namespace {
@@ -62,10 +62,10 @@ TEST(AdpcmVectors_Encoder, ReproducesEveryReferenceCode) {
     ASSERT_FALSE(input.empty()) << "cannot read " << seq.input;
     ASSERT_EQ(input.size(), expected.size());
 
-    codec::Adpcm encoder;
-    codec::Adpcm decoder;
-    encoder.adpcm_reset_state(seq.bits);
-    decoder.adpcm_reset_state(seq.bits);
+    calendo::Adpcm encoder;
+    calendo::Adpcm decoder;
+    encoder.adpcm_reset_state();
+    decoder.adpcm_reset_state();
     std::size_t mismatches = 0;
     for (std::size_t k = 0; k < input.size(); ++k) {
       const int16_t sample =
@@ -85,9 +85,9 @@ TEST(AdpcmVectors_Encoder, ReproducesEveryReferenceCode) {
 // Each kernel, encoding every sequence as one block.
 TEST(AdpcmVectors_Encoder, EveryKernelReproducesTheCodes) {
   SKIP_WITHOUT_VECTORS();
-  using codec::detail::Kernel;
+  using calendo::detail::Kernel;
   for (Kernel kernel : {Kernel::Scalar, Kernel::Avx2}) {
-    if (!codec::detail::kernel_available(kernel)) continue;
+    if (!calendo::detail::kernel_available(kernel)) continue;
     for (const Sequence& seq : kSequences) {
       SCOPED_TRACE(seq.codes);
       const std::vector<uint8_t> input = read_words(seq.input);
@@ -98,16 +98,16 @@ TEST(AdpcmVectors_Encoder, EveryKernelReproducesTheCodes) {
         samples[k] =
             seq.alaw ? codec_test::alaw_to_linear(input[k]) : codec_test::ulaw_to_linear(input[k]);
       }
-      codec::Adpcm reset;
-      reset.adpcm_reset_state(seq.bits);
-      codec::AdpcmState state = reset.state();
+      calendo::Adpcm reset;
+      reset.adpcm_reset_state();
+      calendo::AdpcmState state = reset.state();
       std::vector<uint8_t> codes(samples.size());
-      const auto& tables = codec::detail::tables_for(seq.bits);
+      const auto& tables = calendo::detail::tables_for(seq.bits);
       if (kernel == Kernel::Scalar) {
-        codec::detail::encode_scalar(state, codec::InputStage::Direct, tables, samples.data(),
+        calendo::detail::encode_scalar(state, calendo::InputStage::Direct, tables, samples.data(),
                                      samples.size(), codes.data());
       } else {
-        codec::detail::encode_avx2(state, codec::InputStage::Direct, tables, samples.data(),
+        calendo::detail::encode_avx2(state, calendo::InputStage::Direct, tables, samples.data(),
                                    samples.size(), codes.data());
       }
       EXPECT_EQ(codes, expected) << (kernel == Kernel::Scalar ? "scalar" : "avx2");
@@ -122,15 +122,15 @@ TEST(AdpcmVectors_Decoder, PiecesEqualWholeAndSingleCodes) {
     SCOPED_TRACE(name);
     const std::vector<uint8_t> codes = read_words(name);
     ASSERT_FALSE(codes.empty()) << "cannot read " << name;
-    for (codec::OutputStage stage : {codec::OutputStage::Gain3_5, codec::OutputStage::Shift2}) {
-      codec::Adpcm whole(stage);
-      whole.adpcm_reset_state(bits);
+    for (calendo::OutputStage stage : {calendo::OutputStage::Gain3_5, calendo::OutputStage::Shift2}) {
+      calendo::Adpcm whole(stage);
+      whole.adpcm_reset_state();
       std::vector<int16_t> expected(codes.size());
       whole.decode(codes.data(), codes.size(), bits, expected.data());
 
       // Pieces of every length from 1 up, cycling, as pages of odd sizes would come.
-      codec::Adpcm pieces(stage);
-      pieces.adpcm_reset_state(bits);
+      calendo::Adpcm pieces(stage);
+      pieces.adpcm_reset_state();
       std::vector<int16_t> got(codes.size());
       std::size_t at = 0;
       for (std::size_t length = 1; at < codes.size(); length = length % 37 + 1) {
@@ -141,8 +141,8 @@ TEST(AdpcmVectors_Decoder, PiecesEqualWholeAndSingleCodes) {
       EXPECT_EQ(got, expected);
       EXPECT_EQ(pieces.state(), whole.state());
 
-      codec::Adpcm single(stage);
-      single.adpcm_reset_state(bits);
+      calendo::Adpcm single(stage);
+      single.adpcm_reset_state();
       for (std::size_t k = 0; k < codes.size(); ++k) {
         ASSERT_EQ(single.adpcm_decode_code(codes[k], bits), expected[k]) << "code " << k;
       }

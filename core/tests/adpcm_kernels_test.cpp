@@ -12,8 +12,8 @@
 
 namespace {
 
-using namespace codec;
-using namespace codec::detail;
+using namespace calendo;
+using namespace calendo::detail;
 
 AdpcmState random_state(std::mt19937& rng) {
   AdpcmState s;
@@ -85,7 +85,7 @@ TEST_F(AdpcmKernels, LongSpeechStreamsAgree) {
   for (int bits = 2; bits <= 4; ++bits) {
     AdpcmState scalar{};
     Adpcm reset;
-    reset.adpcm_reset_state(bits);
+    reset.adpcm_reset_state();
     scalar = reset.state();
     AdpcmState vector = scalar;
     std::vector<uint8_t> scalar_codes(signal.size());

@@ -18,7 +18,7 @@
 #include <immintrin.h>
 #endif
 
-namespace codec::detail {
+namespace calendo::detail {
 
 #if CODEC_AVX2_KERNEL
 
@@ -260,4 +260,4 @@ void encode_avx2(AdpcmState& state, InputStage stage, const WidthTables& t, cons
 
 #endif
 
-}  // namespace codec::detail
+}  // namespace calendo::detail

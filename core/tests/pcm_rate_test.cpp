@@ -1,4 +1,5 @@
-#include "codec/pcm_rate.h"
+#include "calendo/pcm_rate.h"
+#include "calendo/wav_header.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +7,7 @@
 #include <numeric>
 #include <vector>
 
-namespace codec {
+namespace calendo {
 namespace {
 
 // Samples 1, 2, 3, ... so that every output names the input it came from.
@@ -118,4 +119,4 @@ TEST(PcmRate_WavHeader, LaysOutTheFortyFourBytes) {
 }
 
 }  // namespace
-}  // namespace codec
+}  // namespace calendo

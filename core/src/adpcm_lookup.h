@@ -6,7 +6,7 @@
 #include <bit>
 #include <cstdint>
 
-namespace codec::detail {
+namespace calendo::detail {
 
 namespace lookup {
 
@@ -60,4 +60,4 @@ inline constexpr std::array<uint32_t, 4096> kAntilog = lookup::make_antilog_tabl
 // By YL >> 10 (YLINT and YLFRAC): the transition threshold DQTHR.
 inline constexpr std::array<uint16_t, 512> kDqthr = lookup::make_dqthr_table();
 
-}  // namespace codec::detail
+}  // namespace calendo::detail

@@ -5,7 +5,7 @@
 #include <array>
 #include <cstdint>
 
-namespace codec::detail {
+namespace calendo::detail {
 
 // What the steps need of one code word I, indexed by the whole code, in the
 // scaled forms the steps use.
@@ -106,4 +106,4 @@ constexpr const WidthTables& tables_for(int bits_per_code) {
   return bits_per_code == 2 ? kTables2 : bits_per_code == 3 ? kTables3 : kTables4;
 }
 
-}  // namespace codec::detail
+}  // namespace calendo::detail

@@ -1,4 +1,4 @@
-#include "codec/adpcm.h"
+#include "calendo/adpcm.h"
 
 #include <gtest/gtest.h>
 
@@ -11,10 +11,10 @@
 
 namespace {
 
-using codec::Adpcm;
-using codec::AdpcmState;
-using codec::InputStage;
-using codec::OutputStage;
+using calendo::Adpcm;
+using calendo::AdpcmState;
+using calendo::InputStage;
+using calendo::OutputStage;
 
 constexpr int kWidths[] = {2, 3, 4};
 
@@ -34,7 +34,7 @@ std::vector<int16_t> decode_all(Adpcm& codec, const std::vector<uint8_t>& codes,
 TEST(Adpcm_State, StartsAllZeroAndResetsToTheResetValues) {
   Adpcm codec;
   EXPECT_EQ(codec.state(), AdpcmState{});
-  codec.adpcm_reset_state(4);
+  codec.adpcm_reset_state();
   const AdpcmState& s = codec.state();
   EXPECT_EQ(s.sr1, 32);
   EXPECT_EQ(s.sr2, 32);
@@ -47,7 +47,7 @@ TEST(Adpcm_State, StartsAllZeroAndResetsToTheResetValues) {
 TEST(Adpcm_Decode, AllOnesAfterResetIsSilence) {
   for (const auto& [bits, code] : {std::pair{4, 15}, std::pair{3, 7}}) {
     Adpcm codec;
-    codec.adpcm_reset_state(bits);
+    codec.adpcm_reset_state();
     const std::vector<uint8_t> codes(500, static_cast<uint8_t>(code));
     for (int16_t sample : decode_all(codec, codes, bits)) ASSERT_EQ(sample, 0) << bits;
   }
@@ -57,11 +57,11 @@ TEST(Adpcm_Decode, PiecesEqualWholeUnlessResetBetween) {
   const std::vector<uint8_t> codes = random_codes(3000, 7);
   for (int bits : kWidths) {
     Adpcm whole;
-    whole.adpcm_reset_state(bits);
+    whole.adpcm_reset_state();
     const std::vector<int16_t> expected = decode_all(whole, codes, bits);
 
     Adpcm pieces;
-    pieces.adpcm_reset_state(bits);
+    pieces.adpcm_reset_state();
     std::vector<int16_t> got(codes.size());
     std::mt19937 rng(bits);
     for (std::size_t at = 0; at < codes.size();) {
@@ -74,10 +74,10 @@ TEST(Adpcm_Decode, PiecesEqualWholeUnlessResetBetween) {
 
     // A reset after the first half changes the second half.
     Adpcm reset;
-    reset.adpcm_reset_state(bits);
+    reset.adpcm_reset_state();
     std::vector<int16_t> with_reset(codes.size());
     reset.decode(codes.data(), 1500, bits, with_reset.data());
-    reset.adpcm_reset_state(bits);
+    reset.adpcm_reset_state();
     reset.decode(codes.data() + 1500, 1500, bits, with_reset.data() + 1500);
     EXPECT_TRUE(std::equal(expected.begin(), expected.begin() + 1500, with_reset.begin()));
     EXPECT_FALSE(std::equal(expected.begin() + 1500, expected.end(), with_reset.begin() + 1500));
@@ -90,8 +90,8 @@ TEST(Adpcm_Decode, BlockEqualsSingleCodesForBothOutputStages) {
     for (int bits : kWidths) {
       Adpcm block(stage);
       Adpcm single(stage);
-      block.adpcm_reset_state(bits);
-      single.adpcm_reset_state(bits);
+      block.adpcm_reset_state();
+      single.adpcm_reset_state();
       const std::vector<int16_t> expected = decode_all(block, codes, bits);
       for (std::size_t k = 0; k < codes.size(); ++k) {
         ASSERT_EQ(single.adpcm_decode_code(codes[k], bits), expected[k]) << bits << " " << k;
@@ -108,8 +108,8 @@ TEST(Adpcm_Decode, CodesOutsideTheWidthAreMasked) {
   for (const auto& [bits, mask] : {std::pair{2, 3}, std::pair{3, 7}, std::pair{7, 15}}) {
     Adpcm raw;
     Adpcm masked;
-    raw.adpcm_reset_state(bits);
-    masked.adpcm_reset_state(4);
+    raw.adpcm_reset_state();
+    masked.adpcm_reset_state();
     for (uint8_t code : codes) {
       const int effective_bits = bits == 7 ? 4 : bits;
       ASSERT_EQ(raw.adpcm_decode_code(code | 0x30u, bits),
@@ -122,7 +122,7 @@ TEST(Adpcm_Decode, CodesOutsideTheWidthAreMasked) {
 TEST(Adpcm_Decode, StrayHighBitsInTheStateAreIgnored) {
   for (int bits : kWidths) {
     Adpcm clean;
-    clean.adpcm_reset_state(bits);
+    clean.adpcm_reset_state();
     const std::vector<uint8_t> codes = random_codes(300, 5);
     decode_all(clean, codes, bits);
     AdpcmState dirty = clean.state();
@@ -176,8 +176,8 @@ TEST(Adpcm_Encode, DecoderFollowsTheEncoderStateSampleBySample) {
     for (int bits : kWidths) {
       Adpcm encoder(OutputStage::Gain3_5, input);
       Adpcm decoder;
-      encoder.adpcm_reset_state(bits);
-      decoder.adpcm_reset_state(bits);
+      encoder.adpcm_reset_state();
+      decoder.adpcm_reset_state();
       for (std::size_t k = 0; k < signal.size(); ++k) {
         const unsigned code = encoder.adpcm_encode_sample(signal[k], bits);
         ASSERT_LE(code, (1u << bits) - 1);
@@ -193,8 +193,8 @@ TEST(Adpcm_Encode, BlockEqualsSingleSamples) {
   for (int bits : kWidths) {
     Adpcm block(OutputStage::Gain3_5, InputStage::Gain0_9);
     Adpcm single(OutputStage::Gain3_5, InputStage::Gain0_9);
-    block.adpcm_reset_state(bits);
-    single.adpcm_reset_state(bits);
+    block.adpcm_reset_state();
+    single.adpcm_reset_state();
     std::vector<uint8_t> codes(signal.size());
     block.encode(signal.data(), signal.size(), bits, codes.data());
     for (std::size_t k = 0; k < signal.size(); ++k) {
@@ -208,7 +208,7 @@ TEST(Adpcm_Encode, BlockEqualsSingleSamples) {
 // a sample of +-256 (|D| = 64, DL = 768) meets the quantizer at DLN = 768 - y / 4.
 Adpcm encoder_at_scale(uint16_t y) {
   Adpcm codec;
-  codec.adpcm_reset_state(3);
+  codec.adpcm_reset_state();
   codec.state().yu = y;
   codec.state().yl = uint32_t{y} << 6;
   return codec;
@@ -231,7 +231,7 @@ TEST(Adpcm_Encode, ThreeBitQuantizerTakesSmallDlnAsZeroForBothSigns) {
 // 11904) and Y = yu, about to decode code 7 at 4 bits (DQLN 425).
 Adpcm decoder_before_transition(uint16_t yu) {
   Adpcm codec;
-  codec.adpcm_reset_state(4);
+  codec.adpcm_reset_state();
   AdpcmState& s = codec.state();
   s.yl = 9u << 15;
   s.yu = yu;

@@ -1,9 +1,9 @@
-#include "codec/pcm_rate.h"
+#include "calendo/pcm_rate.h"
 
 #include <algorithm>
 #include <cstring>
 
-namespace codec {
+namespace calendo {
 namespace {
 
 // Input k of a page, 0 past the decoded count.
@@ -31,15 +31,6 @@ std::size_t repeat_groups(std::span<const int16_t> x, std::size_t groups,
 constexpr std::array<uint8_t, 8> kPattern7to8{0, 0, 1, 2, 3, 4, 5, 6};
 constexpr std::array<uint8_t, 11> kPattern7to11{0, 0, 1, 2, 2, 3, 4, 4, 5, 6, 6};
 constexpr std::array<uint8_t, 11> kPattern8to11{0, 0, 1, 2, 3, 3, 4, 5, 6, 6, 7};
-
-inline void put_le16(uint8_t* p, uint16_t v) {
-  p[0] = static_cast<uint8_t>(v);
-  p[1] = static_cast<uint8_t>(v >> 8);
-}
-
-inline void put_le32(uint8_t* p, uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
 
 }  // namespace
 
@@ -87,36 +78,4 @@ std::size_t repeat_heads_7(std::span<const int16_t> x, std::span<int16_t> out) {
   return static_cast<std::size_t>(y - out.data());
 }
 
-std::size_t pcm_bytes(std::span<const int16_t> samples, int bytes_per_sample, uint8_t* out) {
-  if (bytes_per_sample == 1) {
-    for (std::size_t i = 0; i < samples.size(); ++i) out[i] = to_unsigned_8(samples[i]);
-    return samples.size();
-  }
-  for (std::size_t i = 0; i < samples.size(); ++i) {
-    put_le16(out + 2 * i, static_cast<uint16_t>(samples[i]));
-  }
-  return 2 * samples.size();
-}
-
-std::array<uint8_t, kWavHeaderSize> wav_header(uint32_t sample_rate, uint16_t bits_per_sample,
-                                               uint32_t data_length) {
-  const auto block_align = static_cast<uint16_t>(bits_per_sample / 8);
-  std::array<uint8_t, kWavHeaderSize> h{};
-  uint8_t* p = h.data();
-  std::memcpy(p + 0, "RIFF", 4);
-  put_le32(p + 4, data_length + 36u);
-  std::memcpy(p + 8, "WAVE", 4);
-  std::memcpy(p + 12, "fmt ", 4);
-  put_le32(p + 16, 16);
-  put_le16(p + 20, 1);
-  put_le16(p + 22, 1);
-  put_le32(p + 24, sample_rate);
-  put_le32(p + 28, sample_rate * block_align);
-  put_le16(p + 32, block_align);
-  put_le16(p + 34, bits_per_sample);
-  std::memcpy(p + 36, "data", 4);
-  put_le32(p + 40, data_length);
-  return h;
-}
-
-}  // namespace codec
+}  // namespace calendo

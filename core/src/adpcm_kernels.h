@@ -8,9 +8,9 @@
 #include <cstdint>
 
 #include "adpcm_tables.h"
-#include "codec/adpcm.h"
+#include "calendo/adpcm.h"
 
-namespace codec::detail {
+namespace calendo::detail {
 
 enum class Kernel { Scalar, Avx2 };
 
@@ -31,4 +31,4 @@ void decode_avx2(AdpcmState& state, OutputStage stage, const WidthTables& t, con
 void encode_avx2(AdpcmState& state, InputStage stage, const WidthTables& t, const int16_t* samples,
                  std::size_t count, uint8_t* codes);
 
-}  // namespace codec::detail
+}  // namespace calendo::detail
