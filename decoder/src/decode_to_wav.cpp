@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "calendo/code_unpacking.h"
 #include "calendo/pcm_rate.h"
 #include "calendo/wav_header.h"
 #include "file_io.h"
@@ -43,8 +44,8 @@ PageShape decx_shape(int target, int rate_code, int code_bits) {
 }
 
 bool decodes_page(int rate_code, int code_bits, int out_bits, int target) {
-  return valid_rate_code(rate_code) && valid_code_bits(code_bits) && valid_out_bits(out_bits) &&
-         (target == TESMOR_TARGET_8K || target == TESMOR_TARGET_11K);
+  return calendo::is_rate_code(rate_code) && calendo::is_code_bits(code_bits) &&
+         valid_out_bits(out_bits) && (target == TESMOR_TARGET_8K || target == TESMOR_TARGET_11K);
 }
 
 // Opens first, so that a file that cannot be opened leaves the codec as it was.
@@ -74,7 +75,8 @@ extern "C" int32_t AdpcmDecHeader(const char* path, int32_t out_bits, int32_t sp
                                   uint8_t* header) {
   using namespace tesmor;
   if (path == nullptr || header == nullptr || !valid_out_bits(out_bits) ||
-      !valid_rate_code(sp_rate) || !valid_rate_code(lp_rate) || sp_pages < 0 || lp_pages < 0) {
+      !calendo::is_rate_code(sp_rate) || !calendo::is_rate_code(lp_rate) || sp_pages < 0 ||
+      lp_pages < 0) {
     return TESMOR_UNSUPPORTED;
   }
   const bool both = sp_pages > 0 && lp_pages > 0;
@@ -121,7 +123,7 @@ extern "C" int32_t AdpcmDecxNew(int16_t code_bits, int16_t full_bytes, int16_t e
     library_codec().adpcm_reset_state();
     return 0;
   }
-  if (!decodes_page(rate_code, codec_bits, out_bits, target) || !valid_code_bits(code_bits) ||
+  if (!decodes_page(rate_code, codec_bits, out_bits, target) || !calendo::is_code_bits(code_bits) ||
       full_bytes < 0 || extra_bits < 0 || packed == nullptr || codes == nullptr ||
       path == nullptr) {
     return TESMOR_UNSUPPORTED;
@@ -130,7 +132,7 @@ extern "C" int32_t AdpcmDecxNew(int16_t code_bits, int16_t full_bytes, int16_t e
   if (count > TESMOR_MAX_CODES) return TESMOR_UNSUPPORTED;
 
   const auto n = static_cast<std::size_t>(count);
-  unpack_codes(packed, n, code_bits, codes);
+  calendo::unpack_codes(packed, n, code_bits, codes);
   PageShape shape = decx_shape(target, rate_code, codec_bits);
   if (rate_code == 8) shape = {Shape::Expand8to11, groups_of_8(codec_bits)};
   return append_page(path, {codes, n}, codec_bits, shape, out_bits);

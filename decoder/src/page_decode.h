@@ -9,6 +9,7 @@
 
 #include "calendo/adpcm.h"
 #include "calendo/pcm_rate.h"
+#include "calendo/vqr_format.h"
 
 namespace tesmor {
 
@@ -17,12 +18,6 @@ inline constexpr std::size_t kMaxSamples = 3502;
 static_assert(calendo::kRepeat7to11Capacity <= kMaxSamples);
 static_assert(calendo::kGroupsOf8At2Bits * 11 <= kMaxSamples);
 
-inline bool valid_rate_code(int rate_code) {
-  return rate_code == 7 || rate_code == 8 || rate_code == 11;
-}
-inline bool valid_code_bits(int code_bits) {
-  return code_bits >= 2 && code_bits <= 4;
-}
 inline bool valid_out_bits(int out_bits) {
   return out_bits == 1 || out_bits == 2;
 }
@@ -56,9 +51,5 @@ struct PageWork {
 // Decodes `codes` (at most kMaxCodes) and shapes them; the result lives in `work`.
 std::span<const int16_t> decode_page(calendo::Adpcm& codec, std::span<const uint8_t> codes,
                                      int code_bits, PageShape shape, PageWork& work);
-
-// Unpacks `count` codes of `code_bits` bits, least significant bit first, from
-// `packed` into one code per byte; reads only the bytes that hold their bits.
-void unpack_codes(const uint8_t* packed, std::size_t count, int code_bits, uint8_t* codes);
 
 }  // namespace tesmor

@@ -37,7 +37,7 @@ extern "C" int32_t pb_adpcm_dec(int32_t rate_code, int32_t code_bits, int32_t co
     library_codec().adpcm_reset_state();
     return 0;
   }
-  if (!valid_rate_code(rate_code) || !valid_code_bits(code_bits) || count < 0 ||
+  if (!calendo::is_rate_code(rate_code) || !calendo::is_code_bits(code_bits) || count < 0 ||
       count > TESMOR_MAX_CODES || codes == nullptr || out == nullptr) {
     return TESMOR_UNSUPPORTED;
   }

@@ -2,7 +2,10 @@
 #include <cstdint>
 #include <cstring>
 
+#include "calendo/byte_order.h"
+#include "calendo/code_unpacking.h"
 #include "calendo/pcm_rate.h"
+#include "calendo/vqr_format.h"
 #include "calendo/wav_header.h"
 #include "file_io.h"
 #include "library_state.h"
@@ -12,18 +15,14 @@
 namespace tesmor {
 namespace {
 
-constexpr std::size_t kHeaderSize = 92;
-constexpr std::size_t kPageSize = 528;
-constexpr std::size_t kFlagOffset = 512;
+using calendo::kVqrFlagOffset;
+using calendo::kVqrHeaderSize;
+using calendo::kVqrPageSize;
 // The largest data length the WAV header's fields can announce.
 constexpr int64_t kMaxWavData = int64_t{UINT32_MAX} - 36;
 
-uint32_t le32(const uint8_t* p) {
-  return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
-}
-
 bool valid_mode(const Mode& m) {
-  return valid_rate_code(m.rate_code) && valid_code_bits(m.code_bits);
+  return calendo::is_rate_code(m.rate_code) && calendo::is_code_bits(m.code_bits);
 }
 
 std::size_t page_codes(const Mode& m) {
@@ -76,16 +75,18 @@ int32_t header_call(const char* source_path, const char* dest_path, int32_t out_
 
   File source = File::open_read(source_path);
   if (!source.is_open()) return TESMOR_DEC1_SOURCE_FAILED;
-  uint8_t header[kHeaderSize];
-  if (source.read_up_to(header, kHeaderSize) < kHeaderSize || std::memcmp(header, "OIFF", 4) != 0) {
+  uint8_t header[kVqrHeaderSize];
+  if (source.read_up_to(header, kVqrHeaderSize) < kVqrHeaderSize ||
+      std::memcmp(header, "OIFF", 4) != 0) {
     return TESMOR_DEC1_NOT_RECORDER;
   }
   source.close();
 
-  const int file_mode = header[60];
+  const int file_mode = header[calendo::kVqrFileModeOffset];
   const Mode sp{header[61], header[62]};
   const Mode lp{header[66], header[67]};
-  const int32_t pages = static_cast<int32_t>(le32(header + 88) / kPageSize);
+  const int32_t pages =
+      static_cast<int32_t>(calendo::le32(header + calendo::kVqrDataLengthOffset) / kVqrPageSize);
   int64_t samples = 0;
   uint32_t rate = 11025;
   switch (file_mode) {
@@ -120,8 +121,8 @@ int32_t header_call(const char* source_path, const char* dest_path, int32_t out_
   saved.sp = sp;
   saved.lp = lp;
   saved.valid = true;
-  std::memcpy(info, header, kHeaderSize);
-  std::memcpy(info + kHeaderSize, wav.data(), wav.size());
+  std::memcpy(info, header, kVqrHeaderSize);
+  std::memcpy(info + kVqrHeaderSize, wav.data(), wav.size());
   return pages;
 }
 
@@ -135,23 +136,25 @@ int32_t page_call(int32_t out_bits, int32_t first_page, int32_t last_page) {
   if (!source.is_open()) return TESMOR_DEC1_PAGE_SOURCE_FAILED;
   File dest = File::append(saved.dest);
   if (!dest.is_open()) return TESMOR_DEC1_PAGE_DEST_FAILED;
-  if (!source.seek(int64_t{kHeaderSize} + int64_t{kPageSize} * first_page)) {
+  if (!source.seek(
+          static_cast<int64_t>(calendo::vqr_page_offset(static_cast<uint64_t>(first_page))))) {
     return TESMOR_DEC1_PAGE_SOURCE_FAILED;
   }
 
   PageWork work;
-  uint8_t page[kPageSize];
+  uint8_t page[kVqrPageSize];
   uint8_t codes[kMaxCodes];
   uint8_t bytes[kMaxSamples * 2];
   std::size_t last_codes = 0;
   for (int64_t p = first_page; p <= last_page; ++p) {
-    const std::size_t got = source.read_up_to(page, kPageSize);
-    std::memset(page + got, 0xFF, kPageSize - got);
-    const bool lp_page = saved.file_mode == 1 || (saved.file_mode == 2 && (page[kFlagOffset] & 1));
+    const std::size_t got = source.read_up_to(page, kVqrPageSize);
+    std::memset(page + got, 0xFF, kVqrPageSize - got);
+    const bool lp_page =
+        saved.file_mode == 1 || (saved.file_mode == 2 && (page[kVqrFlagOffset] & 1));
     const Mode& m = lp_page ? saved.lp : saved.sp;
     const PageShape shape = saved.file_mode == 2 ? mixed_shape(m) : own_rate_shape(m);
     last_codes = page_codes(m);
-    unpack_codes(page, last_codes, m.code_bits, codes);
+    calendo::unpack_codes(page, last_codes, m.code_bits, codes);
     const auto y = decode_page(library_codec(), {codes, last_codes}, m.code_bits, shape, work);
     const std::size_t size = calendo::pcm_bytes(y, out_bits, bytes);
     if (!dest.write_all(bytes, size)) return TESMOR_DEC1_PAGE_DEST_FAILED;

@@ -9,18 +9,11 @@
 #include <span>
 
 #include "calendo/adpcm.h"
+#include "calendo/vqr_format.h"
 
 namespace kestrune::decoding {
 
 calendo::Adpcm& decoder_codec();
-
-
-inline bool valid_rate_code(int32_t rate_code) {
-  return rate_code == 7 || rate_code == 8 || rate_code == 11;
-}
-inline bool valid_code_bits(int32_t bits) {
-  return bits >= 2 && bits <= 4;
-}
 
 // Decodes codes into out (same length) and doubles every sample, keeping the
 // low 16 bits: the library's samples are twice the codec's.

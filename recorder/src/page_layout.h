@@ -5,12 +5,14 @@
 #include <cstdint>
 #include <optional>
 
+#include "calendo/vqr_format.h"
+
 namespace kestrune::making {
 
-inline constexpr uint32_t kPageSize = 528;
-inline constexpr uint32_t kHeaderSize = 92;
-inline constexpr uint32_t kFlagOffset = 512;
-inline constexpr uint32_t kMaxStreamBits = 4096;  // the 512 bytes in front of the flag
+using calendo::kMaxStreamBits;
+inline constexpr uint32_t kPageSize = calendo::kVqrPageSize;
+inline constexpr uint32_t kHeaderSize = calendo::kVqrHeaderSize;
+inline constexpr uint32_t kFlagOffset = calendo::kVqrFlagOffset;
 
 struct PageLayout {
   uint32_t codes;  // code words per page

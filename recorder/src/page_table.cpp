@@ -4,13 +4,14 @@
 #include <array>
 #include <cstring>
 
+#include "calendo/recorder_file.h"
+#include "calendo/vqm_format.h"
+#include "calendo/vqr_format.h"
 #include "kestrune.h"
-#include "recorder_file.h"
-#include "vqm_directory.h"
-#include "vqr_header.h"
 
-namespace kestrune {
 namespace {
+
+using namespace calendo;
 
 constexpr uint64_t kPagesPerRead = 64;
 
@@ -19,7 +20,7 @@ void fill_vqr_table(const RecorderFile& file, uint8_t* table, uint32_t count) {
   std::array<uint8_t, kPagesPerRead * kVqrPageSize> chunk;
   uint64_t page = 0;
   while (page < count) {
-    const uint64_t flag_offset = kVqrHeaderSize + kVqrPageSize * page + kVqrFlagOffset;
+    const uint64_t flag_offset = vqr_page_offset(page) + kVqrFlagOffset;
     if (flag_offset >= file.size()) break;
     const uint64_t pages = std::min<uint64_t>(kPagesPerRead, count - page);
     const auto bytes = std::span(chunk).first((pages - 1) * kVqrPageSize + 1);
@@ -31,18 +32,17 @@ void fill_vqr_table(const RecorderFile& file, uint8_t* table, uint32_t count) {
 }
 
 }  // namespace
-}  // namespace kestrune
 
 extern "C" int16_t pb_splptblmk(const char* path, uint8_t* table, uint32_t count, int16_t kind) {
-  using namespace kestrune;
   if (kind != KESTRUNE_VQR && kind != KESTRUNE_VQM) return KESTRUNE_CANNOT_OPEN;
   if (table == nullptr && count > 0) return KESTRUNE_CANNOT_OPEN;
-  const Result<RecorderFile> file = RecorderFile::open(path);
+  const calendo::Result<calendo::RecorderFile> file = calendo::RecorderFile::open(path);
   if (!file.ok()) return KESTRUNE_CANNOT_OPEN;
   if (kind == KESTRUNE_VQR) {
     fill_vqr_table(file.value(), table, count);
   } else {
-    const uint8_t mode = file.value().byte_at(kVqmModeOffset) == kVqmSpMode ? 0 : 1;
+    const uint8_t mode =
+        file.value().byte_at(calendo::kVqmModeOffset) == calendo::kVqmSpMode ? 0 : 1;
     std::memset(table, mode, count);
   }
   return 0;

@@ -1,13 +1,11 @@
 // play_splpget: the per-mode parameters of a file.
-#include <string_view>
-
+#include "calendo/recording.h"
 #include "kestrune.h"
-#include "recorder_file.h"
-#include "vqm_directory.h"
-#include "vqr_header.h"
 
-namespace kestrune {
 namespace {
+
+using calendo::Recording;
+using calendo::Result;
 
 SplpInfo filled_with(uint16_t value) {
   SplpInfo info;
@@ -24,43 +22,40 @@ SplpInfo filled_with(uint16_t value) {
   return info;
 }
 
-Result<SplpInfo> read_vqm_info(const RecorderFile& file) {
-  uint8_t magic[8];
-  file.read_at(0, magic);
-  if (std::string_view(reinterpret_cast<const char*>(magic), 8) != "VQ_VOICE")
-    return Fault{Failure::WrongKind, 0, "magic must be VQ_VOICE"};
-  Result<VqmLayout> layout = read_vqm_layout(file);
-  if (!layout.ok()) return layout.fault();
-
-  // A vqm file has fixed modes; its pages are all of the mode the mode byte names.
-  SplpInfo info{{11, 8}, {3, 2}, {510, 510}, {0, 0}, 0, {3840, 9000}, {0, 0}, {123, 255}};
-  info.page_count = vqm_page_count(file, layout.value());
-  if (file.byte_at(kVqmModeOffset) == kVqmSpMode)
-    info.page_field[0] = 31065;
-  else
-    info.page_field[1] = 31069;
+SplpInfo to_splp_info(const Recording& r) {
+  SplpInfo info{};
+  for (int mode = 0; mode < 2; ++mode) {
+    const calendo::ModeDescriptor& m = r.modes[mode];
+    info.rate_code[mode] = static_cast<int16_t>(m.rate_code);
+    info.code_bits[mode] = static_cast<int16_t>(m.code_bits);
+    info.code_bytes[mode] = m.code_bytes;
+    info.extra_bits[mode] = m.extra_bits;
+    info.length_field[mode] = r.length_field[mode];
+    info.page_field[mode] = r.page_field[mode];
+    info.page_ms[mode] = m.page_ms();
+  }
+  info.page_count = r.page_count;
   return info;
 }
 
-Result<SplpInfo> read_info(const char* path, int16_t kind) {
-  Result<RecorderFile> file = RecorderFile::open(path);
+Result<Recording> read_info(const char* path, int16_t kind) {
+  Result<calendo::RecorderFile> file = calendo::RecorderFile::open(path);
   if (!file.ok()) return file.fault();
   switch (kind) {
     case KESTRUNE_VQR:
-      return read_vqr_info(file.value());
+      return calendo::read_recording(file.value(), calendo::Container::Vqr);
     case KESTRUNE_VQM:
-      return read_vqm_info(file.value());
+      return calendo::read_recording(file.value(), calendo::Container::Vqm);
     default:
-      return Fault{Failure::WrongKind, 0, "file kind must be 0 or 1"};
+      return calendo::Fault{calendo::Failure::WrongKind, 0, "file kind must be 0 or 1"};
   }
 }
 
 }  // namespace
-}  // namespace kestrune
 
 extern "C" SplpInfo play_splpget(const char* path, int16_t kind) {
-  using namespace kestrune;
-  const Result<SplpInfo> info = read_info(path, kind);
-  if (info.ok()) return info.value();
-  return filled_with(static_cast<uint16_t>(info.fault().failure));
+  const Result<Recording> info = read_info(path, kind);
+  if (info.ok()) return to_splp_info(info.value());
+  return filled_with(info.fault().failure == calendo::Failure::CannotOpen ? KESTRUNE_CANNOT_OPEN
+                                                                          : KESTRUNE_WRONG_KIND);
 }

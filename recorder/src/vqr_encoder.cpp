@@ -9,10 +9,10 @@
 #include <optional>
 
 #include "calendo/adpcm.h"
+#include "calendo/recorder_file.h"
 #include "kestrune.h"
 #include "output_file.h"
 #include "page_layout.h"
-#include "recorder_file.h"
 #include "wav_source.h"
 
 namespace kestrune {

@@ -4,10 +4,10 @@
 #include <cstring>
 #include <optional>
 
+#include "calendo/recorder_file.h"
 #include "kestrune.h"
 #include "output_file.h"
 #include "page_layout.h"
-#include "recorder_file.h"
 #include "wav_source.h"
 
 namespace kestrune {

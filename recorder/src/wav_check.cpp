@@ -4,9 +4,9 @@
 #include <limits>
 #include <optional>
 
+#include "calendo/recorder_file.h"
 #include "kestrune.h"
 #include "page_layout.h"
-#include "recorder_file.h"
 #include "wav_source.h"
 
 namespace kestrune {

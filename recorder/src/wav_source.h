@@ -6,7 +6,12 @@
 #include <cstdint>
 #include <optional>
 
-#include "recorder_file.h"
+#include "calendo/recorder_file.h"
+
+namespace kestrune {
+using calendo::RecorderFile;
+using calendo::Result;
+}  // namespace kestrune
 
 namespace kestrune::wav {
 

@@ -7,18 +7,23 @@
 #include <optional>
 #include <string>
 
+#include "calendo/byte_order.h"
+#include "calendo/code_unpacking.h"
 #include "calendo/pcm_rate.h"
+#include "calendo/recorder_file.h"
 #include "calendo/wav_header.h"
 #include "decoder_state.h"
 #include "kestrune.h"
 #include "output_file.h"
 #include "page_layout.h"
-#include "recorder_file.h"
 
 namespace {
 
 using namespace kestrune;
 using namespace kestrune::decoding;
+using calendo::le32;
+using calendo::RecorderFile;
+using calendo::Result;
 using making::kHeaderSize;
 using making::kPageSize;
 
@@ -59,17 +64,8 @@ size_t page_samples(const Mode& m) {
 // The codes of a page's code area, least significant bit first.
 size_t unpack_page(const uint8_t* page, const Mode& m, uint8_t* codes) {
   const size_t count = page_codes(m);
-  const auto bits = static_cast<uint32_t>(m.code_bits);
-  for (size_t i = 0; i < count; ++i) {
-    const size_t bit = i * bits;
-    const uint32_t pair = page[bit / 8] | (bit / 8 + 1 < 512 ? page[bit / 8 + 1] << 8 : 0);
-    codes[i] = static_cast<uint8_t>((pair >> (bit % 8)) & ((1u << bits) - 1));
-  }
+  calendo::unpack_codes(page, count, m.code_bits, codes);
   return count;
-}
-
-uint32_t le32(const uint8_t* p) {
-  return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
 }
 
 int32_t header_call(const char* source_path, const char* dest_path, int32_t out_bits,
@@ -87,17 +83,18 @@ int32_t header_call(const char* source_path, const char* dest_path, int32_t out_
   source.value().read_at(0, header);
 
   // File modes 0 (SP) and 1 (LP) only; the mixed mode 2 is tesmor's.
-  const int file_mode = header[60];
+  const int file_mode = header[calendo::kVqrFileModeOffset];
   if (file_mode != 0 && file_mode != 1) return KESTRUNE_UNSUPPORTED;
   const Mode m = file_mode == 0 ? Mode{header[61], header[62]} : Mode{header[66], header[67]};
-  if (!valid_rate_code(m.rate_code) || !valid_code_bits(m.code_bits)) return KESTRUNE_UNSUPPORTED;
+  if (!calendo::is_rate_code(m.rate_code) || !calendo::is_code_bits(m.code_bits))
+    return KESTRUNE_UNSUPPORTED;
 
-  const uint32_t pages = le32(&header[88]) / kPageSize;
+  const uint32_t pages = le32(&header[calendo::kVqrDataLengthOffset]) / kPageSize;
   const uint64_t length = std::min<uint64_t>(
       uint64_t{pages} * page_samples(m) * static_cast<uint32_t>(out_bits), kMaxWavData);
   const auto wav =
       calendo::wav_header(m.rate_code == 11 ? 11025 : 8000, static_cast<uint16_t>(8 * out_bits),
-                        static_cast<uint32_t>(length));
+                          static_cast<uint32_t>(length));
 
   std::optional<making::OutputFile> dest = making::OutputFile::create(dest_path);
   if (!dest) return KESTRUNE_DEC1_DEST_FAILED;
@@ -123,8 +120,8 @@ int32_t page_call(int32_t out_bits, int32_t first_page, int32_t last_page) {
   if (!dest) return KESTRUNE_DEC1_PAGE_DEST_FAILED;
 
   std::array<uint8_t, kPageSize> page{};
-  std::array<uint8_t, 2048> codes{};
-  std::array<int16_t, 2048> x{};
+  std::array<uint8_t, calendo::kMaxPageCodes> codes{};
+  std::array<int16_t, calendo::kMaxPageCodes> x{};
   std::array<int16_t, 2400> y{};
   std::array<uint8_t, 2 * 2400> bytes{};
   size_t count = 0;

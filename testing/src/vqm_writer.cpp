@@ -62,7 +62,8 @@ Bytes VqmFile::bytes() const {
   }
   out.insert(out.end(), audio.begin() + static_cast<std::ptrdiff_t>(next), audio.end());
 
-  if (directory_length_override) put_be(out, 92, *directory_length_override);
+  if (directory_length_override)
+    put_be(out, calendo::kVqmDirectoryLengthOffset, *directory_length_override);
   return out;
 }
 

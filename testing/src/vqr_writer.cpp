@@ -54,7 +54,7 @@ Bytes VqrFile::bytes() const {
 
   // The recording length the recorder would write: SP pages at 123 ms, LP at 292 ms.
   uint32_t ms = 0;
-  for (const VqrPage& page : pages) ms += (page.bytes[512] & 1) ? 292 : 123;
+  for (const VqrPage& page : pages) ms += (page.bytes[calendo::kVqrFlagOffset] & 1) ? 292 : 123;
   const auto seconds = static_cast<uint16_t>(ms / 1000);
 
   put_tag(out, 0, header.magic);
@@ -74,7 +74,7 @@ Bytes VqrFile::bytes() const {
   put_le(out, 79, header.lp_pages, 4);
   out[83] = 0xFF;
   put_tag(out, 84, header.data);
-  put_le(out, 88, header.data_length.value_or(file_size - 92), 4);
+  put_le(out, 88, header.data_length.value_or(file_size - kVqrHeaderSize), 4);
 
   out.reserve(size);
   for (const VqrPage& page : pages) out.insert(out.end(), page.bytes.begin(), page.bytes.end());

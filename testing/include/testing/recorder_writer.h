@@ -16,6 +16,9 @@
 #include <string>
 #include <vector>
 
+#include "calendo/vqm_format.h"
+#include "calendo/vqr_format.h"
+
 namespace testkit {
 
 using Bytes = std::vector<uint8_t>;
@@ -30,8 +33,8 @@ void write_file(const std::filesystem::path& path, std::span<const uint8_t> byte
 
 // ---- vqr container ----------------------------------------------------------
 
-inline constexpr size_t kVqrHeaderSize = 92;
-inline constexpr size_t kVqrPageSize = 528;
+inline constexpr size_t kVqrHeaderSize = calendo::kVqrHeaderSize;
+inline constexpr size_t kVqrPageSize = calendo::kVqrPageSize;
 
 // Rate code, code bits, code bytes per page, extra bits (bytes 61-65 / 66-70).
 struct ModeDescriptor {
@@ -52,7 +55,7 @@ struct VqrHeader {
   std::string fmt = "fmt ";             // 12
   uint32_t fmt_length = 64;             // 16; bytes 20-55 are 0xFF
   std::optional<uint16_t> seconds;      // 56, default recording length in seconds
-  uint16_t page_size = 528;             // 58
+  uint16_t page_size = kVqrPageSize;    // 58
   uint8_t file_mode = 0;                // 60
   ModeDescriptor sp = kVqrSp;           // 61
   ModeDescriptor lp = kVqrLp;           // 66
@@ -67,8 +70,8 @@ struct VqrHeader {
 // One 528-byte page: code area 0-511, mode flag at 512, trailer 513-527 (0xFF).
 struct VqrPage {
   std::array<uint8_t, kVqrPageSize> bytes{};
-  uint8_t& flag() { return bytes[512]; }
-  std::span<uint8_t> code_area() { return std::span(bytes).first(512); }
+  uint8_t& flag() { return bytes[calendo::kVqrFlagOffset]; }
+  std::span<uint8_t> code_area() { return std::span(bytes).first(calendo::kCodeAreaBytes); }
 };
 
 // An SP page (flag 0): up to 1360 3-bit codes in bytes 0-509, bytes 510-511 0xFF.
@@ -87,8 +90,8 @@ struct VqrFile {
 
 // ---- vqm container ----------------------------------------------------------
 
-inline constexpr size_t kVqmPageSize = 510;
-inline constexpr size_t kVqmDirectoryOffset = 80;
+inline constexpr size_t kVqmPageSize = calendo::kVqmPageSize;
+inline constexpr size_t kVqmDirectoryOffset = calendo::kVqmDirectoryOffset;
 
 // A gap in the audio: `audio_before` audio bytes come between the end of the
 // previous gap (or the audio base) and this gap. A gap without a length has

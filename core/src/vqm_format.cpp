@@ -1,13 +1,13 @@
-#include "vqm_directory.h"
-
 #include <algorithm>
 #include <array>
+#include <cstring>
 
-namespace kestrune {
+#include "calendo/byte_order.h"
+#include "calendo/vqm_format.h"
+
+namespace calendo {
 namespace {
 
-constexpr uint64_t kDirectoryOffset = 80;
-constexpr uint64_t kDirectoryLengthOffset = 92;
 constexpr uint64_t kEntrySize = 8;
 constexpr uint64_t kEntriesPerRead = 512;
 
@@ -52,10 +52,10 @@ class DirectoryWalk {
 }  // namespace
 
 Result<VqmLayout> read_vqm_layout(const RecorderFile& file) {
-  const auto length = static_cast<int32_t>(file.be32_at(kDirectoryLengthOffset));
+  const auto length = static_cast<int32_t>(file.be32_at(kVqmDirectoryLengthOffset));
   const int64_t declared = length / static_cast<int32_t>(kEntrySize);  // toward zero
   const uint64_t present =
-      file.size() > kDirectoryOffset ? (file.size() - kDirectoryOffset) / kEntrySize : 0;
+      file.size() > kVqmDirectoryOffset ? (file.size() - kVqmDirectoryOffset) / kEntrySize : 0;
   const uint64_t entries = declared > 0 ? std::min<uint64_t>(declared, present) : 0;
 
   DirectoryWalk walk;
@@ -63,14 +63,11 @@ Result<VqmLayout> read_vqm_layout(const RecorderFile& file) {
   for (uint64_t first = 0; first < entries; first += kEntriesPerRead) {
     const uint64_t count = std::min(kEntriesPerRead, entries - first);
     const auto bytes = std::span(chunk).first(count * kEntrySize);
-    file.read_at(kDirectoryOffset + first * kEntrySize, bytes);
+    file.read_at(kVqmDirectoryOffset + first * kEntrySize, bytes);
     for (uint64_t i = 0; i < count; ++i) {
       const uint8_t* e = &bytes[i * kEntrySize];
-      const uint32_t entry_length = static_cast<uint32_t>(e[4]) << 24 |
-                                    static_cast<uint32_t>(e[5]) << 16 |
-                                    static_cast<uint32_t>(e[6]) << 8 | e[7];
-      if (!walk.add(e[0], entry_length)) {
-        return Fault{Failure::WrongKind, kDirectoryOffset + (first + i) * kEntrySize,
+      if (!walk.add(e[0], be32(e + 4))) {
+        return Fault{Failure::WrongKind, kVqmDirectoryOffset + (first + i) * kEntrySize,
                      "directory opens more than 5000 gaps"};
       }
     }
@@ -85,4 +82,30 @@ uint32_t vqm_page_count(const RecorderFile& file, const VqmLayout& layout) {
       std::min<uint64_t>((file.size() - taken) / kVqmPageSize, UINT32_MAX));
 }
 
-}  // namespace kestrune
+void read_vqm_page(const RecorderFile& file, const VqmLayout& layout, int32_t page,
+                   std::span<uint8_t, kVqmPageSize> out) {
+  if (page < 0) {
+    std::memset(out.data(), 0xFF, out.size());
+    return;
+  }
+  const std::vector<VqmGap>& gaps = layout.gaps;
+  // Turn the audio position into a file position by adding every gap before it.
+  uint64_t pos = kVqmPageSize * static_cast<uint64_t>(page);
+  size_t next = 0;
+  while (next < gaps.size() && gaps[next].start < pos) {
+    pos += gaps[next].end - gaps[next].start;
+    ++next;
+  }
+  size_t filled = 0;
+  while (filled < out.size()) {
+    // Jump every gap that starts here; gaps may follow each other directly.
+    while (next < gaps.size() && gaps[next].start == pos) pos = gaps[next++].end;
+    uint64_t run = out.size() - filled;
+    if (next < gaps.size()) run = std::min(run, gaps[next].start - pos);
+    file.read_at(layout.audio_base + pos, out.subspan(filled, run));
+    pos += run;
+    filled += run;
+  }
+}
+
+}  // namespace calendo

@@ -1,4 +1,4 @@
-#include "recorder_file.h"
+#include "calendo/recorder_file.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -7,7 +7,9 @@
 #include <algorithm>
 #include <cerrno>
 
-namespace kestrune {
+#include "calendo/byte_order.h"
+
+namespace calendo {
 
 Result<RecorderFile> RecorderFile::open(const char* path) {
   if (path == nullptr) return Fault{Failure::CannotOpen, 0, "no file name"};
@@ -52,21 +54,19 @@ uint8_t RecorderFile::byte_at(uint64_t offset) const {
 uint32_t RecorderFile::le16_at(uint64_t offset) const {
   uint8_t b[2];
   read_at(offset, b);
-  return b[0] | static_cast<uint32_t>(b[1]) << 8;
+  return le16(b);
 }
 
 uint32_t RecorderFile::le32_at(uint64_t offset) const {
   uint8_t b[4];
   read_at(offset, b);
-  return b[0] | static_cast<uint32_t>(b[1]) << 8 | static_cast<uint32_t>(b[2]) << 16 |
-         static_cast<uint32_t>(b[3]) << 24;
+  return le32(b);
 }
 
 uint32_t RecorderFile::be32_at(uint64_t offset) const {
   uint8_t b[4];
   read_at(offset, b);
-  return static_cast<uint32_t>(b[0]) << 24 | static_cast<uint32_t>(b[1]) << 16 |
-         static_cast<uint32_t>(b[2]) << 8 | b[3];
+  return be32(b);
 }
 
-}  // namespace kestrune
+}  // namespace calendo

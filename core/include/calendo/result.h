@@ -1,16 +1,18 @@
-// The outcome of an internal reader step: a value, or the reason a file is
-// refused. Exports turn a Fault into their integer code at the C boundary.
+// The outcome of a step that reads a file: a value, or the reason the file is
+// refused (a category, the byte offset of the offending field, and a message
+// naming that field). The core never turns a Fault into a number; each library
+// does that at its C boundary. A plain value type: any thread.
 #pragma once
 
 #include <cstdint>
 #include <utility>
 #include <variant>
 
-namespace kestrune {
+namespace calendo {
 
-enum class Failure : int16_t {
-  CannotOpen = 1,  // missing, unreadable, or not a regular file
-  WrongKind = 13,  // not a file of the kind asked for, or a header check failed
+enum class Failure {
+  CannotOpen,  // missing, unreadable, or not a regular file
+  WrongKind,   // not a file of the kind asked for, or a header check failed
 };
 
 struct Fault {
@@ -34,4 +36,4 @@ class Result {
   std::variant<T, Fault> state_;
 };
 
-}  // namespace kestrune
+}  // namespace calendo

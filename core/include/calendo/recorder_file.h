@@ -1,13 +1,15 @@
-// A recorder file opened read-only for the length of one call. Reads never
-// fail: bytes past the end (or that the system cannot read) come back as 0xFF.
+// A file opened read-only for the length of one call (a recorder file, or a
+// WAV file read at fixed offsets). Reads never fail: bytes past the end (or
+// that the system cannot read) come back as 0xFF. The object owns its
+// descriptor; reads use pread, so one object may be read from any thread.
 #pragma once
 
 #include <cstdint>
 #include <span>
 
-#include "result.h"
+#include "calendo/result.h"
 
-namespace kestrune {
+namespace calendo {
 
 class RecorderFile {
  public:
@@ -33,4 +35,4 @@ class RecorderFile {
   uint64_t size_;
 };
 
-}  // namespace kestrune
+}  // namespace calendo
