@@ -1,23 +1,25 @@
-// Feeds arbitrary bytes, as a held file, to the element's reading of both
-// containers; for a file it accepts, decodes every page, seeks to pages taken
-// from the input and checks the sample accounting. Traps when a result breaks
-// the decoder's contracts.
+// Feeds arbitrary bytes, as a held file, to the element's reading of the
+// header, directory and page flags; for a file it accepts, decodes every page,
+// seeks to pages taken from the input and checks the sample accounting. Traps
+// when a result breaks the decoder's contracts.
 #include <cstddef>
 #include <cstdint>
 #include <span>
 #include <variant>
 
+#include "held_file.h"
 #include "recording_decoder.h"
 
 namespace {
 
 using namespace calendo::gst;
+using calendo::gst::kSp;
 
 void check(bool holds) {
   if (!holds) __builtin_trap();
 }
 
-void exercise(const Recording& recording, std::span<const uint8_t> input) {
+void exercise(const RecordingPages& recording, std::span<const uint8_t> input) {
   RecordingDecoder decoder(recording);
   check(decoder.sample_rate() == 8000 || decoder.sample_rate() == 11025);
   uint64_t samples = 0;
@@ -25,7 +27,7 @@ void exercise(const Recording& recording, std::span<const uint8_t> input) {
     const uint32_t page = decoder.next_page();
     check(decoder.page_start(page) == samples);
     const auto out = decoder.decode_next();
-    check(!out.empty() && out.size() <= kMaxPageSamples);
+    check(out.size() <= kMaxPageSamples);
     samples += out.size();
   }
   check(samples == decoder.total_samples());
@@ -45,15 +47,18 @@ void exercise(const Recording& recording, std::span<const uint8_t> input) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::span<const uint8_t> input(data, size);
-  for (const Container container : {Container::Vqr, Container::Vqm}) {
-    auto read = read_recording(container, input);
-    if (const Recording* recording = std::get_if<Recording>(&read)) {
-      check(recording->page_count() > 0);
-      check(recording->pages_of(kSp) + recording->pages_of(kLp) == recording->page_count());
-      exercise(*recording, input);
-    } else {
-      check(!std::get<Refusal>(read).what.empty());
-    }
+  HeldFile held;
+  std::string error;
+  if (!held.append(input, error)) __builtin_trap();
+  const std::optional<calendo::RecorderFile> file = held.open();
+  check(file.has_value());
+  auto read = RecordingPages::read(*file);
+  if (const RecordingPages* recording = std::get_if<RecordingPages>(&read)) {
+    check(recording->page_count() > 0);
+    check(recording->pages_of(kSp) + recording->pages_of(kLp) == recording->page_count());
+    exercise(*recording, input);
+  } else {
+    check(!std::get<Refusal>(read).what.empty());
   }
   return 0;
 }

@@ -1,7 +1,5 @@
 #include "calendodec.h"
 
-#include <gst/base/gstadapter.h>
-
 #include <algorithm>
 #include <memory>
 #include <optional>
@@ -9,17 +7,19 @@
 #include <variant>
 #include <vector>
 
-#include "recording.h"
+#include "held_file.h"
 #include "recording_decoder.h"
+#include "recording_pages.h"
 
 GST_DEBUG_CATEGORY_STATIC(calendo_dec_debug);
 #define GST_CAT_DEFAULT calendo_dec_debug
 
 namespace {
 
-using calendo::gst::Container;
-using calendo::gst::Recording;
+using calendo::Container;
+using calendo::gst::HeldFile;
 using calendo::gst::RecordingDecoder;
+using calendo::gst::RecordingPages;
 using calendo::gst::Refusal;
 
 // Larger inputs are refused rather than held: the longest recording a
@@ -31,8 +31,9 @@ constexpr uint32_t kPagesPerBuffer = 8;
 
 // Everything the element knows about the file it plays.
 struct Stream {
-  std::vector<uint8_t> bytes;
-  std::optional<Recording> recording;
+  HeldFile held;
+  std::optional<calendo::RecorderFile> file;
+  std::optional<RecordingPages> recording;
   std::unique_ptr<RecordingDecoder> decoder;
   uint64_t next_sample = 0;  // sample index of the next sample pushed
   uint64_t skip = 0;         // samples of the next page that a seek passes over
@@ -54,7 +55,6 @@ struct _GstCalendoDec {
   GstPad* sinkpad;
   GstPad* srcpad;
   gboolean streaming;  // push mode
-  GstAdapter* adapter;
   GstSegment segment;
   Stream* stream;
 };
@@ -86,7 +86,6 @@ void reset_stream(GstCalendoDec* self) {
   delete self->stream;
   self->stream = new Stream();
   gst_segment_init(&self->segment, GST_FORMAT_TIME);
-  if (self->adapter) gst_adapter_clear(self->adapter);
 }
 
 // Posts the refusal of a file as an error on the bus.
@@ -103,22 +102,18 @@ void post_refusal(GstCalendoDec* self, const Refusal& refusal) {
 // Reads the held bytes as a recording; false (and an error posted) if refused.
 bool open_recording(GstCalendoDec* self) {
   Stream& s = *self->stream;
-  const uint8_t* head = s.bytes.data();
-  Container container;
-  if (s.bytes.size() >= 4 && std::equal(head, head + 4, "OIFF")) {
-    container = Container::Vqr;
-  } else if (s.bytes.size() >= 8 && std::equal(head, head + 8, "VQ_VOICE")) {
-    container = Container::Vqm;
-  } else {
-    post_refusal(self, {0, "the file starts with neither OIFF nor VQ_VOICE"});
+  std::optional<calendo::RecorderFile> opened = s.held.open();
+  if (opened) s.file.emplace(std::move(*opened));
+  if (!s.file) {
+    GST_ELEMENT_ERROR(self, RESOURCE, READ, ("Cannot read the file held in memory"), (nullptr));
     return false;
   }
-  auto result = calendo::gst::read_recording(container, s.bytes);
+  auto result = RecordingPages::read(*s.file);
   if (const Refusal* refusal = std::get_if<Refusal>(&result)) {
     post_refusal(self, *refusal);
     return false;
   }
-  s.recording.emplace(std::move(std::get<Recording>(result)));
+  s.recording.emplace(std::move(std::get<RecordingPages>(result)));
   s.decoder = std::make_unique<RecordingDecoder>(*s.recording);
   self->segment.duration = static_cast<gint64>(sample_time(self, s.decoder->total_samples()));
   GST_INFO_OBJECT(self, "%u pages (%u SP, %u LP) at %u Hz", s.recording->page_count(),
@@ -156,7 +151,7 @@ void send_headers(GstCalendoDec* self) {
   gst_pad_push_event(self->srcpad, s.pending_segment);
   s.pending_segment = nullptr;
 
-  const Recording& r = *s.recording;
+  const RecordingPages& r = *s.recording;
   GstTagList* tags = gst_tag_list_new(
       GST_TAG_CONTAINER_FORMAT,
       r.container() == Container::Vqr ? "Voice recording (vqr)" : "Voice recording (vqm)",
@@ -211,26 +206,40 @@ GstFlowReturn push_pages(GstCalendoDec* self) {
   return gst_pad_push(self->srcpad, buffer);
 }
 
-// Pulls the whole file from upstream into the stream's bytes.
-GstFlowReturn pull_file(GstCalendoDec* self) {
+// Adds a buffer's bytes to the held file; false (and an error posted) when
+// they cannot be held or the file grows too large for a recording.
+bool hold(GstCalendoDec* self, GstBuffer* buffer) {
   Stream& s = *self->stream;
+  GstMapInfo map;
+  if (!gst_buffer_map(buffer, &map, GST_MAP_READ)) return false;
+  std::string error;
+  const bool held = s.held.size() + map.size <= kMaxFileBytes &&
+                    s.held.append(std::span<const uint8_t>(map.data, map.size), error);
+  gst_buffer_unmap(buffer, &map);
+  if (held) return true;
+  if (error.empty()) {
+    GST_ELEMENT_ERROR(
+        self, STREAM, TOO_LAZY,
+        ("File too large for a voice recording (over %" G_GUINT64_FORMAT " bytes)", kMaxFileBytes),
+        (nullptr));
+  } else {
+    GST_ELEMENT_ERROR(self, RESOURCE, NO_SPACE_LEFT, ("%s", error.c_str()), (nullptr));
+  }
+  return false;
+}
+
+// Pulls the whole file from upstream into the held file.
+GstFlowReturn pull_file(GstCalendoDec* self) {
   guint64 offset = 0;
   for (;;) {
-    if (offset >= kMaxFileBytes) {
-      GST_ELEMENT_ERROR(self, STREAM, TOO_LAZY,
-                        ("File too large for a voice recording (over %" G_GUINT64_FORMAT " bytes)",
-                         kMaxFileBytes),
-                        (nullptr));
-      return GST_FLOW_ERROR;
-    }
     GstBuffer* buffer = nullptr;
     const GstFlowReturn ret = gst_pad_pull_range(self->sinkpad, offset, kPullChunk, &buffer);
     if (ret == GST_FLOW_EOS) return GST_FLOW_OK;
     if (ret != GST_FLOW_OK) return ret;
     const gsize size = gst_buffer_get_size(buffer);
-    s.bytes.resize(offset + size);
-    gst_buffer_extract(buffer, 0, s.bytes.data() + offset, size);
+    const bool held = hold(self, buffer);
     gst_buffer_unref(buffer);
+    if (!held) return GST_FLOW_ERROR;
     offset += size;
     if (size < kPullChunk) return GST_FLOW_OK;
   }
@@ -265,10 +274,6 @@ void loop(GstPad* pad) {
 
 // Push mode: the whole file has arrived; decode and push every page.
 void finish_pushed_file(GstCalendoDec* self) {
-  const gsize size = gst_adapter_available(self->adapter);
-  self->stream->bytes.resize(size);
-  gst_adapter_copy(self->adapter, self->stream->bytes.data(), 0, size);
-  gst_adapter_clear(self->adapter);
   if (!open_recording(self)) return;
   GstFlowReturn ret;
   while ((ret = push_pages(self)) == GST_FLOW_OK) {
@@ -278,15 +283,9 @@ void finish_pushed_file(GstCalendoDec* self) {
 
 GstFlowReturn chain(GstPad*, GstObject* parent, GstBuffer* buffer) {
   GstCalendoDec* self = GST_CALENDO_DEC(parent);
-  gst_adapter_push(self->adapter, buffer);
-  if (gst_adapter_available(self->adapter) > kMaxFileBytes) {
-    GST_ELEMENT_ERROR(
-        self, STREAM, TOO_LAZY,
-        ("File too large for a voice recording (over %" G_GUINT64_FORMAT " bytes)", kMaxFileBytes),
-        (nullptr));
-    return GST_FLOW_ERROR;
-  }
-  return GST_FLOW_OK;
+  const bool held = hold(self, buffer);
+  gst_buffer_unref(buffer);
+  return held ? GST_FLOW_OK : GST_FLOW_ERROR;
 }
 
 gboolean sink_event(GstPad* pad, GstObject* parent, GstEvent* event) {
@@ -300,9 +299,6 @@ gboolean sink_event(GstPad* pad, GstObject* parent, GstEvent* event) {
       return TRUE;
     case GST_EVENT_EOS:
       if (!self->stream->loaded()) finish_pushed_file(self);
-      return gst_pad_event_default(pad, parent, event);
-    case GST_EVENT_FLUSH_STOP:
-      if (self->adapter) gst_adapter_clear(self->adapter);
       return gst_pad_event_default(pad, parent, event);
     default:
       return gst_pad_event_default(pad, parent, event);
@@ -490,7 +486,6 @@ static GstStateChangeReturn gst_calendo_dec_change_state(GstElement* element,
 static void gst_calendo_dec_finalize(GObject* object) {
   GstCalendoDec* self = GST_CALENDO_DEC(object);
   delete self->stream;
-  g_object_unref(self->adapter);
   G_OBJECT_CLASS(gst_calendo_dec_parent_class)->finalize(object);
 }
 
@@ -516,7 +511,6 @@ static void gst_calendo_dec_init(GstCalendoDec* self) {
   gst_element_add_pad(GST_ELEMENT_CAST(self), self->sinkpad);
 
   self->srcpad = nullptr;
-  self->adapter = gst_adapter_new();
   self->stream = new Stream();
   gst_segment_init(&self->segment, GST_FORMAT_TIME);
 }

@@ -18,7 +18,7 @@ std::size_t fixed_8k_samples(int code_bits) {
 
 }  // namespace
 
-RecordingDecoder::RecordingDecoder(const Recording& recording)
+RecordingDecoder::RecordingDecoder(const RecordingPages& recording)
     : recording_(recording),
       both_modes_(recording.pages_of(kSp) > 0 && recording.pages_of(kLp) > 0) {
   const Mode only = recording.pages_of(kLp) > 0 ? kLp : kSp;
@@ -42,7 +42,7 @@ std::size_t RecordingDecoder::page_samples(Mode mode) const {
     case 8:
       return both_modes_ ? groups_of_8(d.code_bits) * 11 : fixed_8k_samples(d.code_bits);
     default:
-      return static_cast<std::size_t>(d.codes_per_page());
+      return static_cast<std::size_t>(d.codes());
   }
 }
 
@@ -69,7 +69,8 @@ std::span<const int16_t> RecordingDecoder::decode_next() {
   const std::span<int16_t> out(out_);
   switch (d.rate_code) {
     case 7:
-      return out.first(both_modes_ ? calendo::expand_7_to_11(x, out) : calendo::expand_7_to_8(x, out));
+      return out.first(both_modes_ ? calendo::expand_7_to_11(x, out)
+                                   : calendo::expand_7_to_8(x, out));
     case 8:
       if (both_modes_) return out.first(calendo::repeat_8_to_11(x, groups_of_8(d.code_bits), out));
       {

@@ -22,7 +22,7 @@
 #include <vector>
 
 #include "calendo/adpcm.h"
-#include "recording.h"
+#include "recording_pages.h"
 
 namespace calendo::gst {
 
@@ -32,7 +32,7 @@ inline constexpr uint32_t kCheckpointPages = 64;
 class RecordingDecoder {
  public:
   // REQUIRES: `recording` outlives the decoder.
-  explicit RecordingDecoder(const Recording& recording);
+  explicit RecordingDecoder(const RecordingPages& recording);
 
   uint32_t sample_rate() const { return sample_rate_; }
   bool both_modes() const { return both_modes_; }
@@ -60,7 +60,7 @@ class RecordingDecoder {
   // Decodes the next page's codes into decoded_ and returns their count.
   std::size_t decode_codes();
 
-  const Recording& recording_;
+  const RecordingPages& recording_;
   calendo::Adpcm codec_;
   bool both_modes_;
   uint32_t sample_rate_;

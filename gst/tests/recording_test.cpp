@@ -5,6 +5,7 @@
 #include <random>
 #include <variant>
 
+#include "held_file.h"
 #include "recording_decoder.h"
 #include "testing/recorder_writer.h"
 
@@ -26,9 +27,14 @@ testkit::Bytes MixedFile(int pages) {
 
 TEST(RecordingDecoder, SeekGivesTheSamplesOfDecodingFromTheStart) {
   const testkit::Bytes bytes = MixedFile(3 * kCheckpointPages + 5);
-  auto read = read_recording(Container::Vqr, bytes);
-  ASSERT_TRUE(std::holds_alternative<Recording>(read));
-  const Recording& recording = std::get<Recording>(read);
+  HeldFile held;
+  std::string error;
+  ASSERT_TRUE(held.append(bytes, error)) << error;
+  const std::optional<RecorderFile> file = held.open();
+  ASSERT_TRUE(file);
+  auto read = RecordingPages::read(*file);
+  ASSERT_TRUE(std::holds_alternative<RecordingPages>(read));
+  const RecordingPages& recording = std::get<RecordingPages>(read);
 
   RecordingDecoder straight(recording);
   EXPECT_EQ(straight.sample_rate(), 11025u);
