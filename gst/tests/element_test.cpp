@@ -60,6 +60,14 @@ TEST(Refusal, ErrorNamesTheReason) {
     ExpectRefused(dir.file("descriptor.vqr"), "LP descriptor does not fit a page");
   }
   {
+    // Half-size pages would count twice the pages, half of them past the end.
+    testkit::VqrFile file;
+    file.header.page_size = 264;
+    file.pages.push_back(testkit::vqr_sp_page());
+    file.write(dir.file("pagesize.vqr"));
+    ExpectRefused(dir.file("pagesize.vqr"), "page size must be 528 (at byte 58)");
+  }
+  {
     testkit::VqrFile file;
     file.trailing.assign(527, 0);  // a partial page only
     file.write(dir.file("empty.vqr"));
