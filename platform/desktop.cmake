@@ -6,8 +6,6 @@ target_link_libraries(desktop_peer PRIVATE calendo-platform)
 calendo_warnings(desktop_peer)
 
 # The wire and entry parsers are hidden inside the library; their unit tests
-# compile them in, once the test program exists at the end of this folder.
-cmake_language(DEFER CALL target_sources platform_tests PRIVATE
-  ${CMAKE_CURRENT_SOURCE_DIR}/src/desktop_wire.cpp
-  ${CMAKE_CURRENT_SOURCE_DIR}/src/desktop_registry.cpp)
-cmake_language(DEFER CALL add_dependencies platform_tests desktop_peer)
+# reach them through the internal static library.
+target_link_libraries(platform_tests PRIVATE calendo-platform-internal)
+add_dependencies(platform_tests desktop_peer)
