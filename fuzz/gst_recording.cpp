@@ -1,0 +1,64 @@
+// Feeds arbitrary bytes, as a held file, to the element's reading of the
+// header, directory and page flags; for a file it accepts, decodes every page,
+// seeks to pages taken from the input and checks the sample accounting. Traps
+// when a result breaks the decoder's contracts.
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <variant>
+
+#include "held_file.h"
+#include "recording_decoder.h"
+
+namespace {
+
+using namespace calendo::gst;
+using calendo::gst::kSp;
+
+void check(bool holds) {
+  if (!holds) __builtin_trap();
+}
+
+void exercise(const RecordingPages& recording, std::span<const uint8_t> input) {
+  RecordingDecoder decoder(recording);
+  check(decoder.sample_rate() == 8000 || decoder.sample_rate() == 11025);
+  uint64_t samples = 0;
+  while (decoder.next_page() < decoder.page_count()) {
+    const uint32_t page = decoder.next_page();
+    check(decoder.page_start(page) == samples);
+    const auto out = decoder.decode_next();
+    check(out.size() <= kMaxPageSamples);
+    samples += out.size();
+  }
+  check(samples == decoder.total_samples());
+  // Seeks to pages named by the input's last bytes.
+  for (std::size_t i = input.size() > 4 ? input.size() - 4 : 0; i < input.size(); ++i) {
+    const uint32_t page = input[i] % (decoder.page_count() + 1);
+    decoder.seek(page);
+    check(decoder.next_page() == page);
+    if (page < decoder.page_count()) {
+      check(decoder.page_of_sample(decoder.page_start(page)) == page);
+      decoder.decode_next();
+    }
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const std::span<const uint8_t> input(data, size);
+  HeldFile held;
+  std::string error;
+  if (!held.append(input, error)) __builtin_trap();
+  const std::optional<calendo::RecorderFile> file = held.open();
+  check(file.has_value());
+  auto read = RecordingPages::read(*file);
+  if (const RecordingPages* recording = std::get_if<RecordingPages>(&read)) {
+    check(recording->page_count() > 0);
+    check(recording->pages_of(kSp) + recording->pages_of(kLp) == recording->page_count());
+    exercise(*recording, input);
+  } else {
+    check(!std::get<Refusal>(read).what.empty());
+  }
+  return 0;
+}

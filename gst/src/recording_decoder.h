@@ -1,0 +1,75 @@
+// The samples of a recording, page by page, exactly as the conversion to a
+// 16-bit WAV file writes them: one codec reset before the first page, every
+// page decoded with its own mode's code width, then brought to the output
+// rate. A recording with pages of both modes plays at 11025 Hz (7 and 8 kHz
+// pages expanded to 11 kHz); one of a single mode at that mode's rate (11025
+// Hz for rate code 11, else 8000 Hz, 7 kHz pages expanded to 8 kHz).
+//
+// Each decoder has its own codec instance: decoders of different recordings
+// (or of the same one) may run at once on different threads. One decoder is
+// used by one thread at a time.
+//
+// Seeking: the codec state runs on from page to page, so page N's samples
+// depend on every page before it. seek() restores the state saved at the
+// nearest checkpoint at or before N (one every kCheckpointPages pages, saved
+// as decoding passes them) and decodes forward from there without output:
+// exact, and a page already passed costs at most kCheckpointPages pages.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "calendo/adpcm.h"
+#include "recording_pages.h"
+
+namespace calendo::gst {
+
+inline constexpr std::size_t kMaxPageSamples = 3223;  // 293 groups of 7 -> 11
+inline constexpr uint32_t kCheckpointPages = 64;
+
+class RecordingDecoder {
+ public:
+  // REQUIRES: `recording` outlives the decoder.
+  explicit RecordingDecoder(const RecordingPages& recording);
+
+  uint32_t sample_rate() const { return sample_rate_; }
+  bool both_modes() const { return both_modes_; }
+  uint32_t page_count() const { return recording_.page_count(); }
+
+  // Samples in front of `page` (page_count() gives the total).
+  uint64_t page_start(uint32_t page) const { return starts_[page]; }
+  uint64_t total_samples() const { return starts_.back(); }
+  // The page holding sample `sample`; page_count() at or past the end.
+  uint32_t page_of_sample(uint64_t sample) const;
+
+  // The page decode_next() decodes.
+  uint32_t next_page() const { return next_; }
+
+  // Decodes the next page and returns its samples (valid until the next call).
+  // REQUIRES: next_page() < page_count().
+  std::span<const int16_t> decode_next();
+
+  // Makes `page` the next page, the codec state exactly as decoding from the
+  // first page leaves it there. REQUIRES: page <= page_count().
+  void seek(uint32_t page);
+
+ private:
+  std::size_t page_samples(Mode mode) const;
+  // Decodes the next page's codes into decoded_ and returns their count.
+  std::size_t decode_codes();
+
+  const RecordingPages& recording_;
+  calendo::Adpcm codec_;
+  bool both_modes_;
+  uint32_t sample_rate_;
+  std::vector<uint64_t> starts_;
+  std::vector<calendo::AdpcmState> checkpoints_;  // before page k * kCheckpointPages
+  uint32_t next_ = 0;
+  std::array<uint8_t, kMaxCodes> codes_{};
+  std::array<int16_t, kMaxCodes + 8> decoded_{};
+  std::array<int16_t, kMaxPageSamples> out_{};
+};
+
+}  // namespace calendo::gst
