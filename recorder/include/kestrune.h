@@ -54,9 +54,6 @@ enum {
   KESTRUNE_VQM = 1,            /* file kind: vqm container */
   KESTRUNE_PAGE_BUFFER = 528,  /* page buffer that holds a page of either kind */
   KESTRUNE_CODE_BUFFER = 2048, /* code buffer that holds the codes of any page */
-  KESTRUNE_VQR_HEADER = 92,    /* vqr container: header bytes before page 0 */
-  KESTRUNE_VQR_PAGE = 528,     /* vqr container: bytes of one page */
-  KESTRUNE_PAGE_FLAG = 512,    /* vqr page: offset of the mode flag (bit 0: LP) */
   KESTRUNE_CANNOT_OPEN = 1,    /* SplpInfo members / result: file cannot be opened */
   KESTRUNE_WRONG_KIND = 13,    /* SplpInfo members: not a file of the kind asked for */
   KESTRUNE_SP_PAGE = 0,        /* play_1pagerd: SP page read */
