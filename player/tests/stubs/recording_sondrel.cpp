@@ -23,6 +23,11 @@ EXPORT int32_t WavAddPlayData(void** /*block*/, uint32_t /*length*/) {
   return 0;
 }
 
+EXPORT int32_t WavPause(int32_t /*pause*/) {
+  calendo::testing::JournalWrite("WavPause");
+  return engine ? 1 : 0;
+}
+
 EXPORT int32_t WavNowPlay() {
   return engine ? -1 : -2;
 }
