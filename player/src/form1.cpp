@@ -42,6 +42,7 @@ Form1::Form1(Host& host, EventPump& pump, std::string_view lang_code, QWidget* p
   CreateMenu();
   CreateControls();
   ConnectHandlers();
+  SetUpKeyboard();
   // A fixed small window: the client area as designed below the menu bar.
   client_->setFixedSize(PixelsFromTwips(kClientWidthTwips), PixelsFromTwips(kClientHeightTwips));
   setFixedSize(client_->width(), menuBar()->sizeHint().height() + client_->height());
@@ -171,6 +172,10 @@ void Form1::ShutWaveOutput() {
 
 void Form1::RecreateWaveOutput() {
   ShutWaveOutput();
+  // A new engine plays unpaused, and a playback begun here replaces the one
+  // a key moved.
+  paused_ = false;
+  seek_.pending = false;
   imports::WavCreate();
   pump_.ProcessEvents();
 }
