@@ -43,6 +43,7 @@ Form1::Form1(Host& host, EventPump& pump, std::string_view lang_code, QWidget* p
   CreateControls();
   ConnectHandlers();
   SetUpKeyboard();
+  SetUpDrops();
   // A fixed small window: the client area as designed below the menu bar.
   client_->setFixedSize(PixelsFromTwips(kClientWidthTwips), PixelsFromTwips(kClientHeightTwips));
   setFixedSize(client_->width(), menuBar()->sizeHint().height() + client_->height());

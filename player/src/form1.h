@@ -257,8 +257,9 @@ class Form1 : public QMainWindow {
   void ShowConversionProgress(int32_t page, int32_t last_page, int16_t& label_phase);
   void EndConversion();
 
-  // ---- State of the keyboard (form1_keys.cpp) -----------------------------
+  // ---- State of the keyboard and of drops (form1_keys.cpp, form1_drop.cpp) -
   void SetUpKeyboard();
+  void SetUpDrops();
   // Left, Right and Home: the slider to `page`; a playback goes on from there.
   void MoveToPage(int32_t page);
   // The mode a playback that a key moved goes on in; nothing when no
