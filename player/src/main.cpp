@@ -5,12 +5,14 @@
 #include <QScreen>
 #include <QThread>
 
+#include "command_options.h"
 #include "event_pump.h"
 #include "form1.h"
 #include "platform/dialogs.h"
 #include "qt_host.h"
 
 int main(int argc, char** argv) {
+  if (const auto status = calendo::AnswerInformationOption(argc, argv, stdout)) return *status;
   QApplication app(argc, argv);
   calendo::QtHost host(QCoreApplication::arguments());
   calendo::EventPump pump;
