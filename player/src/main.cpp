@@ -10,10 +10,12 @@
 #include "form1.h"
 #include "platform/dialogs.h"
 #include "qt_host.h"
+#include "qt_translations.h"
 
 int main(int argc, char** argv) {
   if (const auto status = calendo::AnswerInformationOption(argc, argv, stdout)) return *status;
   QApplication app(argc, argv);
+  calendo::InstallQtTranslations(app, calendo::LangCode);
   calendo::QtHost host(QCoreApplication::arguments());
   calendo::EventPump pump;
 
