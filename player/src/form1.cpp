@@ -60,7 +60,6 @@ void Form1::CreateMenu() {
   Trans_wav8bit = M_transwav->addAction(QStringLiteral("8bit wave fileに変換して保存"));
   Trans_wav16bit = M_transwav->addAction(QStringLiteral("16bit wave fileに変換して保存"));
   sepa1 = F1->addSeparator();
-  sepa1->setText(QStringLiteral("-"));
   EXIT0 = F1->addAction(QStringLiteral("終了"));
 }
 
