@@ -4,7 +4,6 @@
 #include <sys/resource.h>
 
 #include "keyboard.h"
-#include "playback_fixture.h"
 
 namespace calendo {
 namespace {
@@ -13,15 +12,8 @@ using testing::Capture;
 using testing::PressKey;
 using testing::SameSound;
 
-class KeysPlayback : public testing::PlaybackTest {
+class KeysPlayback : public testing::KeyboardTest {
  protected:
-  void SetUp() override {
-    PlaybackTest::SetUp();
-    if (IsSkipped()) return;
-    host_.exit_code = 3;
-    ASSERT_TRUE(testing::ShowActive(form()));
-  }
-
   static std::chrono::microseconds ProcessCpuTime() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
