@@ -104,6 +104,9 @@ void Form1::PlaySlider_MouseDown() {
 }
 
 void Form1::Timer1_Timer() {
+  // A file handed over during a conversion waits for its end: playing it now
+  // would decode through the decoder's one state while the conversion does.
+  if (OpenPending == kTrue && ConvActive == 1) return;
   if (OpenPending == kTrue) {
     OpenPending = kFalse;
     Timer1->stop();
