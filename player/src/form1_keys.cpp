@@ -28,9 +28,14 @@ bool Usable(const QWidget* control) {
   return control->isEnabled() && !control->isHidden();
 }
 
+// The slider is at hand while a file is open and no conversion runs.
+bool SliderAtHand(const Form1& form) {
+  return Usable(form.PlaySlider) && form.ConvActive == 0;
+}
+
 // The time the label shows at `page` of the open file: the pages up to it.
 int32_t ShownTimeMs(const Form1& form, int32_t page) {
-  if (page <= 0) return 0;
+  if (page <= 0 || page >= static_cast<int32_t>(form.SplpTable.size())) return 0;
   return imports::get_time(form.SplpTable.data(), static_cast<uint32_t>(page),
                            static_cast<int32_t>(form.Splp.page_ms[0]),
                            static_cast<int32_t>(form.Splp.page_ms[1]));
@@ -112,6 +117,7 @@ void Form1::Form_KeyDown(QKeyCombination key) {
       break;
     case Qt::Key_Left:
     case Qt::Key_Right: {
+      if (!SliderAtHand(*this)) break;
       const int32_t now_ms = ShownTimeMs(*this, PlaySlider->value());
       MoveToPage(NearestPage(key.key() == Qt::Key_Left ? now_ms - kSeekMs : now_ms + kSeekMs));
       break;
@@ -154,8 +160,7 @@ int32_t Form1::NearestPage(int32_t ms) const {
 }
 
 void Form1::MoveToPage(int32_t page) {
-  // The slider is at hand while a file is open and no conversion runs.
-  if (!Usable(PlaySlider) || ConvActive != 0) return;
+  if (!SliderAtHand(*this)) return;
   if (PlayActive != 0) {
     // The mode playing is the one whose button the playback disabled.
     int16_t mode = PlayMode;
