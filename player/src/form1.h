@@ -171,8 +171,6 @@ class Form1 : public QMainWindow {
   // ---- Keyboard (form1_keys.cpp) -------------------------------------------
   // The window's keys; each acts only as its enabled, visible button would.
   void Form_KeyDown(QKeyCombination key);
-  // The page nearest to the time `ms` (as the time label counts it).
-  int32_t NearestPage(int32_t ms) const;
 
   // ---- Start-up and shut-down ----------------------------------------------
   void Form_Load();
@@ -260,6 +258,8 @@ class Form1 : public QMainWindow {
   // ---- State of the keyboard and of drops (form1_keys.cpp, form1_drop.cpp) -
   void SetUpKeyboard();
   void SetUpDrops();
+  // The page nearest to the time `ms` (as the time label counts it).
+  int32_t NearestPage(int32_t ms) const;
   // Left, Right and Home: the slider to `page`; a playback goes on from there.
   void MoveToPage(int32_t page);
   // The mode a playback that a key moved goes on in; nothing when no
