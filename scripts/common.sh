@@ -29,3 +29,18 @@ calendo_build() {
   fi
   cmake --build "$build_dir"
 }
+
+# The language of a new build's player: CALENDO_LANG when set, else J when the
+# user's messages locale (the first set of LC_ALL, LC_MESSAGES, LANG) is
+# Japanese, else E.
+calendo_user_lang() {
+  if [ -n "${CALENDO_LANG:-}" ]; then
+    echo "$CALENDO_LANG"
+    return
+  fi
+  local locale=${LC_ALL:-${LC_MESSAGES:-${LANG:-}}}
+  case $locale in
+    ja*) echo J ;;
+    *) echo E ;;
+  esac
+}

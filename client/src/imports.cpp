@@ -33,6 +33,7 @@ CALENDO_CHECK_IMPORT(GetWavType);
 CALENDO_CHECK_IMPORT(PcmWavPlay);
 CALENDO_CHECK_IMPORT(WavCreate);
 CALENDO_CHECK_IMPORT(WavAddPlayData);
+CALENDO_CHECK_IMPORT(WavPause);
 CALENDO_CHECK_IMPORT(WavNowPlay);
 CALENDO_CHECK_IMPORT(WavStop);
 CALENDO_CHECK_IMPORT(WavDestroy);
@@ -52,9 +53,9 @@ constexpr ImportName kTable[] = {
     NameOf(play_splpget),   NameOf(pb_splptblmk),   NameOf(get_time),         NameOf(play_1pagerd),
     NameOf(pb_exdata),      NameOf(splp_pageno),    NameOf(SoundSet11k16bit), NameOf(pb_adpcm_dec),
     NameOf(AdpcmDecHeader), NameOf(AdpcmDecx),      NameOf(GetWavType),       NameOf(PcmWavPlay),
-    NameOf(WavCreate),      NameOf(WavAddPlayData), NameOf(WavNowPlay),       NameOf(WavStop),
-    NameOf(WavDestroy),     NameOf(SendCopyData),   NameOf(MsgCtlCreate),     NameOf(MsgCtlAttach),
-    NameOf(MsgCtlDestroy),
+    NameOf(WavCreate),      NameOf(WavAddPlayData), NameOf(WavPause),         NameOf(WavNowPlay),
+    NameOf(WavStop),        NameOf(WavDestroy),     NameOf(SendCopyData),     NameOf(MsgCtlCreate),
+    NameOf(MsgCtlAttach),   NameOf(MsgCtlDestroy),
 };
 
 }  // namespace

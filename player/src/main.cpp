@@ -5,13 +5,17 @@
 #include <QScreen>
 #include <QThread>
 
+#include "command_options.h"
 #include "platform/dialogs.h"
 #include "qt/event_pump.h"
 #include "qt/qt_host.h"
+#include "qt/qt_translations.h"
 #include "window/form1.h"
 
 int main(int argc, char** argv) {
+  if (const auto status = calendo::AnswerInformationOption(argc, argv, stdout)) return *status;
   QApplication app(argc, argv);
+  calendo::InstallQtTranslations(app, calendo::LangCode);
   calendo::QtHost host(QCoreApplication::arguments());
   calendo::EventPump pump;
 

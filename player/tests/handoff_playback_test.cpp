@@ -1,6 +1,6 @@
-// A player in the middle of a playback takes a file from a second start of the
-// real program: it stops, and the timer opens and plays the new file from its
-// first page.
+// A player takes a file from a second start of the real program: in the
+// middle of a playback it stops, and the timer opens and plays the new file
+// from its first page; a relative path is the file in the sender's folder.
 #include "handoff_processes.h"
 #include "playback_fixture.h"
 
@@ -60,6 +60,31 @@ TEST_F(HandoffPlayback, PlayingPlayerStopsAndPlaysTheHandedFileFromPageZero) {
   // The first file was cut short.
   const Capture heard_first = ReadCapture(dir_.file("heard.wav").string());
   EXPECT_LT(heard_first.samples.size(), Heard(first, 0, Pages(0, 39)).size());
+  EXPECT_TRUE(host_.boxes.empty());
+}
+
+// The sender runs in another folder and names the file by a relative path.
+TEST_F(HandoffPlayback, RelativePathFromAnotherFolderOpensAndPlays) {
+  std::filesystem::create_directory(dir_.file("elsewhere"));
+  const std::string path = WriteVqr("elsewhere/memo.vqr", 5);
+  ASSERT_NE(std::filesystem::current_path(), dir_.file("elsewhere"));
+  const auto expected = Heard(path, 0, Pages(0, 4));
+  ResetDecoder();
+
+  const pid_t sender =
+      testing::StartPlayer(CALENDO_PROGRAM, {"memo.vqr"}, {}, dir_.file("elsewhere").string());
+  ASSERT_NE(sender, 0);
+  EXPECT_EQ(testing::WaitForPlayer(sender, std::chrono::seconds(20),
+                                   [this] { pump_.ProcessEventsOrWait(); }),
+            0);
+  // The hand-off arrived before the sender ended; the timer opens and plays.
+  ASSERT_TRUE(testing::ServeUntil(
+      [&] { return form().OpenPending == kFalse && form().PlayActive == 0 && Ready(); },
+      std::chrono::seconds(20), [this] { pump_.ProcessEventsOrWait(); }));
+
+  EXPECT_EQ(form().PlayFileName, QString::fromStdString(path));
+  EXPECT_EQ(form().windowTitle(), QStringLiteral("Calendo - memo.vqr"));
+  EXPECT_TRUE(SameSound(ReadCapture(dir_.file("heard.wav").string()).samples, expected));
   EXPECT_TRUE(host_.boxes.empty());
 }
 

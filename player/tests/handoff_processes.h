@@ -46,9 +46,11 @@ inline const std::string& ScratchDesktopDirectory() {
 }
 
 // Starts `program` with `arguments`, headless, with no sound, on the scratch
-// desktop. Returns the process id, 0 on failure.
+// desktop, in the folder `working_dir` (empty: this one). Returns the process
+// id, 0 on failure.
 inline pid_t StartPlayer(const std::string& program, const std::vector<std::string>& arguments,
-                         const std::vector<std::string>& extra_env = {}) {
+                         const std::vector<std::string>& extra_env = {},
+                         const std::string& working_dir = {}) {
   ScratchDesktopDirectory();
   // The program finds its libraries through its RUNPATH; a sanitizer runtime
   // that intercepts dlopen hides that, so the folder is named outright.
@@ -73,9 +75,13 @@ inline pid_t StartPlayer(const std::string& program, const std::vector<std::stri
   for (std::string& a : args) argv.push_back(a.data());
   argv.push_back(nullptr);
 
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  if (!working_dir.empty()) posix_spawn_file_actions_addchdir_np(&actions, working_dir.c_str());
   pid_t pid = 0;
-  if (posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), env.data()) != 0) return 0;
-  return pid;
+  const int failed = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), env.data());
+  posix_spawn_file_actions_destroy(&actions);
+  return failed != 0 ? 0 : pid;
 }
 
 // Waits for `pid` to end, calling `serve` meanwhile (it should wait a few

@@ -76,9 +76,9 @@ TEST(QtHost_CommandLine, ArgumentsAfterTheProgramJoinedBySpaces) {
 
 TEST(QtHost_Filter, PipeFilterBecomesQtFilter) {
   EXPECT_EQ(QtFileDialogFilter(QStringLiteral("Orvo IC Recorder files(*.vqr;*.vqm)|*.vqr;*.vqm")),
-            QStringLiteral("Orvo IC Recorder files(*.vqr;*.vqm) (*.vqr *.vqm)"));
+            QStringLiteral("Orvo IC Recorder files (*.vqr *.vqm)"));
   EXPECT_EQ(QtFileDialogFilter(QStringLiteral("wav file(*.wav)|*.wav|All|*")),
-            QStringLiteral("wav file(*.wav) (*.wav);;All (*)"));
+            QStringLiteral("wav file (*.wav);;All (*)"));
   EXPECT_EQ(QtFileDialogFilter(QString()), QString());
 }
 

@@ -60,7 +60,14 @@ QString QtFileDialogFilter(const QString& pipe_filter) {
   for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
     QString patterns = parts[i + 1];
     patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
-    entries << parts[i] + QStringLiteral(" (") + patterns + QLatin1Char(')');
+    // A description that names its patterns itself ("wav file(*.wav)") gives
+    // them up for Qt's own list, so that they show once.
+    QString description = parts[i];
+    if (description.endsWith(QLatin1Char(')'))) {
+      const qsizetype open = description.lastIndexOf(QLatin1Char('('));
+      if (open > 0) description = description.left(open).trimmed();
+    }
+    entries << description + QStringLiteral(" (") + patterns + QLatin1Char(')');
   }
   return entries.join(QStringLiteral(";;"));
 }

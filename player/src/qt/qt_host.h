@@ -41,7 +41,8 @@ class QtHost final : public Host {
 QString CommandLineFromArguments(const QStringList& arguments);
 
 // A "description|patterns|…" filter as Qt's file dialogs take it:
-// "description (pattern pattern)" entries joined by ";;".
+// "description (pattern pattern)" entries joined by ";;"; patterns the
+// description names in parentheses of its own are left out of it.
 QString QtFileDialogFilter(const QString& pipe_filter);
 
 // The caption of the button that gives `answer`, in the language `lang_code`.

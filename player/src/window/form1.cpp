@@ -42,6 +42,8 @@ Form1::Form1(Host& host, EventPump& pump, std::string_view lang_code, QWidget* p
   CreateMenu();
   CreateControls();
   ConnectHandlers();
+  SetUpKeyboard();
+  SetUpDrops();
   // A fixed small window: the client area as designed below the menu bar.
   client_->setFixedSize(PixelsFromTwips(kClientWidthTwips), PixelsFromTwips(kClientHeightTwips));
   setFixedSize(client_->width(), menuBar()->sizeHint().height() + client_->height());
@@ -58,7 +60,6 @@ void Form1::CreateMenu() {
   Trans_wav8bit = M_transwav->addAction(QStringLiteral("8bit wave fileに変換して保存"));
   Trans_wav16bit = M_transwav->addAction(QStringLiteral("16bit wave fileに変換して保存"));
   sepa1 = F1->addSeparator();
-  sepa1->setText(QStringLiteral("-"));
   EXIT0 = F1->addAction(QStringLiteral("終了"));
 }
 
@@ -171,6 +172,10 @@ void Form1::ShutWaveOutput() {
 
 void Form1::RecreateWaveOutput() {
   ShutWaveOutput();
+  // A new engine plays unpaused, and a playback begun here replaces the one
+  // a key moved.
+  paused_ = false;
+  seek_.pending = false;
   imports::WavCreate();
   pump_.ProcessEvents();
 }

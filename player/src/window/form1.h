@@ -15,6 +15,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -167,6 +168,10 @@ class Form1 : public QMainWindow {
   // ---- WAV test playback ---------------------------------------------------
   void TestWavPlay_Click();
 
+  // ---- Keyboard (form1_keys.cpp) -------------------------------------------
+  // The window's keys; each acts only as its enabled, visible button would.
+  void Form_KeyDown(QKeyCombination key);
+
   // ---- Start-up and shut-down ----------------------------------------------
   void Form_Load();
   void Form_Unload(int16_t& Cancel);
@@ -250,6 +255,23 @@ class Form1 : public QMainWindow {
   void ShowConversionProgress(int32_t page, int32_t last_page, int16_t& label_phase);
   void EndConversion();
   class ConversionCheckpoints;  // the window's steps of the shared conversion
+
+  // ---- State of the keyboard and of drops (form1_keys.cpp, form1_drop.cpp) -
+  void SetUpKeyboard();
+  void SetUpDrops();
+  // The page nearest to the time `ms` (as the time label counts it).
+  int32_t NearestPage(int32_t ms) const;
+  // Left, Right and Home: the slider to `page`; a playback goes on from there.
+  void MoveToPage(int32_t page);
+  // The mode a playback that a key moved goes on in; nothing when no
+  // playback waits to go on (or another command came in between).
+  std::optional<int16_t> TakeSeekRestart();
+  bool paused_ = false;  // Space paused the wave output
+  struct PendingSeek {
+    bool pending = false;
+    int16_t mode = 0;
+    QString file;
+  } seek_;
 
   // ---- State of the hand-off -----------------------------------------------
   // The window on the user's desktop and its MsgCtl (handoff_desktop_window.h).

@@ -48,6 +48,7 @@ void Form1::ConvertMenuCommand(int16_t format) {
       CommonDialog1.FileName = CrExstr(QFileInfo(PlayFileName).fileName(), QStringLiteral("wav"));
     });
     step([&] { CommonDialog1.Filter = QStringLiteral("wav file(*.wav)|*.wav"); });
+    step([&] { CommonDialog1.InitDir = QFileInfo(PlayFileName).absolutePath(); });
     try {
       CommonDialog1.ShowSave();
     } catch (const RuntimeError& error) {

@@ -3,6 +3,8 @@
 #include <limits>
 #include <vector>
 
+#include <QDir>
+
 #include "qt/file_kind_name.h"
 #include "window/form1.h"
 
@@ -28,6 +30,16 @@ QString TitleOf(platform::DesktopWindow window) {
 uint16_t HandOffByteCount(const QString& text) {
   const qsizetype count = text.isEmpty() ? 2 : 2 * text.size();
   return static_cast<uint16_t>(std::min<qsizetype>(count, std::numeric_limits<uint16_t>::max()));
+}
+
+// The command line as the running player takes it: the relative path of a
+// recorder file is made absolute against this process's folder, which the
+// running player does not share. A text it would not open goes as it is.
+QString HandOffText(const QString& command_line) {
+  if (RecorderKindOfName(command_line) == kKindNone || QDir::isAbsolutePath(command_line)) {
+    return command_line;
+  }
+  return QDir::current().absoluteFilePath(command_line);
 }
 
 }  // namespace
@@ -75,7 +87,7 @@ void Form1::HandOffToRunningPlayer() {
 void Form1::HandOffTo(uint32_t found) {
   ResumeNext step;
   step([&] {
-    const QString text = host_.CommandLine();
+    const QString text = HandOffText(host_.CommandLine());
     const QByteArray bytes = text.toLocal8Bit();
     imports::SendCopyData(found, bytes.constData(), HandOffByteCount(text));
   });

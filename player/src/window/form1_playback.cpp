@@ -60,13 +60,17 @@ void Form1::ConnectPlaybackHandlers() {
   });
 }
 
+// A playback that a key moved (Left, Right, Home) ends and goes on here, from
+// the slider's new page in the same mode.
 void Form1::StartPlayback(int16_t mode) {
-  Timer1->stop();
-  imports::WavStop();
-  Wait(0.1f);
-  PlayMode = mode;
-  int16_t result = 0;
-  DecodePlayX(PlayFileName, StartPage, PlayMode, result);
+  for (std::optional<int16_t> next = mode; next; next = TakeSeekRestart()) {
+    Timer1->stop();
+    imports::WavStop();
+    Wait(0.1f);
+    PlayMode = *next;
+    int16_t result = 0;
+    DecodePlayX(PlayFileName, StartPage, PlayMode, result);
+  }
 }
 
 void Form1::PlayX_Click() {
@@ -100,6 +104,9 @@ void Form1::PlaySlider_MouseDown() {
 }
 
 void Form1::Timer1_Timer() {
+  // A file handed over during a conversion waits for its end: playing it now
+  // would decode through the decoder's one state while the conversion does.
+  if (OpenPending == kTrue && ConvActive == 1) return;
   if (OpenPending == kTrue) {
     OpenPending = kFalse;
     Timer1->stop();
@@ -151,6 +158,7 @@ void Form1::Timer1_Timer() {
     int16_t mode = 0;  // a fresh play mode; PlayMode stays as it is
     int16_t result = 0;
     DecodePlayX(PlayFileName, start_page, mode, result);
+    if (const std::optional<int16_t> next = TakeSeekRestart()) StartPlayback(*next);
   }
   StartPage = PlaySlider->value();
   TimeDisplay(StartPage);

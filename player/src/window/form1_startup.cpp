@@ -35,7 +35,6 @@ void Form1::Form_Load() {
   step([&] { M_transwav->setTitle(MsgText[kMsgMenuConvert]); });
   step([&] { Trans_wav8bit->setText(MsgText[kMsgMenuSave8bit]); });
   step([&] { Trans_wav16bit->setText(MsgText[kMsgMenuSave16bit]); });
-  step([&] { sepa1->setText(QStringLiteral("-")); });
   step([&] { EXIT0->setText(MsgText[kMsgExit]); });
   step([&] { EXITX->setText(MsgText[kMsgExit]); });
   step([&] { Cancelx->setText(MsgText[kMsgCancel]); });

@@ -24,6 +24,11 @@ EXPORT int32_t WavAddPlayData(void** /*block*/, uint32_t /*length*/) {
   return 0;
 }
 
+EXPORT int32_t WavPause(int32_t /*pause*/) {
+  calendo::testing::JournalWrite("WavPause");
+  return engine ? 1 : 0;
+}
+
 EXPORT int32_t WavNowPlay() {
   return engine ? SONDREL_NOW_IDLE : SONDREL_NOW_NO_ENGINE;
 }

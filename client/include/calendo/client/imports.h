@@ -60,6 +60,7 @@ inline constexpr Import<int32_t(const char* path, int32_t sample_kind, int32_t o
 inline constexpr Import<int32_t()> WavCreate{"sondrel", "WavCreate"};
 inline constexpr Import<int32_t(void** block, uint32_t length)> WavAddPlayData{"sondrel",
                                                                                "WavAddPlayData"};
+inline constexpr Import<int32_t(int32_t pause)> WavPause{"sondrel", "WavPause"};
 inline constexpr Import<int32_t()> WavNowPlay{"sondrel", "WavNowPlay"};
 inline constexpr Import<int32_t()> WavStop{"sondrel", "WavStop"};
 inline constexpr Import<void()> WavDestroy{"sondrel", "WavDestroy"};

@@ -1,0 +1,45 @@
+#include "command_options.h"
+
+#include <cstring>
+
+#ifndef CALENDO_VERSION
+#define CALENDO_VERSION "unknown"
+#endif
+
+namespace calendo {
+namespace {
+
+constexpr char kHelpText[] =
+    "Usage: calendo [FILE]\n"
+    "\n"
+    "Plays a voice recorder file (.vqr or .vqm) and converts it to a WAV file.\n"
+    "FILE, everything after the program name, is opened and played at once. When\n"
+    "a player already runs, FILE is handed to it and this start ends.\n"
+    "\n"
+    "Keys in the window:\n"
+    "  Space       play; pause and resume while playing\n"
+    "  Esc         stop\n"
+    "  Left/Right  5 s back/forward\n"
+    "  Home        first page\n"
+    "  C, R        cue, review (double speed forward, backward)\n"
+    "  Ctrl+O      open a file\n"
+    "  Ctrl+Q      exit\n"
+    "\n"
+    "  --help      show this text\n"
+    "  --version   show the version\n";
+
+}  // namespace
+
+std::optional<int> AnswerInformationOption(int argc, const char* const* argv, std::FILE* out) {
+  if (argc != 2) return std::nullopt;
+  if (std::strcmp(argv[1], "--help") == 0) {
+    std::fputs(kHelpText, out);
+  } else if (std::strcmp(argv[1], "--version") == 0) {
+    std::fputs("calendo " CALENDO_VERSION "\n", out);
+  } else {
+    return std::nullopt;
+  }
+  return std::fflush(out) == 0 ? 0 : 1;
+}
+
+}  // namespace calendo

@@ -1,0 +1,195 @@
+// The window's keys. No control takes the keyboard focus (a button that kept
+// it would take Space and Enter for a click); the window takes the keys
+// through shortcuts, and each key does only what its button would do in the
+// window's present state: while a button is disabled or hidden, its key does
+// nothing.
+//
+//   Space       Play when stopped; pause and resume while playing
+//   Escape      Stop
+//   Left/Right  5 s back/forward, to the nearest page
+//   Home        the first page
+//   C, R        Cue, Review
+//   Ctrl+O      File > Open (the menu item's own shortcut)
+//   Ctrl+Q      Exit, as the EXIT button
+//
+// Left, Right and Home move the slider. A playback they move ends where it is
+// and goes on from the new page in the same mode (StartPlayback), so that
+// moving many times does not stack one playback inside another.
+#include <QShortcut>
+
+#include "window/form1.h"
+
+namespace calendo {
+namespace {
+
+constexpr int32_t kSeekMs = 5000;
+
+bool Usable(const QWidget* control) {
+  return control->isEnabled() && !control->isHidden();
+}
+
+// The slider is at hand while a file is open and no conversion runs.
+bool SliderAtHand(const Form1& form) {
+  return Usable(form.PlaySlider) && form.ConvActive == 0;
+}
+
+// The time the label shows at `page` of the open file: the pages up to it.
+int32_t ShownTimeMs(const Form1& form, int32_t page) {
+  if (page <= 0 || page >= static_cast<int32_t>(form.SplpTable.size())) return 0;
+  return imports::get_time(form.SplpTable.data(), static_cast<uint32_t>(page),
+                           static_cast<int32_t>(form.Splp.page_ms[0]),
+                           static_cast<int32_t>(form.Splp.page_ms[1]));
+}
+
+struct ToolTips {
+  const char* play;
+  const char* stop;
+  const char* cue;
+  const char* review;
+  const char* exit;
+  const char* slider;
+};
+
+constexpr ToolTips kToolTipsJapanese = {"再生 / 一時停止 (Space)",
+                                        "停止 (Esc)",
+                                        "キュー (C)",
+                                        "レビュー (R)",
+                                        "終了 (Ctrl+Q)",
+                                        "5 秒戻る / 進む (← / →)、先頭へ (Home)"};
+constexpr ToolTips kToolTipsEnglish = {"Play / pause (Space)",
+                                       "Stop (Esc)",
+                                       "Cue (C)",
+                                       "Review (R)",
+                                       "Exit (Ctrl+Q)",
+                                       "5 s back / forward (Left / Right), first page (Home)"};
+
+}  // namespace
+
+void Form1::SetUpKeyboard() {
+  for (QWidget* control : client_->findChildren<QWidget*>()) control->setFocusPolicy(Qt::NoFocus);
+
+  const ToolTips& tips = lang_code_ == "J" ? kToolTipsJapanese : kToolTipsEnglish;
+  PlayX->setToolTip(QString::fromUtf8(tips.play));
+  StopX->setToolTip(QString::fromUtf8(tips.stop));
+  CueX->setToolTip(QString::fromUtf8(tips.cue));
+  RevX->setToolTip(QString::fromUtf8(tips.review));
+  EXITX->setToolTip(QString::fromUtf8(tips.exit));
+  PlaySlider->setToolTip(QString::fromUtf8(tips.slider));
+
+  for (const QKeyCombination key :
+       {QKeyCombination(Qt::Key_Space), QKeyCombination(Qt::Key_Escape),
+        QKeyCombination(Qt::Key_Left), QKeyCombination(Qt::Key_Right),
+        QKeyCombination(Qt::Key_Home), QKeyCombination(Qt::Key_C), QKeyCombination(Qt::Key_R),
+        QKeyCombination(Qt::CTRL, Qt::Key_Q)}) {
+    auto* shortcut = new QShortcut(QKeySequence(key), this);
+    // A held key acts once: a repeated Space would pause and resume in turn.
+    shortcut->setAutoRepeat(key.key() == Qt::Key_Left || key.key() == Qt::Key_Right);
+    connect(shortcut, &QShortcut::activated, this,
+            [this, key] { RunHandler([this, key] { Form_KeyDown(key); }); });
+  }
+
+  // A command that comes between a key's move and the end of the playback it
+  // moved replaces the playback that was to go on.
+  auto forget_seek = [this] { seek_.pending = false; };
+  connect(StopX, &QPushButton::clicked, this, forget_seek);
+  connect(M_fileopen, &QAction::triggered, this, forget_seek);
+  connect(Trans_wav8bit, &QAction::triggered, this, forget_seek);
+  connect(Trans_wav16bit, &QAction::triggered, this, forget_seek);
+}
+
+void Form1::Form_KeyDown(QKeyCombination key) {
+  switch (key.key()) {
+    case Qt::Key_Space:
+      if (PlayActive != 0) {
+        paused_ = !paused_;
+        imports::WavPause(paused_ ? 1 : 0);
+      } else if (seek_.pending) {
+        seek_.pending = false;  // the moved playback stays stopped at its new page
+      } else if (Usable(PlayX)) {
+        PlayX_Click();
+      }
+      break;
+    case Qt::Key_Escape:
+      if (Usable(StopX)) {
+        seek_.pending = false;
+        StopX_Click();
+      }
+      break;
+    case Qt::Key_Left:
+    case Qt::Key_Right: {
+      if (!SliderAtHand(*this)) break;
+      const int32_t now_ms = ShownTimeMs(*this, PlaySlider->value());
+      MoveToPage(NearestPage(key.key() == Qt::Key_Left ? now_ms - kSeekMs : now_ms + kSeekMs));
+      break;
+    }
+    case Qt::Key_Home:
+      MoveToPage(0);
+      break;
+    case Qt::Key_C:
+      if (Usable(CueX)) CueX_Click();
+      break;
+    case Qt::Key_R:
+      if (Usable(RevX)) RevX_Click();
+      break;
+    case Qt::Key_Q:
+      if (key.keyboardModifiers() == Qt::ControlModifier && Usable(EXITX)) EXITX_Click();
+      break;
+    default:
+      break;
+  }
+}
+
+int32_t Form1::NearestPage(int32_t ms) const {
+  const int32_t last = PageCount - 1;
+  if (last <= 0 || static_cast<int32_t>(SplpTable.size()) <= last) return 0;
+  auto time_at = [this](int32_t page) { return ShownTimeMs(*this, page); };
+  // The times rise with the page: the first page at or past `ms`, or the one
+  // before it when that lies nearer (the earlier one on a tie).
+  int32_t low = 0;
+  int32_t high = last;
+  while (low < high) {
+    const int32_t middle = low + (high - low) / 2;
+    if (time_at(middle) < ms) {
+      low = middle + 1;
+    } else {
+      high = middle;
+    }
+  }
+  if (low > 0 && ms - time_at(low - 1) <= time_at(low) - ms) return low - 1;
+  return low;
+}
+
+void Form1::MoveToPage(int32_t page) {
+  if (!SliderAtHand(*this)) return;
+  if (PlayActive != 0) {
+    // The mode playing is the one whose button the playback disabled.
+    int16_t mode = PlayMode;
+    if (!PlayX->isEnabled()) {
+      mode = 0;
+    } else if (!CueX->isEnabled()) {
+      mode = 1;
+    } else if (!RevX->isEnabled()) {
+      mode = -1;
+    }
+    seek_ = {true, mode, PlayFileName};
+    PlayActive = 0;
+    imports::WavStop();
+  }
+  PlaySlider->setValue(page);
+  StartPage = PlaySlider->value();
+  int32_t shown = StartPage;
+  TimeDisplay(shown);
+}
+
+std::optional<int16_t> Form1::TakeSeekRestart() {
+  if (!seek_.pending) return std::nullopt;
+  seek_.pending = false;
+  // A hand-off, an open or a press on the slider came in between.
+  if (ending_ || PlayFileName != seek_.file || Timer1->isActive() || !Usable(StopX) ||
+      ConvActive != 0) {
+    return std::nullopt;
+  }
+  return seek_.mode;
+}
+
+}  // namespace calendo
