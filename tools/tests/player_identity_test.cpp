@@ -41,7 +41,8 @@ class PlayerIdentity : public ::testing::Test {
     testing::PutOpened(*form_, recording, kind);
     host_.save_answers.push_back(QString::fromStdString(wav.string()));
     (bits == 8 ? form_->Trans_wav8bit : form_->Trans_wav16bit)->trigger();
-    EXPECT_TRUE(host_.boxes.empty());
+    for (const auto& box : host_.boxes) ADD_FAILURE() << "message box: " << box.text.toStdString();
+    host_.boxes.clear();
     return tooltest::ReadFile(wav);
   }
 
