@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "conversion_fixture.h"
+#include "handoff_processes.h"
 #include "layout_recording.h"
 #include "scripted_host.h"
 #include "test_app.h"
@@ -24,6 +25,10 @@ namespace fs = std::filesystem;
 class PlayerIdentity : public ::testing::Test {
  protected:
   void SetUp() override {
+    // A desktop of its own: a player started at the same time by another test
+    // would otherwise hand this window its (empty) command line, as a second
+    // start does, and the window would forget the file it converts.
+    ASSERT_FALSE(testing::ScratchDesktopDirectory().empty());
     setenv("CALENDO_AUDIO", "null", 1);
     binding::SetLibraryDirectory(CALENDO_LIB_DIR);
     form_ = std::make_unique<Form1>(host_, pump_, "E");
