@@ -59,8 +59,9 @@ inline void WriteLayoutVqr(const std::filesystem::path& vqr, PageLayout layout, 
   if (size < KESTRUNE_VQR_HEADER ||
       wav_vqr_mkheader_f(wav.c_str(), path.c_str(), size, layout.code_bytes, layout.extra_bits,
                          layout.code_bits) != 0 ||
-      wav_vqr_encoder_f(wav.c_str(), path.c_str(), 0, (size - KESTRUNE_VQR_HEADER) / KESTRUNE_VQR_PAGE,
-                        layout.code_bytes, layout.extra_bits, layout.code_bits) != 0) {
+      wav_vqr_encoder_f(wav.c_str(), path.c_str(), 0,
+                        (size - KESTRUNE_VQR_HEADER) / KESTRUNE_VQR_PAGE, layout.code_bytes,
+                        layout.extra_bits, layout.code_bits) != 0) {
     throw std::runtime_error("cannot encode " + path);
   }
 }

@@ -97,8 +97,7 @@ TEST_F(WavConversion, FourBitSpPages_HeaderCountsTheSamplesWritten) {
   testing::WriteLayoutVqr(vqr, testing::kFourBitSp, 7 * 1020 + 100);  // 8 pages
   const std::string wav = dir_.file("out.wav").string();
   Journal steps;
-  const ConversionOutcome outcome =
-      ConvertToWav(Read(vqr.string()), wav.c_str(), kWav8Bit, steps);
+  const ConversionOutcome outcome = ConvertToWav(Read(vqr.string()), wav.c_str(), kWav8Bit, steps);
   ASSERT_EQ(outcome.end, ConversionEnd::kDone);
   // The header call counts 1360 samples an SP page; a 4-bit page gives 1020.
   EXPECT_EQ(outcome.announced_bytes, 8 * 1360);

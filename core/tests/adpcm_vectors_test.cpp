@@ -105,10 +105,10 @@ TEST(AdpcmVectors_Encoder, EveryKernelReproducesTheCodes) {
       const auto& tables = calendo::detail::tables_for(seq.bits);
       if (kernel == Kernel::Scalar) {
         calendo::detail::encode_scalar(state, calendo::InputStage::Direct, tables, samples.data(),
-                                     samples.size(), codes.data());
+                                       samples.size(), codes.data());
       } else {
         calendo::detail::encode_avx2(state, calendo::InputStage::Direct, tables, samples.data(),
-                                   samples.size(), codes.data());
+                                     samples.size(), codes.data());
       }
       EXPECT_EQ(codes, expected) << (kernel == Kernel::Scalar ? "scalar" : "avx2");
     }
@@ -122,7 +122,8 @@ TEST(AdpcmVectors_Decoder, PiecesEqualWholeAndSingleCodes) {
     SCOPED_TRACE(name);
     const std::vector<uint8_t> codes = read_words(name);
     ASSERT_FALSE(codes.empty()) << "cannot read " << name;
-    for (calendo::OutputStage stage : {calendo::OutputStage::Gain3_5, calendo::OutputStage::Shift2}) {
+    for (calendo::OutputStage stage :
+         {calendo::OutputStage::Gain3_5, calendo::OutputStage::Shift2}) {
       calendo::Adpcm whole(stage);
       whole.adpcm_reset_state();
       std::vector<int16_t> expected(codes.size());

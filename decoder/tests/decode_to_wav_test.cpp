@@ -36,7 +36,7 @@ TEST_F(DecodeToWav, AdpcmDecHeader_RateAndLengthFromThePageCounts) {
                                             c.sp_pages, c.lp_pages, header);
       ASSERT_EQ(length, static_cast<int32_t>(c.length_8bit) * out_bits);
       const auto expected = calendo::wav_header(c.hz, static_cast<uint16_t>(8 * out_bits),
-                                              static_cast<uint32_t>(length));
+                                                static_cast<uint32_t>(length));
       EXPECT_EQ(read_file(path), Bytes(expected.begin(), expected.end()));
       EXPECT_EQ(std::memcmp(header, expected.data(), 44), 0);
     }

@@ -45,9 +45,7 @@ std::optional<platform::DesktopWindow> RunningPlayerWindow(std::chrono::millisec
 
 class HandoffPlayersTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(kScratchDesktop);
-  }
+  void SetUp() override { ASSERT_TRUE(kScratchDesktop); }
   void TearDown() override {
     for (pid_t pid : players_) testing::KillPlayer(pid);
   }

@@ -183,9 +183,7 @@ TEST_F(HandoffReceiverTest, EveryCaptionChangeReachesTheDesktop) {
 // Windows of other programs on the desktop, served from this thread.
 class HandoffOtherWindowsTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(kScratchDesktop);
-  }
+  void SetUp() override { ASSERT_TRUE(kScratchDesktop); }
   void TearDown() override {
     for (platform::DesktopWindow window : windows_) platform::desktop_destroy_window(window);
   }

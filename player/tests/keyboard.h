@@ -8,8 +8,8 @@
 #include <QApplication>
 #include <QTest>
 
-#include "window/form1.h"
 #include "playback_fixture.h"
+#include "window/form1.h"
 
 namespace calendo::testing {
 
