@@ -43,8 +43,8 @@ Result<Recording> read_vqr(const RecorderFile& file) {
                        : refuse(68, "LP descriptor does not fit a page");
     }
   }
-  const uint32_t page_size = le16(&h[58]);
-  if (page_size == 0) return refuse(58, "page size must not be 0");
+  const uint32_t page_size = le16(&h[kVqrPageSizeOffset]);
+  if (page_size == 0) return refuse(kVqrPageSizeOffset, "page size must not be 0");
 
   r.length_field = {static_cast<uint16_t>(le16(&h[71])), static_cast<uint16_t>(le16(&h[73]))};
   r.page_field = {le32(&h[75]), le32(&h[79])};

@@ -8,7 +8,6 @@
 namespace calendo {
 namespace {
 
-constexpr uint64_t kEntrySize = 8;
 constexpr uint64_t kEntriesPerRead = 512;
 
 enum EntryType : uint8_t { kGapClose = 3, kGapOpen = 4 };
@@ -53,21 +52,21 @@ class DirectoryWalk {
 
 Result<VqmLayout> read_vqm_layout(const RecorderFile& file) {
   const auto length = static_cast<int32_t>(file.be32_at(kVqmDirectoryLengthOffset));
-  const int64_t declared = length / static_cast<int32_t>(kEntrySize);  // toward zero
+  const int64_t declared = length / static_cast<int32_t>(kVqmEntrySize);  // toward zero
   const uint64_t present =
-      file.size() > kVqmDirectoryOffset ? (file.size() - kVqmDirectoryOffset) / kEntrySize : 0;
+      file.size() > kVqmDirectoryOffset ? (file.size() - kVqmDirectoryOffset) / kVqmEntrySize : 0;
   const uint64_t entries = declared > 0 ? std::min<uint64_t>(declared, present) : 0;
 
   DirectoryWalk walk;
-  std::array<uint8_t, kEntriesPerRead * kEntrySize> chunk;
+  std::array<uint8_t, kEntriesPerRead * kVqmEntrySize> chunk;
   for (uint64_t first = 0; first < entries; first += kEntriesPerRead) {
     const uint64_t count = std::min(kEntriesPerRead, entries - first);
-    const auto bytes = std::span(chunk).first(count * kEntrySize);
-    file.read_at(kVqmDirectoryOffset + first * kEntrySize, bytes);
+    const auto bytes = std::span(chunk).first(count * kVqmEntrySize);
+    file.read_at(kVqmDirectoryOffset + first * kVqmEntrySize, bytes);
     for (uint64_t i = 0; i < count; ++i) {
-      const uint8_t* e = &bytes[i * kEntrySize];
+      const uint8_t* e = &bytes[i * kVqmEntrySize];
       if (!walk.add(e[0], be32(e + 4))) {
-        return Fault{Failure::WrongKind, kVqmDirectoryOffset + (first + i) * kEntrySize,
+        return Fault{Failure::WrongKind, kVqmDirectoryOffset + (first + i) * kVqmEntrySize,
                      "directory opens more than 5000 gaps"};
       }
     }

@@ -9,8 +9,6 @@ namespace calendo::gst {
 namespace {
 
 constexpr uint64_t kVqmHeaderSize = kVqmDirectoryLengthOffset + 4;
-constexpr uint64_t kVqrPageSizeOffset = 58;
-constexpr uint64_t kVqmEntrySize = 8;
 
 Refusal cut_short(uint64_t have, uint64_t need) {
   return {have, "header is cut short: the file has " + std::to_string(have) + " of its " +

@@ -16,7 +16,8 @@
 namespace calendo {
 
 inline constexpr uint64_t kVqmPageSize = 510;
-inline constexpr uint64_t kVqmDirectoryOffset = 80;        // 8-byte entries
+inline constexpr uint64_t kVqmDirectoryOffset = 80;
+inline constexpr uint64_t kVqmEntrySize = 8;               // type, 3 bytes, big-endian length
 inline constexpr uint64_t kVqmDirectoryLengthOffset = 92;  // big-endian byte count
 inline constexpr uint64_t kVqmModeOffset = 61;
 inline constexpr uint8_t kVqmSpMode = 5;

@@ -17,6 +17,7 @@ inline constexpr uint32_t kMaxStreamBits = 8 * kCodeAreaBytes;
 inline constexpr int kMaxPageCodes = 2048;  // codes a page can give at most
 
 // Header fields (offsets from the start of the file).
+inline constexpr uint32_t kVqrPageSizeOffset = 58;  // 16-bit page size
 inline constexpr uint32_t kVqrFileModeOffset = 60;  // 0 = SP, 1 = LP, 2 = both
 inline constexpr uint32_t kVqrSpModeOffset = 61;    // SP descriptor: rate, bits, bytes (2), extra
 inline constexpr uint32_t kVqrLpModeOffset = 66;    // LP descriptor, same layout
