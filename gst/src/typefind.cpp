@@ -1,25 +1,31 @@
 #include "typefind.h"
 
-#include <cstring>
+#include <span>
+
+#include "calendo/container_magic.h"
 
 namespace {
 
 GstStaticCaps vqr_caps = GST_STATIC_CAPS("audio/x-vqr");
 GstStaticCaps vqm_caps = GST_STATIC_CAPS("audio/x-vqm");
 
-bool bytes_at(GstTypeFind* find, gint64 offset, const char* text) {
-  const auto length = static_cast<guint>(std::strlen(text));
-  const guint8* data = gst_type_find_peek(find, offset, length);
-  return data != nullptr && std::memcmp(data, text, length) == 0;
+// The container the stream's first bytes name; a stream shorter than the
+// magic bytes is looked at as far as it goes (a vqm magic needs only 8).
+calendo::MagicContainer container_of(GstTypeFind* find) {
+  for (guint length = calendo::kMagicBytes; length > 0; --length) {
+    if (const guint8* data = gst_type_find_peek(find, 0, length))
+      return calendo::container_of_magic(std::span<const uint8_t>(data, length));
+  }
+  return calendo::MagicContainer::None;
 }
 
 void find_vqr(GstTypeFind* find, gpointer) {
-  if (bytes_at(find, 0, "OIFF") && bytes_at(find, 8, "WAVE"))
+  if (container_of(find) == calendo::MagicContainer::Vqr)
     gst_type_find_suggest(find, GST_TYPE_FIND_MAXIMUM, gst_static_caps_get(&vqr_caps));
 }
 
 void find_vqm(GstTypeFind* find, gpointer) {
-  if (bytes_at(find, 0, "VQ_VOICE"))
+  if (container_of(find) == calendo::MagicContainer::Vqm)
     gst_type_find_suggest(find, GST_TYPE_FIND_MAXIMUM, gst_static_caps_get(&vqm_caps));
 }
 

@@ -1,4 +1,6 @@
-// The kind of a recorder file by its name: the last three characters only.
+// The kind of a recorder file by its name (the last three characters only,
+// as the player decides) or by its content (the container's magic bytes,
+// whatever the name).
 #pragma once
 
 #include <cstdint>
@@ -27,5 +29,11 @@ constexpr int16_t RecorderKindOfName(std::string_view name) {
 constexpr int16_t FileKindOfName(std::string_view name) {
   return RecorderKindOfName(name) == kKindVqr ? kKindVqr : kKindVqm;
 }
+
+// kKindVqr or kKindVqm for a regular file at `path` that starts with that
+// container's magic (calendo/container_magic.h), kKindNone for any other file,
+// one that cannot be read, or one that is not a regular file (a FIFO is never
+// opened for reading, so this never waits for a writer).
+int16_t RecorderKindOfContent(const char* path);
 
 }  // namespace calendo
