@@ -1,17 +1,23 @@
 #include "commands.h"
 
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <set>
 #include <string>
 #include <system_error>
+#include <vector>
 
 #include "calendo/client/runtime_error.h"
 #include "conversion.h"
 #include "encoding.h"
+#include "folder_walk.h"
 #include "libraries.h"
+#include "pending_file.h"
 #include "processes.h"
 #include "progress.h"
 #include "recorder_info.h"
+#include "run_summary.h"
 #include "time_format.h"
 
 #ifndef CALENDO_VERSION
@@ -24,6 +30,17 @@ namespace {
 void ReportFailure(const std::string& file, const std::string& reason) {
   std::fprintf(stderr, "calendo-convert: %s: %s\n", file.c_str(), reason.c_str());
 }
+
+void ReportWarning(const std::string& file, const std::string& warning) {
+  if (warning.empty()) return;
+  std::fprintf(stderr, "calendo-convert: %s: warning: %s\n", file.c_str(), warning.c_str());
+}
+
+// One recorder file to convert and the WAV file it becomes.
+struct ConversionJob {
+  std::string source;
+  std::string destination;
+};
 
 std::string LibraryFailure(const RuntimeError& failure) {
   std::string text = failure.description();
@@ -50,10 +67,10 @@ std::string Seconds(int64_t ms) {
   return text;
 }
 
-bool ConvertOne(const Options& options, const std::string& file, bool progress) {
+bool ConvertOne(const Options& options, const ConversionJob& job, bool progress) {
   ConversionRequest request;
-  request.source = file;
-  request.destination = WavPathFor(file, options.output);
+  request.source = job.source;
+  request.destination = job.destination;
   request.format = options.format;
   request.replace = options.force;
   request.progress = progress;
@@ -61,20 +78,64 @@ bool ConvertOne(const Options& options, const std::string& file, bool progress) 
   std::string error;
   try {
     if (!ConvertToWav(request, result, error)) {
-      ReportFailure(file, error);
+      if (error == "is a folder" && !options.recursive) error += " (-r converts the files in it)";
+      ReportFailure(job.source, error);
       return false;
     }
   } catch (const RuntimeError& failure) {
-    ReportFailure(file, LibraryFailure(failure));
+    ReportFailure(job.source, LibraryFailure(failure));
     return false;
   }
+  ReportWarning(job.source, result.warning);
   if (!options.quiet) {
-    std::printf("%s -> %s  %s (%s, %d-bit, %u Hz)\n", file.c_str(), request.destination.c_str(),
-                FormatPlayTime(result.duration_ms()).c_str(), Seconds(result.duration_ms()).c_str(),
-                result.bits, result.sample_rate);
+    std::printf("%s -> %s  %s (%s, %d-bit, %u Hz)\n", job.source.c_str(),
+                request.destination.c_str(), FormatPlayTime(result.duration_ms()).c_str(),
+                Seconds(result.duration_ms()).c_str(), result.bits, result.sample_rate);
     std::fflush(stdout);
   }
   return true;
+}
+
+// The files a convert command names: as given, or found in its folders (-r).
+// Unreadable folders count as failures; files that are no recorder files
+// and, with --skip-existing, those whose WAV file exists count as skipped.
+std::vector<ConversionJob> CollectJobs(const Options& options, RunTally& tally) {
+  std::vector<ConversionJob> jobs;
+  auto add = [&](const std::string& source, const std::string& folder) {
+    ConversionJob job{source, WavPathFor(source, folder)};
+    if (options.skip_existing && NameTaken(job.destination)) {
+      ++tally.skipped;
+    } else {
+      jobs.push_back(std::move(job));
+    }
+  };
+  if (!options.recursive) {
+    for (const std::string& file : options.files) add(file, options.output);
+    return jobs;
+  }
+  const FolderWalk walk = WalkFolders(options.files, options.output);
+  for (const auto& [folder, reason] : walk.unreadable) {
+    ReportFailure(folder, "cannot be read: " + reason);
+    ++tally.failed;
+  }
+  tally.skipped += walk.skipped;
+  for (const FoundRecording& found : walk.recordings) add(found.source, found.folder);
+  return jobs;
+}
+
+// With several folders each gets its own folder under the output: two of
+// the same name would mix their files.
+bool FolderNamesDiffer(const Options& options) {
+  if (!options.recursive || options.output.empty()) return true;
+  std::set<std::string> names;
+  size_t folders = 0;
+  for (const std::string& file : options.files) {
+    std::error_code ignored;
+    if (!std::filesystem::is_directory(file, ignored)) continue;
+    ++folders;
+    names.insert(FolderOutputName(file));
+  }
+  return folders < 2 || names.size() == folders;
 }
 
 }  // namespace
@@ -84,32 +145,59 @@ const char* VersionText() {
 }
 
 int RunConvert(const Options& options) {
+  const auto start = std::chrono::steady_clock::now();
+  if (!FolderNamesDiffer(options)) {
+    std::fputs(
+        "calendo-convert: two folders of the same name would share one folder under -o\n"
+        "Try 'calendo-convert --help'.\n",
+        stderr);
+    return kExitUsage;
+  }
   if (!PrepareFolder(options.output)) return kExitFailed;
-  const bool progress = ProgressWanted(options.quiet);
-  size_t failures = 0;
-  if (options.jobs == 1 || options.files.size() == 1) {
-    for (const std::string& file : options.files) {
-      if (!ConvertOne(options, file, progress)) ++failures;
+  RunTally tally;
+  const std::vector<ConversionJob> jobs = CollectJobs(options, tally);
+  auto count_done = [&](const ConversionJob& job, bool ok) {
+    if (!ok) {
+      ++tally.failed;
+      return;
     }
+    ++tally.converted;
+    tally.audio_seconds += WavSeconds(job.destination);
+  };
+
+  const bool progress = ProgressWanted(options.quiet);
+  if (options.jobs == 1 || jobs.size() <= 1) {
+    for (const ConversionJob& job : jobs) count_done(job, ConvertOne(options, job, progress));
   } else {
     // Each child converts one file; the page lines of several files at once
-    // would overwrite each other, so the line counts files instead.
-    const auto count = static_cast<uint32_t>(options.files.size());
+    // would overwrite each other, so the line counts files instead. What a
+    // child writes comes here whole and is shown with the line taken off.
+    const auto count = static_cast<uint32_t>(jobs.size());
     ProgressBar bar("files", count, progress, "files");
     uint32_t done = 0;
-    failures = RunInProcesses(
-        options.files.size(), options.jobs,
-        [&](size_t i) { return ConvertOne(options, options.files[i], false); },
+    RunInProcesses(
+        jobs.size(), options.jobs, [&](size_t i) { return ConvertOne(options, jobs[i], false); },
         [&](size_t i, const TaskEnd& end) {
+          bar.Clear();
+          std::fputs(end.out.c_str(), stdout);
+          std::fflush(stdout);
+          std::fputs(end.err.c_str(), stderr);
           if (end.signal_number != 0) {
-            ReportFailure(options.files[i],
+            ReportFailure(jobs[i].source,
                           "conversion ended by signal " + std::to_string(end.signal_number));
           }
+          count_done(jobs[i], end.succeeded);
           bar.Update(++done);
-        });
+        },
+        true);
     bar.Finish();
   }
-  return failures == 0 ? kExitDone : kExitFailed;
+  if (!options.quiet && (options.recursive || options.files.size() > 1)) {
+    const double wall =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    std::printf("%s\n", SummaryLine(tally, wall).c_str());
+  }
+  return tally.failed == 0 ? kExitDone : kExitFailed;
 }
 
 int RunInfo(const Options& options) {
@@ -127,6 +215,8 @@ int RunInfo(const Options& options) {
     if (!info) {
       ReportFailure(file, error);
       ++failures;
+    } else {
+      ReportWarning(file, info->warning);
     }
     if (options.json) {
       std::printf("%s\n  %s", i == 0 ? "" : ",",
@@ -166,19 +256,23 @@ int RunEncode(const Options& options) {
     }
     request.replace = options.force;
     request.progress = progress;
+    request.lp = options.lp;
     uint32_t pages = 0;
     std::string error;
+    std::string warning;
     bool ok = false;
     try {
-      ok = EncodeWav(request, pages, error);
+      ok = EncodeWav(request, pages, error, &warning);
     } catch (const RuntimeError& failure) {
       error = LibraryFailure(failure);
     }
     if (!ok) {
       ReportFailure(file, error);
       ++failures;
-    } else if (!options.quiet) {
-      std::printf("%s -> %s  %u pages\n", file.c_str(), request.destination.c_str(), pages);
+    } else {
+      ReportWarning(file, warning);
+      if (!options.quiet)
+        std::printf("%s -> %s  %u pages\n", file.c_str(), request.destination.c_str(), pages);
     }
   }
   return failures == 0 ? kExitDone : kExitFailed;

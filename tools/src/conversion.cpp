@@ -132,6 +132,7 @@ bool ConvertToWav(const ConversionRequest& request, ConversionResult& result, st
   result.sample_rate = outcome.sample_rate;
   result.data_bytes = outcome.data_bytes;
   result.bits = request.format == SampleFormat::k8Bit ? 8 : 16;
+  result.warning = info->warning;
   return true;
 }
 

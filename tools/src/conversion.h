@@ -32,6 +32,7 @@ struct ConversionResult {
   uint32_t sample_rate = 0;
   uint32_t data_bytes = 0;
   int bits = 0;
+  std::string warning;  // what of the source was not believed (recorder_info.h), or empty
   int64_t duration_ms() const;
 };
 

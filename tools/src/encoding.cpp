@@ -10,8 +10,10 @@
 #include <optional>
 
 #include "libraries.h"
+#include "pcm_source.h"
 #include "pending_file.h"
 #include "progress.h"
+#include "source_file.h"
 
 namespace calendo::tool {
 namespace {
@@ -23,7 +25,8 @@ constexpr uint32_t kPagesPerCall = 64;  // progress is drawn between calls
 std::string CheckRefusalText(uint32_t code, const std::string& path) {
   switch (code) {
     case KESTRUNE_WAV_CANNOT_OPEN: {
-      const int fd = ::open(path.c_str(), O_RDONLY);
+      if (auto reason = NotARegularFile(path)) return *reason;
+      const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK);
       if (fd < 0) return std::strerror(errno);
       ::close(fd);
       return "is not a regular file that can be read";
@@ -52,11 +55,10 @@ std::string VqrPathFor(const std::string& wav) {
   return path.string();
 }
 
-bool EncodeWav(const EncodingRequest& request, uint32_t& pages, std::string& error) {
-  const char* wav = request.source.c_str();
-  const uint32_t size = encoder_imports::wav_vqr_check(wav);
-  if (size < KESTRUNE_VQR_HEADER) {
-    error = CheckRefusalText(size, request.source);
+bool EncodeWav(const EncodingRequest& request, uint32_t& pages, std::string& error,
+               std::string* warning) {
+  if (auto reason = NotARegularFile(request.source)) {
+    error = *reason;
     return false;
   }
   if (!request.replace && NameTaken(request.destination)) {
@@ -66,6 +68,15 @@ bool EncodeWav(const EncodingRequest& request, uint32_t& pages, std::string& err
   std::error_code ignored;
   if (std::filesystem::equivalent(request.source, request.destination, ignored)) {
     error = "would be replaced by its own recorder file";
+    return false;
+  }
+  std::optional<EncoderInput> input =
+      PrepareEncoderInput(request.source, request.lp, request.destination, error);
+  if (!input) return false;
+  const char* wav = input->path.c_str();
+  const uint32_t size = encoder_imports::wav_vqr_check(wav);
+  if (size < KESTRUNE_VQR_HEADER) {
+    error = CheckRefusalText(size, request.source);
     return false;
   }
 
@@ -94,6 +105,7 @@ bool EncodeWav(const EncodingRequest& request, uint32_t& pages, std::string& err
   bar.Finish();
   if (!output->Commit(request.replace, error)) return false;
   pages = total;
+  if (warning != nullptr) *warning = input->warning;
   return true;
 }
 

@@ -19,28 +19,39 @@ std::optional<int> ParseNumber(const std::string& text) {
 
 std::string UsageText() {
   return "Usage: calendo-convert [options] FILE...\n"
+         "       calendo-convert -r [options] DIR... [-o OUT]\n"
          "       calendo-convert --info [--json] FILE...\n"
          "       calendo-convert --encode WAV... [-o OUT.vqr]\n"
          "\n"
-         "Converts recorder files (.vqr, .vqm) to mono PCM WAV files, tells what they\n"
-         "hold, or makes recorder files from WAV files.\n"
+         "Converts recorder files (vqr, vqm: told by their content, whatever their\n"
+         "names) to mono PCM WAV files, tells what they hold, or makes recorder\n"
+         "files from WAV files.\n"
          "\n"
          "  -b, --bits 8|16   sample size of the WAV files (default 16)\n"
          "  -o, --output DIR  write the WAV files into DIR (default: beside each file);\n"
          "                    with --encode, the recorder file to make (or a folder)\n"
          "  -f, --force       replace files that exist\n"
          "  -j, --jobs N      convert N files at once, each in its own process\n"
+         "  -r, --recursive   convert the recorder files in every folder DIR and the\n"
+         "                    folders in it; OUT gets the same folders (one for each\n"
+         "                    DIR when there are several); other files are skipped\n"
+         "      --skip-existing  skip a file whose WAV file exists (to go on with a\n"
+         "                    run that was interrupted)\n"
          "  -q, --quiet       no progress line, no report of the files written\n"
          "      --info        print the container, pages, modes and play time\n"
          "      --json        the same as --info, as JSON\n"
-         "      --encode      make a recorder file from each mono 11025 Hz (SP) or\n"
-         "                    8000 Hz (LP) PCM WAV file\n"
+         "      --encode      make a recorder file from each PCM WAV file: mono 11025 Hz\n"
+         "                    (SP) or 8000 Hz (LP) as it is; any other rate is\n"
+         "                    resampled to 11025 Hz, stereo mixed to mono, 24-bit,\n"
+         "                    32-bit and float samples scaled to 16 bits\n"
+         "      --lp          with --encode: LP pages, resampling to 8000 Hz\n"
          "  -h, --help        show this text\n"
          "  -V, --version     show the version\n"
          "\n"
          "A file is written under a temporary name and gets its own name only when it\n"
-         "is complete. Exit status: 0 when every file was done, 1 when some failed\n"
-         "(each named on standard error), 2 for bad usage.\n";
+         "is complete. A run of several files ends with a summary line. Exit status:\n"
+         "0 when every file was done or skipped, 1 when some failed (each named on\n"
+         "standard error), 2 for bad usage.\n";
 }
 
 std::optional<Options> ParseOptions(const std::vector<std::string>& arguments, std::string& error) {
@@ -134,6 +145,15 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& arguments, s
     } else if (argument == "--encode") {
       if (!takes_no_value()) return std::nullopt;
       encode = true;
+    } else if (argument == "-r" || argument == "--recursive") {
+      if (!takes_no_value()) return std::nullopt;
+      options.recursive = true;
+    } else if (argument == "--skip-existing") {
+      if (!takes_no_value()) return std::nullopt;
+      options.skip_existing = true;
+    } else if (argument == "--lp") {
+      if (!takes_no_value()) return std::nullopt;
+      options.lp = true;
     } else {
       error = "unknown option " + arguments[i];
       return std::nullopt;
@@ -150,6 +170,15 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& arguments, s
   }
   if (encode && bits_given) {
     error = "--bits is for WAV files made from recorder files, not for --encode";
+    return std::nullopt;
+  }
+  if (options.lp && !encode) {
+    error = "--lp is for --encode";
+    return std::nullopt;
+  }
+  if ((info || encode) && (options.recursive || options.skip_existing)) {
+    error = std::string(options.recursive ? "-r" : "--skip-existing") +
+            " is for converting recorder files, not for --info or --encode";
     return std::nullopt;
   }
   if (options.files.empty()) {

@@ -19,6 +19,9 @@ struct Options {
   bool quiet = false;
   bool json = false;
   int jobs = 1;
+  bool recursive = false;      // -r: folders are walked for recorder files
+  bool skip_existing = false;  // an output that exists is skipped, not a failure
+  bool lp = false;             // --encode: LP pages (8000 Hz) whatever the source's rate
   std::vector<std::string> files;
 };
 

@@ -15,25 +15,33 @@
 namespace calendo::tool {
 namespace {
 
-// The temporary file a signal must remove: a copy of its name that the
-// handler can read without allocating.
-char g_signal_path[4096];
-volatile std::sig_atomic_t g_signal_path_set = 0;
+// The temporary files a signal must remove (an encoding has two at once:
+// the recorder file and the WAV file it is made from): copies of their names
+// that the handler can read without allocating.
+constexpr int kSignalSlots = 2;
+char g_signal_paths[kSignalSlots][4096];
+volatile std::sig_atomic_t g_signal_path_set[kSignalSlots] = {};
 
-void Arm(const std::string& path) {
-  g_signal_path_set = 0;
-  if (path.size() < sizeof g_signal_path) {
-    std::memcpy(g_signal_path, path.c_str(), path.size() + 1);
-    g_signal_path_set = 1;
+// Returns the slot that now holds `path`, or -1 when none could.
+int Arm(const std::string& path) {
+  if (path.size() >= sizeof g_signal_paths[0]) return -1;
+  for (int slot = 0; slot < kSignalSlots; ++slot) {
+    if (g_signal_path_set[slot]) continue;
+    std::memcpy(g_signal_paths[slot], path.c_str(), path.size() + 1);
+    g_signal_path_set[slot] = 1;
+    return slot;
   }
+  return -1;
 }
 
-void Disarm() {
-  g_signal_path_set = 0;
+void Disarm(int slot) {
+  if (slot >= 0) g_signal_path_set[slot] = 0;
 }
 
 extern "C" void RemoveAndDie(int signal_number) {
-  if (g_signal_path_set) ::unlink(g_signal_path);
+  for (int slot = 0; slot < kSignalSlots; ++slot) {
+    if (g_signal_path_set[slot]) ::unlink(g_signal_paths[slot]);
+  }
   std::signal(signal_number, SIG_DFL);
   std::raise(signal_number);
 }
@@ -77,15 +85,18 @@ std::optional<PendingFile> PendingFile::Create(const std::string& final_path, st
   // mkstemp makes the file private; the result gets the usual permissions.
   ::fchmod(fd, 0666 & ~CurrentUmask());
   ::close(fd);
-  Arm(pattern);
-  return PendingFile(final_path, pattern);
+  return PendingFile(final_path, pattern, Arm(pattern));
 }
 
-PendingFile::PendingFile(std::string final_path, std::string temp_path)
-    : final_path_(std::move(final_path)), temp_path_(std::move(temp_path)) {}
+PendingFile::PendingFile(std::string final_path, std::string temp_path, int signal_slot)
+    : final_path_(std::move(final_path)),
+      temp_path_(std::move(temp_path)),
+      signal_slot_(signal_slot) {}
 
 PendingFile::PendingFile(PendingFile&& other) noexcept
-    : final_path_(std::move(other.final_path_)), temp_path_(std::exchange(other.temp_path_, {})) {}
+    : final_path_(std::move(other.final_path_)),
+      temp_path_(std::exchange(other.temp_path_, {})),
+      signal_slot_(std::exchange(other.signal_slot_, -1)) {}
 
 PendingFile::~PendingFile() {
   Discard();
@@ -94,7 +105,7 @@ PendingFile::~PendingFile() {
 void PendingFile::Discard() {
   if (temp_path_.empty()) return;
   const SignalsHeld held;
-  Disarm();
+  Disarm(std::exchange(signal_slot_, -1));
   ::unlink(temp_path_.c_str());
   temp_path_.clear();
 }
@@ -127,7 +138,7 @@ bool PendingFile::Commit(bool replace, std::string& error) {
                             : "cannot name " + final_path_ + ": " + std::strerror(errno);
     return false;
   }
-  Disarm();
+  Disarm(std::exchange(signal_slot_, -1));
   temp_path_.clear();
   return true;
 }

@@ -6,8 +6,8 @@
 // removed, also when the process is ended by SIGINT, SIGTERM or SIGHUP while
 // it is being written.
 //
-// Threads: one pending file at a time per process (the signal handler knows
-// only the latest one).
+// Threads: one thread per process; at most two pending files at a time are
+// removed on a signal (the handler keeps two names).
 #pragma once
 
 #include <optional>
@@ -34,11 +34,12 @@ class PendingFile {
   bool Commit(bool replace, std::string& error);
 
  private:
-  PendingFile(std::string final_path, std::string temp_path);
+  PendingFile(std::string final_path, std::string temp_path, int signal_slot);
   void Discard();
 
   std::string final_path_;
   std::string temp_path_;  // empty once committed or discarded
+  int signal_slot_ = -1;   // where the signal handler keeps its name, or -1
 };
 
 // Whether something (a file, a folder, a link, even a dangling one) has the

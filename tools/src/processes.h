@@ -12,13 +12,19 @@ namespace calendo::tool {
 struct TaskEnd {
   bool succeeded = false;
   int signal_number = 0;  // the signal that ended the child, else 0
+  std::string out;        // with capture: what the child wrote to standard output
+  std::string err;        // ... and to standard error
 };
 
 // Runs task(i) for every i below `count`, each in a child process, at most
 // `jobs` at once; `finished(i, end)` runs in this process as each one ends,
 // in the order they end. Returns the number of tasks that did not succeed.
+// With `capture`, a child's standard output and error go to files of their
+// own and reach `finished` in the TaskEnd, for the caller to show them whole
+// (lines of children running at once never interleave).
 // REQUIRES: the process has one thread (fork).
 size_t RunInProcesses(size_t count, int jobs, const std::function<bool(size_t)>& task,
-                      const std::function<void(size_t, const TaskEnd&)>& finished);
+                      const std::function<void(size_t, const TaskEnd&)>& finished,
+                      bool capture = false);
 
 }  // namespace calendo::tool

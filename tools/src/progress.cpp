@@ -59,6 +59,13 @@ void ProgressBar::Update(uint32_t done) {
   Draw(done);
 }
 
+void ProgressBar::Clear() {
+  if (!enabled_ || !drawn_) return;
+  std::fputs("\r\x1b[K", stderr);
+  std::fflush(stderr);
+  drawn_ = false;
+}
+
 void ProgressBar::Finish() {
   if (!enabled_) return;
   Draw(last_done_);

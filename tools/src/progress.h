@@ -17,6 +17,9 @@ class ProgressBar {
   ProgressBar& operator=(const ProgressBar&) = delete;
 
   void Update(uint32_t done);
+  // Takes the line off the screen, so that a message can be written; the next
+  // Update draws it again.
+  void Clear();
   // Draws the last state and ends the line.
   void Finish();
 

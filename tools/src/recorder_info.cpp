@@ -1,6 +1,7 @@
 #include "recorder_info.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -8,7 +9,9 @@
 #include <cstring>
 
 #include "calendo/client/file_kind.h"
+#include "calendo/vqr_format.h"
 #include "libraries.h"
+#include "source_file.h"
 #include "time_format.h"
 
 namespace calendo::tool {
@@ -16,7 +19,8 @@ namespace {
 
 // Why `path` cannot be opened, in the system's words where it has some.
 std::string OpenFailure(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY);
+  if (auto reason = NotARegularFile(path)) return *reason;
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK);
   if (fd < 0) return std::strerror(errno);
   ::close(fd);
   return "cannot be read";
@@ -26,12 +30,87 @@ const char* ContainerName(int16_t kind) {
   return kind == KESTRUNE_VQR ? "vqr" : "vqm";
 }
 
+// Whole 528-byte pages after the header of a vqr file of `size` bytes.
+uint32_t VqrPagesHeld(uint64_t size) {
+  if (size < kVqrHeaderSize) return 0;
+  const uint64_t pages = (size - kVqrHeaderSize) / kVqrPageSize;
+  return pages > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(pages);
+}
+
+double ModeSeconds(const SplpInfo& s, int mode, uint32_t pages) {
+  const uint32_t hz = RateHz(s.rate_code[mode]);
+  if (hz == 0) return 0;
+  const int32_t codes = code_count(s.code_bits[mode], s.code_bytes[mode], s.extra_bits[mode]);
+  return static_cast<double>(pages) * codes / hz;
+}
+
+std::string Number(const char* format, double value) {
+  char text[64];
+  std::snprintf(text, sizeof text, format, value);
+  return text;
+}
+
+std::string ModeLine(const SplpInfo& s, int mode) {
+  return "rate code " + std::to_string(s.rate_code[mode]) + " (" +
+         std::to_string(RateHz(s.rate_code[mode])) + " Hz), " + std::to_string(s.code_bits[mode]) +
+         "-bit codes, " + std::to_string(s.page_ms[mode]) + " ms a page";
+}
+
+// The "file" member, and "file_bytes" with the name's exact bytes when it is
+// not UTF-8 (the string then holds U+FFFD in place of the bad bytes).
+std::string FileMembers(const std::string& path) {
+  std::string members = "\"file\": " + JsonString(path);
+  if (IsUtf8(path)) return members;
+  members += ", \"file_bytes\": [";
+  for (size_t i = 0; i < path.size(); ++i) {
+    if (i > 0) members += ", ";
+    members += std::to_string(static_cast<unsigned char>(path[i]));
+  }
+  return members + "]";
+}
+
+// Length of the UTF-8 sequence at text[at], or 0 when none starts there.
+size_t Utf8SequenceAt(const std::string& text, size_t at) {
+  const auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
+  const unsigned char lead = byte(at);
+  if (lead < 0x80) return 1;
+  size_t length = 0;
+  uint32_t low = 0;  // the smallest code point of that length (no overlong forms)
+  uint32_t point = 0;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2, low = 0x80, point = lead & 0x1Fu;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3, low = 0x800, point = lead & 0x0Fu;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4, low = 0x10000, point = lead & 0x07u;
+  } else {
+    return 0;
+  }
+  if (at + length > text.size()) return 0;
+  for (size_t i = 1; i < length; ++i) {
+    if ((byte(at + i) & 0xC0) != 0x80) return 0;
+    point = point << 6 | (byte(at + i) & 0x3Fu);
+  }
+  if (point < low || point > 0x10FFFF || (point >= 0xD800 && point <= 0xDFFF)) return 0;
+  return length;
+}
+
 }  // namespace
 
+uint32_t RateHz(int16_t rate_code) {
+  if (rate_code == 11) return 11025;
+  return rate_code > 0 ? static_cast<uint32_t>(rate_code) * 1000 : 0;
+}
+
 std::optional<RecorderInfo> ReadRecorderInfo(const std::string& path, std::string& error) {
+  if (auto reason = NotARegularFile(path)) {
+    error = *reason;
+    return std::nullopt;
+  }
   RecorderInfo info;
   info.path = path;
-  info.kind = FileKindOfName(path);
+  info.kind = RecorderKindOfContent(path.c_str());
+  if (info.kind == kKindNone) info.kind = FileKindOfName(path);
   info.splp = imports::play_splpget(path.c_str(), info.kind);
   if (info.splp.rate_code[0] == KESTRUNE_CANNOT_OPEN) {
     error = OpenFailure(path);
@@ -40,6 +119,20 @@ std::optional<RecorderInfo> ReadRecorderInfo(const std::string& path, std::strin
   if (info.splp.rate_code[0] == KESTRUNE_WRONG_KIND) {
     error = std::string("not a ") + ContainerName(info.kind) + " recorder file";
     return std::nullopt;
+  }
+  if (info.kind == KESTRUNE_VQR) {
+    // Pages lie at 528-byte steps whatever the page size field says; a field
+    // smaller than that would count pages that are not there.
+    struct stat status {};
+    if (::stat(path.c_str(), &status) == 0) {
+      const uint32_t held = VqrPagesHeld(static_cast<uint64_t>(status.st_size));
+      if (info.splp.page_count > held) {
+        info.warning = "the header's page size counts " + std::to_string(info.splp.page_count) +
+                       " pages; only the " + std::to_string(held) +
+                       " whole pages of 528 bytes the file holds are read";
+        info.splp.page_count = held;
+      }
+    }
   }
   info.table.assign(info.splp.page_count, 0);
   if (info.splp.page_count > 0 && imports::pb_splptblmk(path.c_str(), info.table.data(),
@@ -52,57 +145,74 @@ std::optional<RecorderInfo> ReadRecorderInfo(const std::string& path, std::strin
   info.lp_pages = info.splp.page_field[1];
   info.total_ms =
       int64_t{info.sp_pages} * info.splp.page_ms[0] + int64_t{info.lp_pages} * info.splp.page_ms[1];
+  info.seconds =
+      ModeSeconds(info.splp, 0, info.sp_pages) + ModeSeconds(info.splp, 1, info.lp_pages);
   return info;
 }
 
 std::string InfoText(const RecorderInfo& info) {
   const SplpInfo& s = info.splp;
-  char text[512];
-  std::snprintf(text, sizeof text,
-                "%s\n"
-                "  container   %s\n"
-                "  pages       %u (SP %u, LP %u)\n"
-                "  SP mode     rate code %d, %d-bit codes, %u ms a page\n"
-                "  LP mode     rate code %d, %d-bit codes, %u ms a page\n"
-                "  time        %s\n",
-                info.path.c_str(), ContainerName(info.kind), s.page_count, info.sp_pages,
-                info.lp_pages, s.rate_code[0], s.code_bits[0], s.page_ms[0], s.rate_code[1],
-                s.code_bits[1], s.page_ms[1], FormatPlayTime(info.total_ms).c_str());
-  return text;
+  return info.path + "\n  container   " + ContainerName(info.kind) + "\n  pages       " +
+         std::to_string(s.page_count) + " (SP " + std::to_string(info.sp_pages) + ", LP " +
+         std::to_string(info.lp_pages) + ")\n  SP mode     " + ModeLine(s, 0) + "\n  LP mode     " +
+         ModeLine(s, 1) + "\n  time        " + FormatPlayTime(info.total_ms) +
+         " (the recorder's count)\n  duration    " + Number("%.3f", info.seconds) + " s\n";
 }
 
 std::string InfoJson(const RecorderInfo& info) {
   const SplpInfo& s = info.splp;
-  char figures[400];
-  std::snprintf(figures, sizeof figures,
-                "\"container\": \"%s\", \"pages\": %u, \"sp_pages\": %u, \"lp_pages\": %u, "
-                "\"sp_rate_code\": %d, \"lp_rate_code\": %d, \"sp_code_bits\": %d, "
-                "\"lp_code_bits\": %d, \"total_ms\": %lld, \"total_time\": ",
-                ContainerName(info.kind), s.page_count, info.sp_pages, info.lp_pages,
-                s.rate_code[0], s.rate_code[1], s.code_bits[0], s.code_bits[1],
-                static_cast<long long>(info.total_ms));
-  return "{\"file\": " + JsonString(info.path) + ", " + figures +
-         JsonString(FormatPlayTime(info.total_ms)) + "}";
+  std::string json = "{" + FileMembers(info.path) + ", \"container\": \"" +
+                     ContainerName(info.kind) + "\", \"pages\": " + std::to_string(s.page_count) +
+                     ", \"sp_pages\": " + std::to_string(info.sp_pages) +
+                     ", \"lp_pages\": " + std::to_string(info.lp_pages) +
+                     ", \"sp_rate_code\": " + std::to_string(s.rate_code[0]) +
+                     ", \"lp_rate_code\": " + std::to_string(s.rate_code[1]) +
+                     ", \"sp_code_bits\": " + std::to_string(s.code_bits[0]) +
+                     ", \"lp_code_bits\": " + std::to_string(s.code_bits[1]) +
+                     ", \"total_ms\": " + std::to_string(info.total_ms) +
+                     ", \"total_time\": " + JsonString(FormatPlayTime(info.total_ms)) +
+                     ", \"sp_rate_hz\": " + std::to_string(RateHz(s.rate_code[0])) +
+                     ", \"lp_rate_hz\": " + std::to_string(RateHz(s.rate_code[1])) +
+                     ", \"duration_s\": " + Number("%.3f", info.seconds);
+  if (!info.warning.empty()) json += ", \"warning\": " + JsonString(info.warning);
+  return json + "}";
 }
 
 std::string ErrorJson(const std::string& path, const std::string& error) {
-  return "{\"file\": " + JsonString(path) + ", \"error\": " + JsonString(error) + "}";
+  return "{" + FileMembers(path) + ", \"error\": " + JsonString(error) + "}";
+}
+
+bool IsUtf8(const std::string& text) {
+  for (size_t at = 0; at < text.size();) {
+    const size_t length = Utf8SequenceAt(text, at);
+    if (length == 0) return false;
+    at += length;
+  }
+  return true;
 }
 
 std::string JsonString(const std::string& text) {
   std::string out = "\"";
-  for (const char c : text) {
+  for (size_t at = 0; at < text.size();) {
+    const size_t length = Utf8SequenceAt(text, at);
+    const char c = text[at];
     const auto byte = static_cast<unsigned char>(c);
+    if (length == 0) {
+      out += "\xEF\xBF\xBD";  // U+FFFD
+      ++at;
+      continue;
+    }
     if (c == '"' || c == '\\') {
       out += '\\';
       out += c;
-    } else if (byte < 0x20) {
+    } else if (byte < 0x20 || byte == 0x7F) {
       char escaped[8];
       std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
       out += escaped;
     } else {
-      out += c;  // bytes of a UTF-8 name pass as they are
+      out.append(text, at, length);
     }
+    at += length;
   }
   return out + "\"";
 }

@@ -1,5 +1,10 @@
 // What --info tells about a recorder file: its container, pages, modes and
 // play time, read through the same calls the player makes when it opens one.
+// The container is told by the file's magic bytes (the name's ending only
+// when the content names none, so that the refusal names what was expected).
+// A vqr header whose page size field counts more pages than the file's
+// 528-byte pages holds is not believed: the count is cut to the whole pages
+// the file holds, with a warning.
 #pragma once
 
 #include <cstdint>
@@ -18,8 +23,13 @@ struct RecorderInfo {
   std::vector<uint8_t> table;  // mode of every page: 0 = SP, 1 = LP
   uint32_t sp_pages = 0;
   uint32_t lp_pages = 0;
-  int64_t total_ms = 0;  // play time of all pages
+  int64_t total_ms = 0;  // play time of all pages as the recorder counts it
+  double seconds = 0;    // the audio's own length: codes over their sample rate
+  std::string warning;   // what was not believed in the header, or empty
 };
+
+// The sample rate in Hz of a rate code (11 is 11025 Hz; 7 and 8 are kHz).
+uint32_t RateHz(int16_t rate_code);
 
 // Reads the parameters and the SP/LP table of `path`. On failure returns
 // nothing and puts the reason, for a person, into `error`. May raise
@@ -33,7 +43,11 @@ std::string InfoText(const RecorderInfo& info);
 std::string InfoJson(const RecorderInfo& info);
 std::string ErrorJson(const std::string& path, const std::string& error);
 
-// `text` as a JSON string literal, quotes included.
+// `text` as a JSON string literal, quotes included. Bytes that are not UTF-8
+// each become U+FFFD.
 std::string JsonString(const std::string& text);
+
+// Whether `text` is well-formed UTF-8.
+bool IsUtf8(const std::string& text);
 
 }  // namespace calendo::tool

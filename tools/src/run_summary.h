@@ -1,0 +1,26 @@
+// The line that ends a conversion of many files: what became of them, how
+// much audio they held and how fast it went.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+namespace calendo::tool {
+
+struct RunTally {
+  size_t converted = 0;
+  size_t failed = 0;
+  size_t skipped = 0;  // no recorder file, or its output exists (--skip-existing)
+  double audio_seconds = 0;
+};
+
+// "12 converted, 1 failed, 3 skipped; 2.4 h of audio in 61 s (142× real
+// time)". The audio in s, min or h by its size; no speed for no audio or
+// no time.
+std::string SummaryLine(const RunTally& tally, double wall_seconds);
+
+// The play time of the PCM WAV file at `path` by its header (the lengths the
+// conversion wrote), or 0 when it cannot be read.
+double WavSeconds(const std::string& path);
+
+}  // namespace calendo::tool
