@@ -4,9 +4,11 @@
 
 #include "conversion.h"
 #include "encoding.h"
+#include "folder_walk.h"
 #include "options.h"
 #include "progress.h"
 #include "recorder_info.h"
+#include "run_summary.h"
 #include "time_format.h"
 
 namespace calendo::tool {
@@ -42,6 +44,14 @@ TEST(ParseOptions, AcceptsEveryFormOfItsOptions) {
   EXPECT_EQ(Parse({"--encode", "in.wav", "-o", "out.vqr"})->mode, Mode::kEncode);
   EXPECT_EQ(Parse({"x", "--help", "--bogus"})->mode, Mode::kHelp);
   EXPECT_EQ(Parse({"-V"})->mode, Mode::kVersion);
+
+  options = Parse({"-r", "--skip-existing", "a", "b", "-o", "out"});
+  ASSERT_TRUE(options);
+  EXPECT_TRUE(options->recursive);
+  EXPECT_TRUE(options->skip_existing);
+  options = Parse({"--encode", "--lp", "in.wav"});
+  ASSERT_TRUE(options);
+  EXPECT_TRUE(options->lp);
 }
 
 TEST(ParseOptions, RefusesBadUsageWithAReason) {
@@ -57,6 +67,9 @@ TEST(ParseOptions, RefusesBadUsageWithAReason) {
       {{"--encode", "--bits", "8", "a.wav"}, "--bits"},
       {{"--force=yes", "a.vqr"}, "takes no value"},
       {{"-o", "", "a.vqr"}, "needs a name"},
+      {{"--lp", "a.vqr"}, "--lp is for --encode"},
+      {{"--info", "-r", "d"}, "-r is for converting"},
+      {{"--encode", "--skip-existing", "a.wav"}, "--skip-existing is for converting"},
   };
   for (const auto& [arguments, reason] : cases) {
     std::string error;
@@ -85,6 +98,45 @@ TEST(FormatPlayTime, IsThePlayersTimeText) {
 TEST(JsonString, EscapesWhatJsonForbids) {
   EXPECT_EQ(JsonString("a\"b\\c\nd\x01"), "\"a\\\"b\\\\c\\u000ad\\u0001\"");
   EXPECT_EQ(JsonString("メモ.vqr"), "\"メモ.vqr\"");
+  EXPECT_EQ(JsonString("del\x7f"), "\"del\\u007f\"");
+}
+
+TEST(JsonString, ReplacesEveryByteThatIsNotUtf8) {
+  const std::string fffd = "\xEF\xBF\xBD";
+  EXPECT_EQ(JsonString("a\xFF\xFE"
+                       "b"),
+            "\"a" + fffd + fffd + "b\"");
+  EXPECT_EQ(JsonString("\xC0\xAF"), "\"" + fffd + fffd + "\"");             // overlong "/"
+  EXPECT_EQ(JsonString("\xED\xA0\x80"), "\"" + fffd + fffd + fffd + "\"");  // a surrogate
+  EXPECT_EQ(JsonString("\xE3\x83"), "\"" + fffd + fffd + "\"");             // cut short
+  EXPECT_EQ(JsonString("\xF0\x9F\x8E\x99"), "\"\xF0\x9F\x8E\x99\"");        // 4 bytes pass
+  EXPECT_TRUE(IsUtf8("メモ"));
+  EXPECT_FALSE(IsUtf8("\xF4\x90\x80\x80"));  // above U+10FFFF
+}
+
+TEST(RateHz, NamesTheRateOfEachRateCode) {
+  EXPECT_EQ(RateHz(11), 11025u);
+  EXPECT_EQ(RateHz(8), 8000u);
+  EXPECT_EQ(RateHz(7), 7000u);
+}
+
+TEST(SummaryLine, TellsCountsAudioTimeAndSpeed) {
+  RunTally tally{12, 1, 3, 2.4 * 3600};
+  EXPECT_EQ(SummaryLine(tally, 61),
+            "12 converted, 1 failed, 3 skipped; 2.4 h of audio in 61 s "
+            "(142\u00d7 real time)");
+  EXPECT_EQ(SummaryLine(RunTally{1, 0, 0, 90}, 0.5),
+            "1 converted, 0 failed, 0 skipped; 1.5 min of audio in 0.5 s (180\u00d7 real time)");
+  EXPECT_EQ(SummaryLine(RunTally{0, 0, 4, 0}, 0.02),
+            "0 converted, 0 failed, 4 skipped; 0.0 s of audio in 0.0 s");
+}
+
+TEST(FolderOutputName, IsTheLastPartOfTheFolder) {
+  EXPECT_EQ(FolderOutputName("rec/2024"), "2024");
+  EXPECT_EQ(FolderOutputName("rec/2024/"), "2024");
+  EXPECT_EQ(FolderOutputName("/"), "root");
+  EXPECT_FALSE(FolderOutputName(".").empty());
+  EXPECT_NE(FolderOutputName("."), ".");
 }
 
 TEST(ProgressLine, ShowsPagesPercentAndSpeed) {
