@@ -76,6 +76,12 @@ bool ConvertOne(const Options& options, const ConversionJob& job, bool progress)
   request.progress = progress;
   ConversionResult result;
   std::string error;
+  if (options.recursive) {
+    // The folders under -o are made as files come to them, so no empty ones.
+    const std::filesystem::path folder = std::filesystem::path(job.destination).parent_path();
+    std::error_code made;
+    if (!folder.empty()) std::filesystem::create_directories(folder, made);
+  }
   try {
     if (!ConvertToWav(request, result, error)) {
       if (error == "is a folder" && !options.recursive) error += " (-r converts the files in it)";

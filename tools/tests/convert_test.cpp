@@ -1,6 +1,10 @@
 // calendo-convert converting recorder files: the files it writes, what it
 // refuses, and its exit status.
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -55,6 +59,48 @@ TEST(Convert, WritesTheReferenceWav) {
       EXPECT_NE(run.out.find(wav.string()), std::string::npos) << run.out;
     }
   }
+}
+
+TEST(Convert, KnowsARecorderFileByItsContentWhateverItsName) {
+  testkit::TempDir dir;
+  const TestRecording vqr = MakeCodes("SLS", 21);
+  const TestRecording vqm = MakeCodes("SS", 22, true);
+  WriteVqr(dir.file("Memo.Vqr"), vqr);
+  WriteVqm(dir.file("talk"), vqm);
+  WriteVqr(dir.file("named.vqm"), vqr);  // the content wins over a wrong name
+  const ToolRun run = RunConvert({"-q", dir.file("Memo.Vqr").string(), dir.file("talk").string(),
+                                  dir.file("named.vqm").string()});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(ReadFile(dir.file("Memo.wav")), ReferenceWav(vqr, false, 16));
+  EXPECT_EQ(ReadFile(dir.file("talk.wav")), ReferenceWav(vqm, true, 16));
+  EXPECT_EQ(ReadFile(dir.file("named.wav")), ReferenceWav(vqr, false, 16));
+}
+
+TEST(Convert, RefusesFifosDevicesAndFoldersAtOnce) {
+  testkit::TempDir dir;
+  ASSERT_EQ(::mkfifo(dir.file("pipe.vqr").c_str(), 0600), 0);
+  const std::vector<std::pair<std::string, std::string>> sources = {
+      {dir.file("pipe.vqr").string(), "is a FIFO, not a regular file"},
+      {"/dev/null", "is a device, not a regular file"},
+      {dir.path().string(), "is a folder"},
+  };
+  for (const std::vector<std::string>& mode :
+       {std::vector<std::string>{"-o", dir.file("out").string()},
+        {"--info"},
+        {"--json"},
+        {"--encode", "-o", dir.file("out.vqr").string()}}) {
+    for (const auto& [source, message] : sources) {
+      std::vector<std::string> arguments = mode;
+      arguments.push_back(source);
+      // Waiting for a writer of the FIFO would hang here.
+      const ToolRun run = RunConvert(arguments);
+      EXPECT_EQ(run.status, 1) << mode[0] << " " << source;
+      EXPECT_NE(run.err.find(source + ": " + message), std::string::npos) << run.err;
+    }
+  }
+  EXPECT_NE(RunConvert({dir.path().string()}).err.find("(-r converts the files in it)"),
+            std::string::npos);
+  EXPECT_FALSE(fs::exists(dir.file("out.vqr")));
 }
 
 TEST(Convert, PutsTheWavBesideTheSourceByDefault) {
@@ -177,6 +223,62 @@ TEST(Convert, ParallelJobsWriteWhatOneJobWrites) {
               ReferenceWav(recordings[i], false, 16))
         << i;
   }
+}
+
+// Runs calendo-convert with standard output and error on one terminal, as a
+// person sees them, and returns all it wrote there.
+std::string RunOnTerminal(const std::vector<std::string>& arguments) {
+  int terminal = -1;
+  const pid_t child = ::forkpty(&terminal, nullptr, nullptr, nullptr);
+  if (child == 0) {
+    std::vector<char*> argv{const_cast<char*>(ConvertProgram())};
+    for (const std::string& argument : arguments)
+      argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
+    ::execv(ConvertProgram(), argv.data());
+    ::_exit(127);
+  }
+  std::string text;
+  char buffer[4096];
+  for (;;) {
+    const ssize_t got = ::read(terminal, buffer, sizeof buffer);
+    if (got <= 0) break;  // EIO once the child has gone
+    text.append(buffer, static_cast<size_t>(got));
+  }
+  ::close(terminal);
+  ::waitpid(child, nullptr, 0);
+  return text;
+}
+
+TEST(Convert, ParallelReportLinesStartOnALineOfTheirOwn) {
+  testkit::TempDir dir;
+  std::vector<std::string> arguments = {"-j", "2", "-o", dir.file("out").string()};
+  for (int i = 0; i < 6; ++i) {
+    const fs::path source = dir.file("r" + std::to_string(i) + ".vqr");
+    WriteVqr(source, MakeCodes(std::string(40 + 40 * i, 'S'), 30 + i));
+    arguments.push_back(source.string());
+  }
+  arguments.push_back(dir.file("absent.vqr").string());
+  const std::string text = RunOnTerminal(arguments);
+  ASSERT_NE(text.find("files ["), std::string::npos) << "no progress line drawn: " << text;
+  size_t reports = 0;
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    std::string line = text.substr(start, end - start);
+    start = end + 1;
+    if (!line.empty() && line.back() == '\r') line.pop_back();  // the terminal's CR LF
+    // What is left after the last carriage return and erase is what shows.
+    if (const size_t cr = line.rfind('\r'); cr != std::string::npos) line.erase(0, cr + 1);
+    if (line.rfind("\x1b[K", 0) == 0) line.erase(0, 3);
+    if (line.find(" -> ") == std::string::npos && line.find("absent.vqr") == std::string::npos)
+      continue;
+    ++reports;
+    EXPECT_TRUE(line.rfind(dir.path().string(), 0) == 0 || line.rfind("calendo-convert: ", 0) == 0)
+        << "a report ran into the progress line: " << line;
+  }
+  EXPECT_EQ(reports, 7u) << text;
 }
 
 TEST(Convert, NeverShowsAPartialFileUnderItsName) {

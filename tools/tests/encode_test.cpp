@@ -1,6 +1,10 @@
 // calendo-convert --encode: recorder files made from WAV files, and the WAV
 // files it refuses.
+#include <sndfile.h>
+#include <sys/stat.h>
+
 #include <cmath>
+#include <fstream>
 
 #include <gtest/gtest.h>
 
@@ -18,6 +22,62 @@ std::vector<int16_t> Tone(size_t count, double hz, uint32_t rate) {
         static_cast<int16_t>(8000 * std::sin(2 * M_PI * hz * static_cast<double>(i) / rate));
   }
   return samples;
+}
+
+// A WAV file of any sample format, written by libsndfile: `frames` frames of
+// a tone, each channel its own pitch.
+void WriteAnyWav(const fs::path& path, int rate, int channels, int format, size_t frames) {
+  SF_INFO info{};
+  info.samplerate = rate;
+  info.channels = channels;
+  info.format = format;
+  SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
+  ASSERT_NE(file, nullptr) << sf_strerror(nullptr);
+  std::vector<float> samples(frames * static_cast<size_t>(channels));
+  for (size_t i = 0; i < frames; ++i) {
+    for (int c = 0; c < channels; ++c) {
+      const double hz = 440 + 110 * c;
+      samples[i * channels + c] =
+          static_cast<float>(0.3 * std::sin(2 * M_PI * hz * static_cast<double>(i) / rate));
+    }
+  }
+  EXPECT_EQ(sf_writef_float(file, samples.data(), static_cast<sf_count_t>(frames)),
+            static_cast<sf_count_t>(frames));
+  sf_close(file);
+}
+
+// A WAV file of `mono` in every one of `channels`, in any sample format:
+// 16-bit samples held in the top of 32-bit ones reach every integer format
+// exactly, and a float file holds them as s / 32768.
+void WriteSamples(const fs::path& path, int channels, int format,
+                  const std::vector<int16_t>& mono) {
+  SF_INFO info{};
+  info.samplerate = 11025;
+  info.channels = channels;
+  info.format = format;
+  SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
+  ASSERT_NE(file, nullptr) << sf_strerror(nullptr);
+  const auto count = static_cast<sf_count_t>(mono.size());
+  if ((format & SF_FORMAT_SUBMASK) == SF_FORMAT_FLOAT) {
+    std::vector<float> frames;  // full scale is 1.0 = 32768
+    for (const int16_t s : mono)
+      frames.insert(frames.end(), static_cast<size_t>(channels), static_cast<float>(s) / 32768);
+    EXPECT_EQ(sf_writef_float(file, frames.data(), count), count);
+  } else {
+    std::vector<int> frames;
+    for (const int16_t s : mono)
+      frames.insert(frames.end(), static_cast<size_t>(channels), s * 65536);
+    EXPECT_EQ(sf_writef_int(file, frames.data(), count), count);
+  }
+  sf_close(file);
+}
+
+// Sample frames of a PCM WAV file of canonical header.
+size_t WavFrames(const fs::path& path) {
+  const std::string bytes = ReadFile(path);
+  if (bytes.size() < 44) return 0;
+  const auto block = static_cast<uint8_t>(bytes[32]);
+  return (bytes.size() - 44) / block;
 }
 
 TEST(Encode, MakesSpAndLpRecordingsThatConvertBack) {
@@ -46,16 +106,115 @@ TEST(Encode, MakesSpAndLpRecordingsThatConvertBack) {
   EXPECT_EQ(fs::file_size(dir.file("back/lp.wav")), 44u + 8 * 2338 * 2);
 }
 
+TEST(Encode, TakesAnyPcmWavAndConvertsBackToItsLength) {
+  testkit::TempDir dir;
+  struct Case {
+    const char* name;
+    int rate;
+    int channels;
+    int format;
+    bool lp;
+  };
+  const std::vector<Case> cases = {
+      {"cd.wav", 44100, 2, SF_FORMAT_WAV | SF_FORMAT_PCM_16, false},
+      {"studio.wav", 44100, 2, SF_FORMAT_WAV | SF_FORMAT_PCM_24, false},
+      {"int32.wav", 22050, 1, SF_FORMAT_WAV | SF_FORMAT_PCM_32, false},
+      {"float.wav", 48000, 1, SF_FORMAT_WAV | SF_FORMAT_FLOAT, false},
+      {"ext.wav", 11025, 3, SF_FORMAT_WAVEX | SF_FORMAT_PCM_16, false},
+      {"lp.wav", 44100, 2, SF_FORMAT_WAV | SF_FORMAT_PCM_16, true},
+      {"sp-as-lp.wav", 11025, 1, SF_FORMAT_WAV | SF_FORMAT_PCM_16, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const double seconds = 2.0;
+    WriteAnyWav(dir.file(c.name), c.rate, c.channels, c.format,
+                static_cast<size_t>(seconds * c.rate));
+    std::vector<std::string> arguments = {"--encode", dir.file(c.name).string()};
+    if (c.lp) arguments.push_back("--lp");
+    ToolRun run = RunConvert(arguments);
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    const fs::path vqr = dir.file(fs::path(c.name).replace_extension(".vqr").string());
+    run = RunConvert({"--json", vqr.string()});
+    EXPECT_NE(run.out.find(c.lp ? "\"sp_pages\": 0" : "\"lp_pages\": 0"), std::string::npos)
+        << run.out;
+
+    run = RunConvert({"-q", "-o", dir.file("back").string(), vqr.string()});
+    ASSERT_EQ(run.status, 0) << run.err;
+    const fs::path wav = dir.file("back") / fs::path(vqr).replace_extension(".wav").filename();
+    // The WAV file of the recording plays as long as the source, to a page.
+    // LP pages hold 2046 samples of 8000 Hz as 7 kHz codes, which play as
+    // 2338 samples at 8000 Hz: the recorder's LP time runs 8/7 long.
+    const double rate = c.lp ? 8000.0 * 2338 / 2046 : 11025;
+    const double page = c.lp ? 2338 : 1360;
+    EXPECT_NEAR(static_cast<double>(WavFrames(wav)), seconds * rate, page);
+  }
+  // Nothing of the work is left beside the recordings.
+  for (const auto& entry : fs::directory_iterator(dir.path()))
+    EXPECT_NE(entry.path().filename().string()[0], '.') << entry.path();
+}
+
+TEST(Encode, MixesChannelsAndScalesSamplesExactly) {
+  testkit::TempDir dir;
+  // The same samples in every channel and every format come to the mono
+  // 16-bit file's own samples, so each recording is the one the encoder
+  // makes of the mono file as it is.
+  std::vector<int16_t> samples = Tone(20000, 440, 11025);
+  samples[100] = 32767;  // full scale both ways
+  samples[200] = -32768;
+  WriteSamples(dir.file("mono.wav"), 1, SF_FORMAT_WAV | SF_FORMAT_PCM_16, samples);
+  const std::vector<std::pair<const char*, std::pair<int, int>>> others = {
+      {"stereo.wav", {2, SF_FORMAT_WAV | SF_FORMAT_PCM_16}},
+      {"24bit.wav", {2, SF_FORMAT_WAV | SF_FORMAT_PCM_24}},
+      {"32bit.wav", {1, SF_FORMAT_WAV | SF_FORMAT_PCM_32}},
+      {"float.wav", {1, SF_FORMAT_WAV | SF_FORMAT_FLOAT}},
+      {"ext.wav", {1, SF_FORMAT_WAVEX | SF_FORMAT_PCM_16}},
+  };
+  ToolRun run = RunConvert({"--encode", "-q", dir.file("mono.wav").string()});
+  ASSERT_EQ(run.status, 0) << run.err;
+  const std::string mono = ReadFile(dir.file("mono.vqr"));
+  EXPECT_EQ(mono.size(), 92u + 15 * 528);
+  for (const auto& [name, layout] : others) {
+    WriteSamples(dir.file(name), layout.first, layout.second, samples);
+    run = RunConvert({"--encode", "-q", dir.file(name).string()});
+    ASSERT_EQ(run.status, 0) << name << run.err;
+    EXPECT_EQ(ReadFile(dir.file(fs::path(name).replace_extension(".vqr").string())), mono) << name;
+  }
+}
+
+TEST(Encode, EncodesATruncatedWavAsFarAsItHolds) {
+  testkit::TempDir dir;
+  const std::vector<int16_t> samples = Tone(10000, 440, 11025);
+  WriteWav(dir.file("whole.wav"), 11025, 1, 16, samples);
+  WriteWav(dir.file("cut.wav"), 11025, 1, 16, samples);
+  {
+    // The header announces 2 GB of samples; the file holds 20000 bytes.
+    std::fstream file(dir.file("cut.wav"), std::ios::binary | std::ios::in | std::ios::out);
+    file.seekp(40);
+    file.write("\x00\x94\x35\x77", 4);
+  }
+  ToolRun run = RunConvert({"--encode", "-q", dir.file("whole.wav").string()});
+  ASSERT_EQ(run.status, 0) << run.err;
+  run = RunConvert({"--encode", "-q", dir.file("cut.wav").string()});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.err.find("cut.wav: warning: the header announces 90703.1 s of samples but the "
+                         "file holds 0.9 s; encoding what it holds"),
+            std::string::npos)
+      << run.err;
+  // The recording of what the file holds, header and pages alike.
+  EXPECT_EQ(ReadFile(dir.file("cut.vqr")), ReadFile(dir.file("whole.vqr")));
+}
+
 TEST(Encode, TurnsRefusalsIntoClearMessages) {
   testkit::TempDir dir;
-  WriteWav(dir.file("stereo.wav"), 11025, 2, 16, Tone(2000, 440, 11025));
-  WriteWav(dir.file("cd.wav"), 22050, 1, 16, Tone(2000, 440, 22050));
   WriteWav(dir.file("float.wav"), 8000, 1, 16, Tone(2000, 440, 8000), 3);
+  WriteWav(dir.file("alaw.wav"), 8000, 1, 8, Tone(2000, 440, 8000), 6);
+  WriteAnyWav(dir.file("aiff.wav"), 11025, 1, SF_FORMAT_AIFF | SF_FORMAT_PCM_16, 2000);
   testkit::write_file(dir.file("text.wav"), std::vector<uint8_t>(64, 'a'));
   const std::vector<std::pair<std::string, std::string>> cases = {
-      {"stereo.wav", "is not mono"},
-      {"cd.wav", "has a sample rate of 22050 Hz; the recorder takes 11025 Hz (SP) or 8000 Hz (LP)"},
-      {"float.wav", "is not plain PCM"},
+      {"float.wav", "is not plain PCM"},  // a float tag on 16-bit samples
+      {"alaw.wav", "holds no PCM or floating-point samples"},
+      {"aiff.wav", "is not a WAV file"},
       {"text.wav", "is not a WAV file"},
       {"absent.wav", "No such file or directory"},
   };

@@ -1,0 +1,156 @@
+// calendo-convert -r: folders walked for recorder files, their layout kept
+// under -o, --skip-existing carrying on a run, and the summary line.
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <set>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "tool_support.h"
+
+namespace tooltest {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Every file under `folder`, as paths relative to it.
+std::set<std::string> FilesUnder(const fs::path& folder) {
+  std::set<std::string> files;
+  for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+    if (!entry.is_directory()) files.insert(fs::relative(entry.path(), folder).string());
+  }
+  return files;
+}
+
+void WriteText(const fs::path& path, const std::string& text) {
+  testkit::write_file(path, std::vector<uint8_t>(text.begin(), text.end()));
+}
+
+TEST(Folders, ConvertTheirTreeWithItsLayout) {
+  testkit::TempDir dir;
+  const TestRecording a = MakeCodes("SSL", 1);
+  const TestRecording memo = MakeCodes("LLL", 2);
+  const TestRecording deep = MakeCodes("SS", 3, true);
+  const TestRecording b = MakeCodes("LL", 4, true);
+  fs::create_directories(dir.file("in1/sub/deeper"));
+  fs::create_directories(dir.file("in2"));
+  WriteVqr(dir.file("in1/a.vqr"), a);
+  WriteVqr(dir.file("in1/Memo.Vqr"), memo);          // the case of the name does not matter
+  WriteVqm(dir.file("in1/sub/deeper/noext"), deep);  // nor does a missing extension
+  WriteVqm(dir.file("in2/b.VQM"), b);
+  WriteText(dir.file("in1/notes.txt"), "not a recording");
+  WriteText(dir.file("in1/fake.vqr"), std::string(300, 'x'));
+  WriteWav(dir.file("in1/sub/song.wav"), 8000, 1, 16, std::vector<int16_t>(800, 5));
+
+  ToolRun run = RunConvert(
+      {"-r", dir.file("in1").string(), dir.file("in2").string(), "-o", dir.file("out").string()});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(FilesUnder(dir.file("out")),
+            (std::set<std::string>{"in1/a.wav", "in1/Memo.wav", "in1/sub/deeper/noext.wav",
+                                   "in2/b.wav"}));
+  EXPECT_EQ(ReadFile(dir.file("out/in1/a.wav")), ReferenceWav(a, false, 16));
+  EXPECT_EQ(ReadFile(dir.file("out/in1/Memo.wav")), ReferenceWav(memo, false, 16));
+  EXPECT_EQ(ReadFile(dir.file("out/in1/sub/deeper/noext.wav")), ReferenceWav(deep, true, 16));
+  EXPECT_EQ(ReadFile(dir.file("out/in2/b.wav")), ReferenceWav(b, true, 16));
+  EXPECT_NE(run.out.find("4 converted, 0 failed, 3 skipped; "), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find(" s of audio in "), std::string::npos) << run.out;
+
+  // A second run that carries on converts nothing and changes nothing.
+  WriteText(dir.file("out/in1/a.wav"), "kept");
+  run = RunConvert({"-r", "--skip-existing", dir.file("in1").string(), dir.file("in2").string(),
+                    "-o", dir.file("out").string()});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.out.find("0 converted, 0 failed, 7 skipped; 0.0 s of audio"), std::string::npos)
+      << run.out;
+  EXPECT_EQ(ReadFile(dir.file("out/in1/a.wav")), "kept");
+  EXPECT_EQ(FilesUnder(dir.file("out")).size(), 4u);
+
+  // One folder: its files straight under -o; no -o: beside each file.
+  run = RunConvert({"-q", "-r", dir.file("in1/sub").string(), "-o", dir.file("one").string()});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(FilesUnder(dir.file("one")), std::set<std::string>{"deeper/noext.wav"});
+  run = RunConvert({"-q", "-r", dir.file("in2").string()});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(FilesUnder(dir.file("in2")), (std::set<std::string>{"b.VQM", "b.wav"}));
+
+  // Two folders of one name would share a folder under -o.
+  fs::create_directories(dir.file("x/in1"));
+  run = RunConvert(
+      {"-r", dir.file("in1").string(), dir.file("x/in1").string(), "-o", dir.file("two").string()});
+  EXPECT_EQ(run.status, 2);
+  EXPECT_FALSE(fs::exists(dir.file("two")));
+}
+
+TEST(Folders, SurviveLinkLoopsAndUnreadableFolders) {
+  testkit::TempDir dir;
+  fs::create_directories(dir.file("in/sub"));
+  WriteVqr(dir.file("in/a.vqr"), MakeCodes("S", 1));
+  fs::create_directory_symlink("..", dir.file("in/sub/up"));    // a loop, not followed
+  fs::create_symlink("self", dir.file("in/self"));              // a link to itself
+  fs::create_symlink("../a.vqr", dir.file("in/sub/link.vqr"));  // a link to a file is
+  const ToolRun run = RunConvert({"-r", dir.file("in").string(), "-o", dir.file("out").string()});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(FilesUnder(dir.file("out")), (std::set<std::string>{"a.wav", "sub/link.wav"}));
+  EXPECT_NE(run.out.find("2 converted, 0 failed, 2 skipped"), std::string::npos) << run.out;
+
+  if (::geteuid() == 0) return;  // every folder can be read by the superuser
+  fs::create_directories(dir.file("in/locked"));
+  ::chmod(dir.file("in/locked").c_str(), 0);
+  const ToolRun locked =
+      RunConvert({"-r", "-f", dir.file("in").string(), "-o", dir.file("out").string()});
+  ::chmod(dir.file("in/locked").c_str(), 0700);
+  EXPECT_EQ(locked.status, 1);
+  EXPECT_NE(locked.err.find("locked: cannot be read: Permission denied"), std::string::npos)
+      << locked.err;
+  EXPECT_NE(locked.out.find("2 converted, 1 failed, 2 skipped"), std::string::npos) << locked.out;
+}
+
+TEST(Folders, AnInterruptedRunLeavesNoPartialFileAndCarriesOn) {
+  testkit::TempDir dir;
+  fs::create_directories(dir.file("in"));
+  WriteVqr(dir.file("in/a.vqr"), MakeCodes("SS", 1));
+  // Long enough that its conversion is still running when it is interrupted.
+  WriteVqr(dir.file("in/b.vqr"), MakeCodes(std::string(6000, 'L'), 2));
+  WriteVqr(dir.file("in/c.vqr"), MakeCodes("LS", 3));
+  std::string broken(200, '\0');  // a vqr magic, and a header no reader takes
+  broken.replace(0, 12, "OIFF\x10\x00\x00\x00WAVE", 12);
+  WriteText(dir.file("in/d.vqr"), broken);
+  const fs::path out = dir.file("out");
+
+  const pid_t child = ::fork();
+  if (child == 0) {
+    const char* program = ConvertProgram();
+    const std::string in = dir.file("in").string();
+    ::execl(program, program, "-q", "-r", in.c_str(), "-o", out.c_str(),
+            static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  bool converting_b = false;
+  for (int i = 0; i < 4000 && !converting_b; ++i) {
+    if (fs::exists(out)) {
+      for (const auto& entry : fs::directory_iterator(out))
+        converting_b |= entry.path().filename().string().rfind(".b.wav.part", 0) == 0;
+    }
+    if (!converting_b) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  ::kill(child, SIGTERM);
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  if (WIFEXITED(status)) GTEST_SKIP() << "the run ended before it could be interrupted";
+  EXPECT_EQ(FilesUnder(out), std::set<std::string>{"a.wav"});
+
+  const ToolRun run =
+      RunConvert({"-r", "--skip-existing", dir.file("in").string(), "-o", out.string()});
+  EXPECT_EQ(run.status, 1);  // d.vqr fails, and leaves nothing behind
+  EXPECT_NE(run.err.find("d.vqr: not a vqr recorder file"), std::string::npos) << run.err;
+  EXPECT_NE(run.out.find("2 converted, 1 failed, 1 skipped"), std::string::npos) << run.out;
+  EXPECT_EQ(FilesUnder(out), (std::set<std::string>{"a.wav", "b.wav", "c.wav"}));
+}
+
+}  // namespace
+}  // namespace tooltest
