@@ -1,7 +1,13 @@
 // calendo-convert --encode: recorder files made from WAV files, and the WAV
 // files it refuses.
+#include <signal.h>
 #include <sndfile.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <thread>
 
 #include <cmath>
 #include <fstream>
@@ -203,6 +209,35 @@ TEST(Encode, EncodesATruncatedWavAsFarAsItHolds) {
       << run.err;
   // The recording of what the file holds, header and pages alike.
   EXPECT_EQ(ReadFile(dir.file("cut.vqr")), ReadFile(dir.file("whole.vqr")));
+}
+
+TEST(Encode, AnInterruptionLeavesNeitherTheRecordingNorItsWorkFile) {
+  testkit::TempDir dir;
+  // Long enough that the encoding is still running when it is interrupted.
+  WriteAnyWav(dir.file("long.wav"), 44100, 2, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100 * 120);
+  const pid_t child = ::fork();
+  if (child == 0) {
+    const char* program = ConvertProgram();
+    const std::string source = dir.file("long.wav").string();
+    ::execl(program, program, "-q", "--encode", source.c_str(), static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  // Wait for the recording's own work file: the WAV file it is made from is
+  // then complete and pending too.
+  bool encoding = false;
+  for (int i = 0; i < 4000 && !encoding; ++i) {
+    for (const auto& entry : fs::directory_iterator(dir.path()))
+      encoding |= entry.path().filename().string().rfind(".long.vqr.part", 0) == 0;
+    if (!encoding) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  ::kill(child, SIGTERM);
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  if (WIFEXITED(status)) GTEST_SKIP() << "the encoding ended before it could be interrupted";
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(dir.path()))
+    names.push_back(entry.path().filename().string());
+  EXPECT_EQ(names, std::vector<std::string>{"long.wav"});
 }
 
 TEST(Encode, TurnsRefusalsIntoClearMessages) {
