@@ -67,6 +67,24 @@ std::string Seconds(int64_t ms) {
   return text;
 }
 
+// Makes `folder` and the folders above it that are missing; returns those
+// it made, deepest first.
+std::vector<std::filesystem::path> MakeFolders(const std::filesystem::path& folder) {
+  std::vector<std::filesystem::path> missing;
+  std::error_code error;
+  for (std::filesystem::path at = folder; !at.empty() && !std::filesystem::exists(at, error);
+       at = at.parent_path()) {
+    missing.push_back(at);
+    if (at == at.parent_path()) break;
+  }
+  std::vector<std::filesystem::path> made;
+  for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
+    if (!std::filesystem::create_directory(*it, error)) break;
+    made.insert(made.begin(), *it);
+  }
+  return made;
+}
+
 bool ConvertOne(const Options& options, const ConversionJob& job, bool progress) {
   ConversionRequest request;
   request.source = job.source;
@@ -76,20 +94,25 @@ bool ConvertOne(const Options& options, const ConversionJob& job, bool progress)
   request.progress = progress;
   ConversionResult result;
   std::string error;
-  if (options.recursive) {
-    // The folders under -o are made as files come to them, so no empty ones.
-    const std::filesystem::path folder = std::filesystem::path(job.destination).parent_path();
-    std::error_code made;
-    if (!folder.empty()) std::filesystem::create_directories(folder, made);
-  }
+  // The folders under -o are made as files come to them; those made for a
+  // file that fails are taken away again, so no empty ones are left.
+  const std::vector<std::filesystem::path> made =
+      options.recursive ? MakeFolders(std::filesystem::path(job.destination).parent_path())
+                        : std::vector<std::filesystem::path>{};
+  bool converted = false;
   try {
-    if (!ConvertToWav(request, result, error)) {
-      if (error == "is a folder" && !options.recursive) error += " (-r converts the files in it)";
-      ReportFailure(job.source, error);
-      return false;
-    }
+    converted = ConvertToWav(request, result, error);
+    if (!converted && error == "is a folder" && !options.recursive)
+      error += " (-r converts the files in it)";
   } catch (const RuntimeError& failure) {
-    ReportFailure(job.source, LibraryFailure(failure));
+    error = LibraryFailure(failure);
+  }
+  if (!converted) {
+    for (const std::filesystem::path& folder : made) {
+      std::error_code ignored;
+      std::filesystem::remove(folder, ignored);  // only while empty
+    }
+    ReportFailure(job.source, error);
     return false;
   }
   ReportWarning(job.source, result.warning);

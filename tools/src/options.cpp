@@ -21,7 +21,7 @@ std::string UsageText() {
   return "Usage: calendo-convert [options] FILE...\n"
          "       calendo-convert -r [options] DIR... [-o OUT]\n"
          "       calendo-convert --info [--json] FILE...\n"
-         "       calendo-convert --encode WAV... [-o OUT.vqr]\n"
+         "       calendo-convert --encode [--lp] WAV... [-o OUT.vqr]\n"
          "\n"
          "Converts recorder files (vqr, vqm: told by their content, whatever their\n"
          "names) to mono PCM WAV files, tells what they hold, or makes recorder\n"

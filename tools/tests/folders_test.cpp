@@ -119,7 +119,8 @@ TEST(Folders, AnInterruptedRunLeavesNoPartialFileAndCarriesOn) {
   WriteVqr(dir.file("in/c.vqr"), MakeCodes("LS", 3));
   std::string broken(200, '\0');  // a vqr magic, and a header no reader takes
   broken.replace(0, 12, "OIFF\x10\x00\x00\x00WAVE", 12);
-  WriteText(dir.file("in/d.vqr"), broken);
+  fs::create_directories(dir.file("in/sub"));
+  WriteText(dir.file("in/sub/d.vqr"), broken);
   const fs::path out = dir.file("out");
 
   const pid_t child = ::fork();
@@ -150,6 +151,7 @@ TEST(Folders, AnInterruptedRunLeavesNoPartialFileAndCarriesOn) {
   EXPECT_NE(run.err.find("d.vqr: not a vqr recorder file"), std::string::npos) << run.err;
   EXPECT_NE(run.out.find("2 converted, 1 failed, 1 skipped"), std::string::npos) << run.out;
   EXPECT_EQ(FilesUnder(out), (std::set<std::string>{"a.wav", "b.wav", "c.wav"}));
+  EXPECT_FALSE(fs::exists(out / "sub"));  // made for d.wav, which never came
 }
 
 }  // namespace
