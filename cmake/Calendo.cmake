@@ -5,8 +5,19 @@ if(CALENDO_WERROR)
   list(APPEND CALENDO_WARNINGS -Werror)
 endif()
 
-if(CALENDO_SANITIZE)
+if(CALENDO_SANITIZE STREQUAL "thread")
+  add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=thread)
+elseif(CALENDO_SANITIZE)
   add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
+# A fuzzing build gives every library coverage instrumentation, so that a
+# campaign is guided by the branches of the parsers it drives, not only by
+# those of the fuzz target's own code.
+if(CALENDO_FUZZ)
+  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer)
   add_link_options(-fsanitize=address,undefined)
 endif()
 
@@ -34,5 +45,8 @@ function(calendo_test target)
   set_target_properties(${target} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
   target_link_libraries(${target} PRIVATE GTest::gtest GTest::gtest_main ${T_LIBS})
   calendo_warnings(${target})
-  gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60)
+  # Labelled with the program's name, so that a configuration can run the
+  # tests of some programs only (ctest -L).
+  gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
+                       PROPERTIES LABELS ${target})
 endfunction()

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <variant>
@@ -48,15 +49,25 @@ struct Stream {
   bool loaded() const { return decoder != nullptr; }
 };
 
+// What queries and seeks from other threads (the application's, a sink's)
+// read while the streaming thread plays: set by that thread, under `lock`.
+struct Timeline {
+  std::mutex lock;
+  uint32_t sample_rate = 0;  // 0 until a recording is loaded
+  uint64_t total_samples = 0;
+  uint64_t position = 0;   // sample index of the next sample pushed
+  bool streaming = false;  // push mode: no seeking
+};
+
 }  // namespace
 
 struct _GstCalendoDec {
   GstElement parent;
   GstPad* sinkpad;
   GstPad* srcpad;
-  gboolean streaming;  // push mode
   GstSegment segment;
   Stream* stream;
+  Timeline* timeline;
 };
 
 G_DEFINE_TYPE(GstCalendoDec, gst_calendo_dec, GST_TYPE_ELEMENT)
@@ -86,6 +97,16 @@ void reset_stream(GstCalendoDec* self) {
   delete self->stream;
   self->stream = new Stream();
   gst_segment_init(&self->segment, GST_FORMAT_TIME);
+  std::lock_guard<std::mutex> guard(self->timeline->lock);
+  self->timeline->sample_rate = 0;
+  self->timeline->total_samples = 0;
+  self->timeline->position = 0;
+}
+
+// Sets where playing goes on, for the position query.
+void publish_position(GstCalendoDec* self, uint64_t sample) {
+  std::lock_guard<std::mutex> guard(self->timeline->lock);
+  self->timeline->position = sample;
 }
 
 // Posts the refusal of a file as an error on the bus.
@@ -115,6 +136,11 @@ bool open_recording(GstCalendoDec* self) {
   }
   s.recording.emplace(std::move(std::get<RecordingPages>(result)));
   s.decoder = std::make_unique<RecordingDecoder>(*s.recording);
+  {
+    std::lock_guard<std::mutex> guard(self->timeline->lock);
+    self->timeline->sample_rate = s.decoder->sample_rate();
+    self->timeline->total_samples = s.decoder->total_samples();
+  }
   self->segment.duration = static_cast<gint64>(sample_time(self, s.decoder->total_samples()));
   GST_INFO_OBJECT(self, "%u pages (%u SP, %u LP) at %u Hz", s.recording->page_count(),
                   s.recording->pages_of(calendo::gst::kSp),
@@ -202,6 +228,7 @@ GstFlowReturn push_pages(GstCalendoDec* self) {
     s.discont = false;
   }
   s.next_sample = last;
+  publish_position(self, last);
   self->segment.position = static_cast<guint64>(sample_time(self, last));
   return gst_pad_push(self->srcpad, buffer);
 }
@@ -305,13 +332,29 @@ gboolean sink_event(GstPad* pad, GstObject* parent, GstEvent* event) {
   }
 }
 
-gboolean convert(GstCalendoDec* self, GstFormat from, gint64 value, GstFormat to, gint64* out) {
+// What the timeline says, read at once.
+struct TimelineView {
+  uint32_t sample_rate;
+  uint64_t total_samples;
+  uint64_t position;
+  bool streaming;
+  bool loaded() const { return sample_rate != 0; }
+};
+
+TimelineView view_timeline(GstCalendoDec* self) {
+  std::lock_guard<std::mutex> guard(self->timeline->lock);
+  const Timeline& t = *self->timeline;
+  return {t.sample_rate, t.total_samples, t.position, t.streaming};
+}
+
+gboolean convert(const TimelineView& timeline, GstFormat from, gint64 value, GstFormat to,
+                 gint64* out) {
   if (from == to) {
     *out = value;
     return TRUE;
   }
-  if (!self->stream->loaded() || value < 0) return FALSE;
-  const guint64 rate = self->stream->decoder->sample_rate();
+  if (!timeline.loaded() || value < 0) return FALSE;
+  const guint64 rate = timeline.sample_rate;
   if (from == GST_FORMAT_TIME && to == GST_FORMAT_DEFAULT) {
     *out =
         static_cast<gint64>(gst_util_uint64_scale(static_cast<guint64>(value), rate, GST_SECOND));
@@ -332,9 +375,9 @@ gboolean src_query(GstPad* pad, GstObject* parent, GstQuery* query) {
       GstFormat format;
       gst_query_parse_duration(query, &format, nullptr);
       gint64 value;
-      if (!self->stream->loaded() ||
-          !convert(self, GST_FORMAT_DEFAULT,
-                   static_cast<gint64>(self->stream->decoder->total_samples()), format, &value))
+      const TimelineView timeline = view_timeline(self);
+      if (!convert(timeline, GST_FORMAT_DEFAULT, static_cast<gint64>(timeline.total_samples),
+                   format, &value))
         return FALSE;
       gst_query_set_duration(query, format, value);
       return TRUE;
@@ -343,8 +386,8 @@ gboolean src_query(GstPad* pad, GstObject* parent, GstQuery* query) {
       GstFormat format;
       gst_query_parse_position(query, &format, nullptr);
       gint64 value;
-      if (!self->stream->loaded() ||
-          !convert(self, GST_FORMAT_DEFAULT, static_cast<gint64>(self->stream->next_sample), format,
+      const TimelineView timeline = view_timeline(self);
+      if (!convert(timeline, GST_FORMAT_DEFAULT, static_cast<gint64>(timeline.position), format,
                    &value))
         return FALSE;
       gst_query_set_position(query, format, value);
@@ -354,7 +397,7 @@ gboolean src_query(GstPad* pad, GstObject* parent, GstQuery* query) {
       GstFormat from, to;
       gint64 value, out;
       gst_query_parse_convert(query, &from, &value, &to, nullptr);
-      if (!convert(self, from, value, to, &out)) return FALSE;
+      if (!convert(view_timeline(self), from, value, to, &out)) return FALSE;
       gst_query_set_convert(query, from, value, to, out);
       return TRUE;
     }
@@ -363,10 +406,11 @@ gboolean src_query(GstPad* pad, GstObject* parent, GstQuery* query) {
       gst_query_parse_seeking(query, &format, nullptr, nullptr, nullptr);
       if (format != GST_FORMAT_TIME && format != GST_FORMAT_DEFAULT) return FALSE;
       gint64 end = -1;
-      if (self->stream->loaded())
-        convert(self, GST_FORMAT_DEFAULT,
-                static_cast<gint64>(self->stream->decoder->total_samples()), format, &end);
-      gst_query_set_seeking(query, format, !self->streaming, 0, end);
+      const TimelineView timeline = view_timeline(self);
+      if (timeline.loaded())
+        convert(timeline, GST_FORMAT_DEFAULT, static_cast<gint64>(timeline.total_samples), format,
+                &end);
+      gst_query_set_seeking(query, format, !timeline.streaming, 0, end);
       return TRUE;
     }
     default:
@@ -384,12 +428,14 @@ gboolean perform_seek(GstCalendoDec* self, GstEvent* event) {
   GstSeekType start_type, stop_type;
   gint64 start, stop;
   gst_event_parse_seek(event, &rate, &format, &flags, &start_type, &start, &stop_type, &stop);
-  if (self->streaming || !self->stream->loaded() || rate <= 0.0) return FALSE;
+  const TimelineView timeline = view_timeline(self);
+  if (timeline.streaming || !timeline.loaded() || rate <= 0.0) return FALSE;
   if (format == GST_FORMAT_DEFAULT) {
-    if (start_type != GST_SEEK_TYPE_NONE && !convert(self, format, start, GST_FORMAT_TIME, &start))
+    if (start_type != GST_SEEK_TYPE_NONE &&
+        !convert(timeline, format, start, GST_FORMAT_TIME, &start))
       return FALSE;
     if (stop_type != GST_SEEK_TYPE_NONE && stop >= 0 &&
-        !convert(self, format, stop, GST_FORMAT_TIME, &stop))
+        !convert(timeline, format, stop, GST_FORMAT_TIME, &stop))
       return FALSE;
     format = GST_FORMAT_TIME;
   }
@@ -420,6 +466,7 @@ gboolean perform_seek(GstCalendoDec* self, GstEvent* event) {
   d.seek(page);
   s.skip = page < d.page_count() ? first - d.page_start(page) : 0;
   s.next_sample = first;
+  publish_position(self, first);
   s.stop_sample = GST_CLOCK_TIME_IS_VALID(seeked.stop)
                       ? gst_util_uint64_scale_ceil(seeked.stop, sample_rate, GST_SECOND)
                       : UINT64_MAX;
@@ -459,7 +506,10 @@ gboolean sink_activate(GstPad* pad, GstObject* parent) {
       gst_pad_peer_query(pad, query) && gst_query_has_scheduling_mode_with_flags(
                                             query, GST_PAD_MODE_PULL, GST_SCHEDULING_FLAG_SEEKABLE);
   gst_query_unref(query);
-  self->streaming = !pull;
+  {
+    std::lock_guard<std::mutex> guard(self->timeline->lock);
+    self->timeline->streaming = !pull;
+  }
   GST_DEBUG_OBJECT(self, "activating in %s mode", pull ? "pull" : "push");
   return gst_pad_activate_mode(pad, pull ? GST_PAD_MODE_PULL : GST_PAD_MODE_PUSH, TRUE);
 }
@@ -486,6 +536,7 @@ static GstStateChangeReturn gst_calendo_dec_change_state(GstElement* element,
 static void gst_calendo_dec_finalize(GObject* object) {
   GstCalendoDec* self = GST_CALENDO_DEC(object);
   delete self->stream;
+  delete self->timeline;
   G_OBJECT_CLASS(gst_calendo_dec_parent_class)->finalize(object);
 }
 
@@ -511,6 +562,7 @@ static void gst_calendo_dec_init(GstCalendoDec* self) {
   gst_element_add_pad(GST_ELEMENT_CAST(self), self->sinkpad);
 
   self->srcpad = nullptr;
+  self->timeline = new Timeline();
   self->stream = new Stream();
   gst_segment_init(&self->segment, GST_FORMAT_TIME);
 }

@@ -6,6 +6,7 @@
 #include <QThread>
 
 #include "command_options.h"
+#include "desktop/file_size_limit.h"
 #include "platform/dialogs.h"
 #include "qt/event_pump.h"
 #include "qt/qt_host.h"
@@ -14,6 +15,7 @@
 
 int main(int argc, char** argv) {
   if (const auto status = calendo::AnswerInformationOption(argc, argv, stdout)) return *status;
+  calendo::TreatFileSizeLimitAsFullDisk();
   QApplication app(argc, argv);
   calendo::InstallQtTranslations(app, calendo::LangCode);
   calendo::QtHost host(QCoreApplication::arguments());

@@ -1,14 +1,22 @@
-// A player process for the tests of leaving during a conversion: it opens a
-// recorder file, starts converting it to 16-bit WAV, and once a third of the
-// pages are written leaves by the Exit button or the Exit menu item.
+// A player process for the tests of conversions that end early: it opens a
+// recorder file and converts it to 16-bit WAV. With exitx or exit0 it leaves,
+// once a third of the pages are written, by the Exit button or the Exit menu
+// item. With a number it converts on a disk that fills: that many bytes is
+// its file-size limit, as `ulimit -f` would set, so every write past it fails.
 //
-// Usage: player_conversion_exit_scenario exitx|exit0 LIBRARY_DIR RECORDER WAV
-// Ends with 0 through the window's exit; 3 if the conversion ran to its end.
+// Usage: player_conversion_exit_scenario exitx|exit0|LIMIT LIBRARY_DIR RECORDER WAV
+// Ends with 0 through the window's exit; 3 if the conversion ran to its end,
+// after printing the text of each message box shown on a line of its own.
+#include <sys/resource.h>
+
 #include <QApplication>
 #include <QTimer>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "conversion_fixture.h"
+#include "desktop/file_size_limit.h"
 #include "qt/event_pump.h"
 #include "scripted_host.h"
 #include "window/form1.h"
@@ -16,6 +24,13 @@
 int main(int argc, char** argv) {
   if (argc != 5) return 2;
   const bool by_button = std::strcmp(argv[1], "exitx") == 0;
+  const bool leaves = by_button || std::strcmp(argv[1], "exit0") == 0;
+  if (!leaves) {
+    const rlim_t bytes = std::strtoull(argv[1], nullptr, 10);
+    const rlimit limit{bytes, bytes};
+    if (bytes == 0 || setrlimit(RLIMIT_FSIZE, &limit) != 0) return 2;
+  }
+  calendo::TreatFileSizeLimitAsFullDisk();  // as the program does at start
   QApplication app(argc, argv);
   calendo::binding::SetLibraryDirectory(argv[2]);
   calendo::testing::ScriptedHost host;
@@ -27,7 +42,7 @@ int main(int argc, char** argv) {
 
   const int exit_page = form.PageCount / 3 / 15 * 15;
   QObject::connect(form.ProgressBar1, &QProgressBar::valueChanged, &form, [&](int page) {
-    if (page != exit_page) return;
+    if (!leaves || page != exit_page) return;
     QTimer::singleShot(0, &form, [&] {
       if (by_button) {
         form.EXITX->click();
@@ -37,5 +52,6 @@ int main(int argc, char** argv) {
     });
   });
   form.Trans_wav16bit->trigger();
+  for (const auto& box : host.boxes) std::printf("%s\n", box.text.toUtf8().constData());
   return 3;
 }

@@ -1,10 +1,14 @@
-// Leaving the player while it converts: the Exit button deletes the partly
-// written WAV file, the Exit menu item leaves it. Each exit runs in a player
-// process of its own (player_conversion_exit_scenario).
+// Conversions that end early, each in a player process of its own
+// (player_conversion_exit_scenario): leaving while converting, where the Exit
+// button deletes the partly written WAV file and the Exit menu item leaves it,
+// and a disk that fills, where the player says so and removes the file.
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -19,8 +23,13 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Runs the scenario and returns its exit code (-1 when it did not exit).
-int RunExit(const std::string& how, const fs::path& recorder, const fs::path& wav) {
+struct ScenarioRun {
+  int status = -1;    // exit code, or -1 when the process did not exit
+  std::string boxes;  // the message boxes' texts, a line each
+};
+
+// Runs the scenario with `how` (exitx, exit0 or a file-size limit).
+ScenarioRun RunScenario(const std::string& how, const fs::path& recorder, const fs::path& wav) {
   std::vector<std::string> env_texts = {"QT_QPA_PLATFORM=offscreen", "CALENDO_AUDIO=null"};
   std::vector<char*> env;
   for (char** e = environ; *e != nullptr; ++e) env.push_back(*e);
@@ -31,11 +40,22 @@ int RunExit(const std::string& how, const fs::path& recorder, const fs::path& wa
   std::vector<char*> argv;
   for (std::string& a : args) argv.push_back(a.data());
   argv.push_back(nullptr);
+  // The boxes go to a file beside the recording: a few bytes, under any limit.
+  const std::string boxes = recorder.string() + ".boxes";
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, boxes.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  ScenarioRun run;
   pid_t pid = 0;
-  if (posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), env.data()) != 0) return -1;
+  const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), env.data());
+  posix_spawn_file_actions_destroy(&actions);
+  if (spawned != 0) return run;
   int status = 0;
   waitpid(pid, &status, 0);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  if (WIFEXITED(status)) run.status = WEXITSTATUS(status);
+  std::ifstream in(boxes);
+  run.boxes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  return run;
 }
 
 TEST(ConversionExit_Paths, ButtonDeletesThePartialFileMenuKeepsIt) {
@@ -45,14 +65,32 @@ TEST(ConversionExit_Paths, ButtonDeletesThePartialFileMenuKeepsIt) {
   const uintmax_t whole = 44 + 150 * 2720;
 
   const fs::path by_button = dir.file("button.wav");
-  EXPECT_EQ(RunExit("exitx", recorder, by_button), 0);
+  EXPECT_EQ(RunScenario("exitx", recorder, by_button).status, 0);
   EXPECT_FALSE(fs::exists(by_button));
 
   const fs::path by_menu = dir.file("menu.wav");
-  EXPECT_EQ(RunExit("exit0", recorder, by_menu), 0);
+  EXPECT_EQ(RunScenario("exit0", recorder, by_menu).status, 0);
   ASSERT_TRUE(fs::exists(by_menu));
   EXPECT_GT(fs::file_size(by_menu), 44u);
   EXPECT_LT(fs::file_size(by_menu), whole);
+}
+
+TEST(ConversionExit_Paths, FullDiskSaysShortOfCapacityAndLeavesNoFileWhereverItFills) {
+  testkit::TempDir dir;
+  const fs::path recorder = dir.file("memo.vqr");
+  testing::WriteVqr(recorder, testing::MakePages(150, [](int) { return false; }));
+  const std::vector<uint8_t> recorder_bytes = testing::ReadAll(recorder);
+  // The whole WAV file would be 44 + 150 × 2720 bytes: fill at the first
+  // page, in the middle, near the end.
+  for (const int limit : {2000, 150000, 400000}) {
+    SCOPED_TRACE("file-size limit " + std::to_string(limit));
+    const fs::path wav = dir.file("memo-" + std::to_string(limit) + ".wav");
+    const ScenarioRun run = RunScenario(std::to_string(limit), recorder, wav);
+    EXPECT_EQ(run.status, 3);
+    EXPECT_EQ(run.boxes, "Short of capacity \n");
+    EXPECT_FALSE(fs::exists(wav));
+    EXPECT_EQ(testing::ReadAll(recorder), recorder_bytes);
+  }
 }
 
 }  // namespace

@@ -20,6 +20,12 @@ namespace {
 
 constexpr uint32_t kPagesPerCall = 64;  // progress is drawn between calls
 
+std::string CannotWrite(const std::string& path) {
+  std::string text = "cannot write " + path;
+  if (errno != 0) text += std::string(": ") + std::strerror(errno);
+  return text;
+}
+
 }  // namespace
 
 std::string CheckRefusalText(uint32_t code, const std::string& path) {
@@ -83,8 +89,9 @@ bool EncodeWav(const EncodingRequest& request, uint32_t& pages, std::string& err
   std::optional<PendingFile> output = PendingFile::Create(request.destination, error);
   if (!output) return false;
   const char* vqr = output->temp_path().c_str();
+  errno = 0;  // what a failed write leaves there tells why
   if (const int16_t made = encoder_imports::wav_vqr_mkheader(wav, vqr, size); made != 0) {
-    error = made == 2 ? "cannot write " + output->temp_path()
+    error = made == 2 ? CannotWrite(output->temp_path())
                       : CheckRefusalText(static_cast<uint32_t>(made), request.source);
     return false;
   }
@@ -94,9 +101,10 @@ bool EncodeWav(const EncodingRequest& request, uint32_t& pages, std::string& err
                   request.progress);
   for (uint32_t start = 0; start < total; start += kPagesPerCall) {
     const uint32_t run = std::min(kPagesPerCall, total - start);
+    errno = 0;
     if (const int16_t encoded = encoder_imports::wav_vqr_encoder(wav, vqr, start, run);
         encoded != 0) {
-      error = encoded == 2 ? "cannot write " + output->temp_path()
+      error = encoded == 2 ? CannotWrite(output->temp_path())
                            : CheckRefusalText(static_cast<uint32_t>(encoded), request.source);
       return false;
     }

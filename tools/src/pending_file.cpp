@@ -153,6 +153,10 @@ bool NameTaken(const std::string& path) {
 void RemovePendingFilesOnSignals() {
   for (const int signal_number : {SIGINT, SIGTERM, SIGHUP})
     std::signal(signal_number, RemoveAndDie);
+  // Past a file-size limit (ulimit -f) a write then fails with EFBIG, which
+  // is reported and cleaned up like a full disk, instead of the signal
+  // ending the process with the pending file left behind.
+  std::signal(SIGXFSZ, SIG_IGN);
 }
 
 }  // namespace calendo::tool

@@ -47,7 +47,8 @@ class PendingFile {
 bool NameTaken(const std::string& path);
 
 // Installs the handlers that remove a pending file when the process is ended
-// by a signal. Call once at start.
+// by a signal, and ignores SIGXFSZ so that writing past a file-size limit
+// fails as a full disk does. Call once at start.
 void RemovePendingFilesOnSignals();
 
 }  // namespace calendo::tool

@@ -18,7 +18,10 @@ struct ToolRun {
 };
 
 // Runs calendo-convert with `arguments` (standard input empty, output captured).
-ToolRun RunConvert(const std::vector<std::string>& arguments);
+// A `file_size_limit` other than 0 is set as the child's RLIMIT_FSIZE, in
+// bytes, as `ulimit -f` does: a full disk for every file it writes (keep it
+// above the few hundred bytes of its messages).
+ToolRun RunConvert(const std::vector<std::string>& arguments, uint64_t file_size_limit = 0);
 
 // The path of the program, for tests that start it themselves.
 const char* ConvertProgram();

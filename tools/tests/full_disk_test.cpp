@@ -1,0 +1,63 @@
+// calendo-convert when the disk fills: under a file-size limit every write
+// past it fails, at the header, in the middle or near the end of a file.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "tool_support.h"
+
+namespace tooltest {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Job {
+  std::string name;
+  std::vector<std::string> arguments;  // the source and -o come after these
+  fs::path source;
+  std::string output_name;
+  std::vector<uint64_t> limits;  // each below the size of the finished file
+};
+
+TEST(FullDisk, EveryJobFailsCleanlyWhereverTheDiskFills) {
+  testkit::TempDir dir;
+  // 120 SP pages: a 16-bit WAV of 326 kB, an 8-bit one of half that.
+  const fs::path recording = dir.file("memo.vqr");
+  WriteVqr(recording, MakeCodes(std::string(120, 'S'), 11));
+  // Ten seconds of speech-band tone: a recorder file of about 44 kB.
+  const fs::path speech = dir.file("speech.wav");
+  std::vector<int16_t> tone(11025 * 10);
+  for (size_t i = 0; i < tone.size(); ++i) {
+    tone[i] = static_cast<int16_t>(6000 * std::sin(0.2 * static_cast<double>(i)));
+  }
+  WriteWav(speech, 11025, 1, 16, tone);
+
+  const std::vector<Job> jobs = {
+      {"16-bit WAV", {"--bits", "16"}, recording, "memo.wav", {4096, 100000, 320000}},
+      {"8-bit WAV", {"--bits", "8"}, recording, "memo.wav", {4096, 160000}},
+      {"encode", {"--encode"}, speech, "speech.vqr", {4096, 30000}},
+  };
+  for (const Job& job : jobs) {
+    const std::string source_bytes = ReadFile(job.source);
+    for (const uint64_t limit : job.limits) {
+      SCOPED_TRACE(job.name + " with " + std::to_string(limit) + " bytes a file");
+      const fs::path out = dir.file(job.name + "-" + std::to_string(limit));
+      fs::create_directory(out);
+      std::vector<std::string> arguments = job.arguments;
+      arguments.push_back(job.source.string());
+      arguments.push_back("-o");
+      arguments.push_back(job.arguments[0] == "--encode" ? (out / job.output_name).string()
+                                                         : out.string());
+      const ToolRun run = RunConvert(arguments, limit);
+
+      EXPECT_EQ(run.status, 1) << run.err;
+      EXPECT_NE(run.err.find(job.source.string()), std::string::npos) << run.err;
+      EXPECT_NE(run.err.find("File too large"), std::string::npos) << run.err;
+      EXPECT_TRUE(fs::is_empty(out)) << "a file was left in " << out;
+      EXPECT_EQ(ReadFile(job.source), source_bytes);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace tooltest
