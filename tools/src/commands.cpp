@@ -5,10 +5,12 @@
 #include <string>
 #include <system_error>
 
+#include "archive_conversion.h"
 #include "calendo/client/runtime_error.h"
 #include "conversion.h"
 #include "encoding.h"
 #include "libraries.h"
+#include "output_plan.h"
 #include "processes.h"
 #include "progress.h"
 #include "recorder_info.h"
@@ -50,17 +52,23 @@ std::string Seconds(int64_t ms) {
   return text;
 }
 
-bool ConvertOne(const Options& options, const std::string& file, bool progress) {
-  ConversionRequest request;
-  request.source = file;
-  request.destination = WavPathFor(file, options.output);
-  request.format = options.format;
-  request.replace = options.force;
-  request.progress = progress;
-  ConversionResult result;
+bool ConvertOne(const Options& options, const OutputPlan& plan, const std::string& file,
+                bool progress) {
+  ArchiveRequest request;
+  request.conversion.source = file;
+  request.conversion.destination = OutputPathFor(plan, file);
+  request.conversion.format = options.format;
+  request.conversion.replace = options.force;
+  request.conversion.progress = progress;
+  request.format = plan.format;
+  request.quality = options.quality;
+  request.normalize_lufs = options.normalize_lufs;
+  request.wav_tags = options.tags;
+  request.keep_time = options.keep_time;
+  ArchiveResult result;
   std::string error;
   try {
-    if (!ConvertToWav(request, result, error)) {
+    if (!ConvertToArchive(request, result, error)) {
       ReportFailure(file, error);
       return false;
     }
@@ -69,9 +77,14 @@ bool ConvertOne(const Options& options, const std::string& file, bool progress) 
     return false;
   }
   if (!options.quiet) {
-    std::printf("%s -> %s  %s (%s, %d-bit, %u Hz)\n", file.c_str(), request.destination.c_str(),
-                FormatPlayTime(result.duration_ms()).c_str(), Seconds(result.duration_ms()).c_str(),
-                result.bits, result.sample_rate);
+    for (const std::string& note : result.notes)
+      std::fprintf(stderr, "calendo-convert: %s: note: %s\n", file.c_str(), note.c_str());
+    const int64_t ms = result.conversion.duration_ms();
+    const std::string kind =
+        plan.format == AudioFormat::kWav ? std::to_string(result.bits) + "-bit" : result.summary;
+    std::printf("%s -> %s  %s (%s, %s, %u Hz)\n", file.c_str(),
+                request.conversion.destination.c_str(), FormatPlayTime(ms).c_str(),
+                Seconds(ms).c_str(), kind.c_str(), result.rate);
     std::fflush(stdout);
   }
   return true;
@@ -84,12 +97,18 @@ const char* VersionText() {
 }
 
 int RunConvert(const Options& options) {
-  if (!PrepareFolder(options.output)) return kExitFailed;
+  std::string error;
+  const std::optional<OutputPlan> plan = PlanOutput(options, error);
+  if (!plan) {
+    std::fprintf(stderr, "calendo-convert: %s\nTry 'calendo-convert --help'.\n", error.c_str());
+    return kExitUsage;
+  }
+  if (!PrepareFolder(plan->folder)) return kExitFailed;
   const bool progress = ProgressWanted(options.quiet);
   size_t failures = 0;
   if (options.jobs == 1 || options.files.size() == 1) {
     for (const std::string& file : options.files) {
-      if (!ConvertOne(options, file, progress)) ++failures;
+      if (!ConvertOne(options, *plan, file, progress)) ++failures;
     }
   } else {
     // Each child converts one file; the page lines of several files at once
@@ -99,7 +118,7 @@ int RunConvert(const Options& options) {
     uint32_t done = 0;
     failures = RunInProcesses(
         options.files.size(), options.jobs,
-        [&](size_t i) { return ConvertOne(options, options.files[i], false); },
+        [&](size_t i) { return ConvertOne(options, *plan, options.files[i], false); },
         [&](size_t i, const TaskEnd& end) {
           if (end.signal_number != 0) {
             ReportFailure(options.files[i],

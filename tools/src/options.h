@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "audio_format.h"
 #include "conversion.h"
 
 namespace calendo::tool {
@@ -19,6 +20,12 @@ struct Options {
   bool quiet = false;
   bool json = false;
   int jobs = 1;
+  // The file kept (archive_conversion.h).
+  std::optional<AudioFormat> output_format;  // --format; else -o's extension, else WAV
+  std::optional<double> quality;             // --quality, 0 to 10
+  std::optional<double> normalize_lufs;      // --normalize[=LUFS]
+  bool tags = false;                         // --tags (WAV; other formats always)
+  bool keep_time = true;                     // off with --no-keep-time
   std::vector<std::string> files;
 };
 
