@@ -2,11 +2,10 @@
 // its extension), date (its modification time), a comment telling the
 // container, SP and LP pages and play time, and the software that wrote it.
 //
-// Formats libsndfile writes get them as its strings (Vorbis comments, FLAC
-// comments, ID3 for MP3, which keeps the year of the date only and has no
-// software field). A WAV file written by the player's conversion gets them as
-// a LIST/INFO chunk appended after its data chunk, so that its header and
-// samples stay exactly as they were.
+// Formats libsndfile writes get them as its strings (Vorbis comments in FLAC,
+// Ogg and Opus files, ID3 in MP3 files, which have no software field). A WAV file written by the
+// player's conversion gets them as a LIST/INFO chunk appended after its data chunk, so that its
+// header and samples stay exactly as they were.
 #pragma once
 
 #include <cstdint>

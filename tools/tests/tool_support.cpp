@@ -1,9 +1,11 @@
 #include "tool_support.h"
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <fstream>
 #include <iterator>
 #include <random>
@@ -84,7 +86,7 @@ const char* ConvertProgram() {
   return CALENDO_CONVERT;
 }
 
-ToolRun RunConvert(const std::vector<std::string>& arguments) {
+ToolRun RunConvert(const std::vector<std::string>& arguments, uint64_t file_size_limit) {
   testkit::TempDir capture;
   const std::string out_path = capture.file("out").string();
   const std::string err_path = capture.file("err").string();
@@ -100,6 +102,11 @@ ToolRun RunConvert(const std::vector<std::string>& arguments) {
     ::dup2(in, 0);
     ::dup2(out, 1);
     ::dup2(err, 2);
+    if (file_size_limit > 0) {
+      const rlimit limit{file_size_limit, file_size_limit};
+      ::setrlimit(RLIMIT_FSIZE, &limit);
+      ::signal(SIGXFSZ, SIG_IGN);
+    }
     ::execv(CALENDO_CONVERT, argv.data());
     ::_exit(127);
   }

@@ -17,8 +17,10 @@ struct ToolRun {
   std::string err;
 };
 
-// Runs calendo-convert with `arguments` (standard input empty, output captured).
-ToolRun RunConvert(const std::vector<std::string>& arguments);
+// Runs calendo-convert with `arguments` (standard input empty, output
+// captured). A `file_size_limit` above 0 bounds every file it writes
+// (RLIMIT_FSIZE, SIGXFSZ ignored): a write past it fails with EFBIG.
+ToolRun RunConvert(const std::vector<std::string>& arguments, uint64_t file_size_limit = 0);
 
 // The path of the program, for tests that start it themselves.
 const char* ConvertProgram();
