@@ -10,6 +10,7 @@
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/.." && pwd)
+. "$here/cpu_support.sh"
 build_dir=$(realpath -m "${1:-$root/build}")
 convert=$build_dir/bin/calendo-convert
 [ -x "$convert" ] || { echo "archive_vs_ffmpeg.sh: $convert is missing; build first" >&2; exit 1; }
@@ -18,14 +19,7 @@ command -v ffmpeg >/dev/null || { echo "archive_vs_ffmpeg.sh: ffmpeg is missing"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-# An hour of SP: the demo recording's pages repeated (a page is 1360 samples
-# at 11025 Hz, so 29185 pages make 3600 s).
-sample=$root/samples/memo-sp.vqr
-head -c 92 "$sample" >"$work/hour.vqr"
-tail -c +93 "$sample" >"$work/pages"
-pages_per_copy=$(( $(stat -c %s "$work/pages") / 528 ))
-copies=$(( (29185 + pages_per_copy - 1) / pages_per_copy ))
-for _ in $(seq "$copies"); do cat "$work/pages"; done >>"$work/hour.vqr"
+make_sp_hour "$root/samples/memo-sp.vqr" "$work/hour.vqr"
 
 # The same codes as one raw G.726 stream: the first 510 bytes of every
 # 528-byte page are its 1360 3-bit codes, least significant bit first, which
@@ -37,16 +31,6 @@ with open(sys.argv[2], "wb") as out:
     for at in range(0, len(data) - 527, 528):
         out.write(data[at:at + 510])
 PY
-
-# cpu CMD...: user + system seconds of the best of three runs.
-cpu() {
-  local best="" t
-  for _ in 1 2 3; do
-    t=$( { TIMEFORMAT='%U %S'; time "$@" >/dev/null 2>&1; } 2>&1 | awk '{ print $1 + $2 }')
-    if [ -z "$best" ] || awk -v a="$t" -v b="$best" 'BEGIN { exit !(a < b) }'; then best=$t; fi
-  done
-  echo "$best"
-}
 
 size=$(stat -c %s "$work/hour.vqr")
 echo "input: $(( (size - 92) / 528 )) SP pages, $(( size / 1000000 )) MB"

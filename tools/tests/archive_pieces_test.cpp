@@ -1,5 +1,5 @@
-// The pieces behind the file formats that need no library call: options,
-// names and formats, encoder settings, the normalising gain.
+// The pieces behind the file formats that need no library call: names and
+// formats, the output plan, encoder settings, the normalising gain.
 #include <sndfile.h>
 
 #include <cmath>
@@ -16,49 +16,6 @@
 
 namespace calendo::tool {
 namespace {
-
-std::optional<Options> Parse(std::vector<std::string> arguments, std::string* error = nullptr) {
-  std::string ignored;
-  return ParseOptions(arguments, error ? *error : ignored);
-}
-
-TEST(ParseArchiveOptions, ReadsFormatQualityNormalizeTagsAndTime) {
-  auto options = Parse({"--format", "opus", "--quality=2.5", "--normalize", "a.vqr"});
-  ASSERT_TRUE(options);
-  EXPECT_EQ(options->output_format, AudioFormat::kOpus);
-  EXPECT_EQ(options->quality, 2.5);
-  EXPECT_EQ(options->normalize_lufs, kDefaultLoudnessLufs);
-  EXPECT_FALSE(options->tags);
-  EXPECT_TRUE(options->keep_time);
-  // The target is attached only: what follows --normalize is a file.
-  EXPECT_EQ(options->files, std::vector<std::string>{"a.vqr"});
-
-  options = Parse({"--normalize=-23", "--tags", "--no-keep-time", "a.vqr"});
-  ASSERT_TRUE(options);
-  EXPECT_EQ(options->normalize_lufs, -23.0);
-  EXPECT_TRUE(options->tags);
-  EXPECT_FALSE(options->keep_time);
-  EXPECT_FALSE(options->output_format);
-}
-
-TEST(ParseArchiveOptions, RefusesBadValuesAndOtherModes) {
-  const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
-      {{"--format", "aiff", "a.vqr"}, "wav, flac, ogg, opus or mp3"},
-      {{"--quality", "11", "a.vqr"}, "from 0 to 10"},
-      {{"--quality", "-1", "a.vqr"}, "from 0 to 10"},
-      {{"--quality", "high", "a.vqr"}, "from 0 to 10"},
-      {{"--normalize=loud", "a.vqr"}, "from -70 to 0 LUFS"},
-      {{"--normalize=3", "a.vqr"}, "from -70 to 0 LUFS"},
-      {{"--tags=yes", "a.vqr"}, "takes no value"},
-      {{"--info", "--format", "flac", "a.vqr"}, "for converting recorder files"},
-      {{"--encode", "--no-keep-time", "a.wav"}, "for converting recorder files"},
-  };
-  for (const auto& [arguments, reason] : cases) {
-    std::string error;
-    EXPECT_FALSE(Parse(arguments, &error)) << reason;
-    EXPECT_NE(error.find(reason), std::string::npos) << error;
-  }
-}
 
 TEST(AudioFormats, NameFilesAndComeFromExtensions) {
   EXPECT_EQ(AudioPathFor("rec/memo.vqr", "", AudioFormat::kFlac), "rec/memo.flac");
