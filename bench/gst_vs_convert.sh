@@ -8,6 +8,7 @@
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/.." && pwd)
+. "$here/cpu_support.sh"
 build_dir=$(realpath -m "${1:-$root/build}")
 convert=$build_dir/bin/calendo-convert
 plugins=$build_dir/lib/gstreamer-1.0
@@ -20,25 +21,8 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 export GST_PLUGIN_PATH=$plugins GST_REGISTRY=$work/registry.bin
 
-# An hour of SP: the demo recording's pages repeated (a page is 1360 samples
-# at 11025 Hz, so 29185 pages make 3600 s).
-sample=$root/samples/memo-sp.vqr
-head -c 92 "$sample" >"$work/hour.vqr"
-tail -c +93 "$sample" >"$work/pages"
-pages_per_copy=$(( $(stat -c %s "$work/pages") / 528 ))
-copies=$(( (29185 + pages_per_copy - 1) / pages_per_copy ))
-for _ in $(seq "$copies"); do cat "$work/pages"; done >>"$work/hour.vqr"
+make_sp_hour "$root/samples/memo-sp.vqr" "$work/hour.vqr"
 gst-inspect-1.0 calendodec >/dev/null  # builds the registry outside the timing
-
-# cpu CMD...: user + system seconds of the best of three runs.
-cpu() {
-  local best="" t
-  for _ in 1 2 3; do
-    t=$( { TIMEFORMAT='%U %S'; time "$@" >/dev/null 2>&1; } 2>&1 | awk '{ print $1 + $2 }')
-    if [ -z "$best" ] || awk -v a="$t" -v b="$best" 'BEGIN { exit !(a < b) }'; then best=$t; fi
-  done
-  echo "$best"
-}
 
 size=$(stat -c %s "$work/hour.vqr")
 echo "input: $(( (size - 92) / 528 )) SP pages, $(( size / 1000000 )) MB"

@@ -8,11 +8,13 @@
 #include <system_error>
 #include <vector>
 
+#include "archive_conversion.h"
 #include "calendo/client/runtime_error.h"
 #include "conversion.h"
 #include "encoding.h"
 #include "folder_walk.h"
 #include "libraries.h"
+#include "output_plan.h"
 #include "pending_file.h"
 #include "processes.h"
 #include "progress.h"
@@ -85,14 +87,20 @@ std::vector<std::filesystem::path> MakeFolders(const std::filesystem::path& fold
   return made;
 }
 
-bool ConvertOne(const Options& options, const ConversionJob& job, bool progress) {
-  ConversionRequest request;
-  request.source = job.source;
-  request.destination = job.destination;
-  request.format = options.format;
-  request.replace = options.force;
-  request.progress = progress;
-  ConversionResult result;
+bool ConvertOne(const Options& options, const OutputPlan& plan, const ConversionJob& job,
+                bool progress) {
+  ArchiveRequest request;
+  request.conversion.source = job.source;
+  request.conversion.destination = job.destination;
+  request.conversion.format = options.format;
+  request.conversion.replace = options.force;
+  request.conversion.progress = progress;
+  request.format = plan.format;
+  request.quality = options.quality;
+  request.normalize_lufs = options.normalize_lufs;
+  request.wav_tags = options.tags;
+  request.keep_time = options.keep_time;
+  ArchiveResult result;
   std::string error;
   // The folders under -o are made as files come to them; those made for a
   // file that fails are taken away again, so no empty ones are left.
@@ -101,7 +109,7 @@ bool ConvertOne(const Options& options, const ConversionJob& job, bool progress)
                         : std::vector<std::filesystem::path>{};
   bool converted = false;
   try {
-    converted = ConvertToWav(request, result, error);
+    converted = ConvertToArchive(request, result, error);
     if (!converted && error == "is a folder" && !options.recursive)
       error += " (-r converts the files in it)";
   } catch (const RuntimeError& failure) {
@@ -115,11 +123,15 @@ bool ConvertOne(const Options& options, const ConversionJob& job, bool progress)
     ReportFailure(job.source, error);
     return false;
   }
-  ReportWarning(job.source, result.warning);
+  ReportWarning(job.source, result.conversion.warning);
   if (!options.quiet) {
-    std::printf("%s -> %s  %s (%s, %d-bit, %u Hz)\n", job.source.c_str(),
-                request.destination.c_str(), FormatPlayTime(result.duration_ms()).c_str(),
-                Seconds(result.duration_ms()).c_str(), result.bits, result.sample_rate);
+    for (const std::string& note : result.notes)
+      std::fprintf(stderr, "calendo-convert: %s: note: %s\n", job.source.c_str(), note.c_str());
+    const int64_t ms = result.conversion.duration_ms();
+    const std::string kind =
+        plan.format == AudioFormat::kWav ? std::to_string(result.bits) + "-bit" : result.summary;
+    std::printf("%s -> %s  %s (%s, %s, %u Hz)\n", job.source.c_str(), job.destination.c_str(),
+                FormatPlayTime(ms).c_str(), Seconds(ms).c_str(), kind.c_str(), result.rate);
     std::fflush(stdout);
   }
   return true;
@@ -128,10 +140,13 @@ bool ConvertOne(const Options& options, const ConversionJob& job, bool progress)
 // The files a convert command names: as given, or found in its folders (-r).
 // Unreadable folders count as failures; files that are no recorder files
 // and, with --skip-existing, those whose WAV file exists count as skipped.
-std::vector<ConversionJob> CollectJobs(const Options& options, RunTally& tally) {
+std::vector<ConversionJob> CollectJobs(const Options& options, const OutputPlan& plan,
+                                       RunTally& tally) {
   std::vector<ConversionJob> jobs;
   auto add = [&](const std::string& source, const std::string& folder) {
-    ConversionJob job{source, WavPathFor(source, folder)};
+    OutputPlan in_folder = plan;
+    if (options.recursive) in_folder.folder = folder;
+    ConversionJob job{source, OutputPathFor(in_folder, source)};
     if (options.skip_existing && NameTaken(job.destination)) {
       ++tally.skipped;
     } else {
@@ -182,21 +197,29 @@ int RunConvert(const Options& options) {
         stderr);
     return kExitUsage;
   }
-  if (!PrepareFolder(options.output)) return kExitFailed;
+  std::string error;
+  const std::optional<OutputPlan> plan = PlanOutput(options, error);
+  if (!plan) {
+    std::fprintf(stderr, "calendo-convert: %s\nTry 'calendo-convert --help'.\n", error.c_str());
+    return kExitUsage;
+  }
+  if (!PrepareFolder(plan->folder)) return kExitFailed;
   RunTally tally;
-  const std::vector<ConversionJob> jobs = CollectJobs(options, tally);
+  const std::vector<ConversionJob> jobs = CollectJobs(options, *plan, tally);
   auto count_done = [&](const ConversionJob& job, bool ok) {
     if (!ok) {
       ++tally.failed;
       return;
     }
     ++tally.converted;
-    tally.audio_seconds += WavSeconds(job.destination);
+    tally.audio_seconds += AudioSeconds(job.destination);
   };
 
   const bool progress = ProgressWanted(options.quiet);
   if (options.jobs == 1 || jobs.size() <= 1) {
-    for (const ConversionJob& job : jobs) count_done(job, ConvertOne(options, job, progress));
+    for (const ConversionJob& job : jobs) {
+      count_done(job, ConvertOne(options, *plan, job, progress));
+    }
   } else {
     // Each child converts one file; the page lines of several files at once
     // would overwrite each other, so the line counts files instead. What a
@@ -205,7 +228,8 @@ int RunConvert(const Options& options) {
     ProgressBar bar("files", count, progress, "files");
     uint32_t done = 0;
     RunInProcesses(
-        jobs.size(), options.jobs, [&](size_t i) { return ConvertOne(options, jobs[i], false); },
+        jobs.size(), options.jobs,
+        [&](size_t i) { return ConvertOne(options, *plan, jobs[i], false); },
         [&](size_t i, const TaskEnd& end) {
           bar.Clear();
           std::fputs(end.out.c_str(), stdout);

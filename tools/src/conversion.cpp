@@ -9,6 +9,7 @@
 
 #include "calendo/client/wav_conversion.h"
 
+#include "audio_format.h"
 #include "libraries.h"
 #include "pending_file.h"
 #include "progress.h"
@@ -67,13 +68,11 @@ int64_t ConversionResult::duration_ms() const {
 }
 
 std::string WavPathFor(const std::string& source, const std::string& folder) {
-  std::filesystem::path name = std::filesystem::path(source).filename();
-  name.replace_extension(".wav");
-  if (folder.empty()) return (std::filesystem::path(source).parent_path() / name).string();
-  return (std::filesystem::path(folder) / name).string();
+  return AudioPathFor(source, folder, AudioFormat::kWav);
 }
 
-bool ConvertToWav(const ConversionRequest& request, ConversionResult& result, std::string& error) {
+bool ConvertToWav(const ConversionRequest& request, ConversionResult& result, std::string& error,
+                  const FinishStep& finish) {
   std::optional<RecorderInfo> info = ReadRecorderInfo(request.source, error);
   if (!info) return false;
   const SplpInfo& splp = info->splp;
@@ -127,13 +126,13 @@ bool ConvertToWav(const ConversionRequest& request, ConversionResult& result, st
   }
   steps.Finish();
 
-  if (!output->Commit(request.replace, error)) return false;
   result.pages = page_count;
   result.sample_rate = outcome.sample_rate;
   result.data_bytes = outcome.data_bytes;
   result.bits = request.format == SampleFormat::k8Bit ? 8 : 16;
   result.warning = info->warning;
-  return true;
+  if (finish && !finish(wav, *info, result, error)) return false;
+  return output->Commit(request.replace, error);
 }
 
 }  // namespace calendo::tool

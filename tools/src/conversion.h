@@ -11,9 +11,11 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "calendo/client/wav_conversion.h"
+#include "recorder_info.h"
 
 namespace calendo::tool {
 
@@ -41,9 +43,16 @@ struct ConversionResult {
 // ".wav", or ".wav" added when it has none.
 std::string WavPathFor(const std::string& source, const std::string& folder);
 
+// A last step on the complete WAV file, still under its temporary name
+// `pending_path`, before it gets the destination's name: false (the reason in
+// `error`) ends the conversion with no file made.
+using FinishStep = std::function<bool(const std::string& pending_path, const RecorderInfo& info,
+                                      const ConversionResult& result, std::string& error)>;
+
 // Converts; on failure returns false with the reason in `error`, and no
 // file under the destination's name has been made or changed. May raise
 // RuntimeError when a library cannot be bound.
-bool ConvertToWav(const ConversionRequest& request, ConversionResult& result, std::string& error);
+bool ConvertToWav(const ConversionRequest& request, ConversionResult& result, std::string& error,
+                  const FinishStep& finish = {});
 
 }  // namespace calendo::tool

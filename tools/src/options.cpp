@@ -2,16 +2,28 @@
 
 #include <charconv>
 
+#include "encoder_settings.h"
+#include "loudness.h"
+
 namespace calendo::tool {
 namespace {
 
 constexpr int kMaxJobs = 256;
+constexpr double kQuietestTarget = -70.0;  // LUFS; libebur128's gate
 
 std::optional<int> ParseNumber(const std::string& text) {
   int value = 0;
   const char* end = text.data() + text.size();
   const auto [stop, failure] = std::from_chars(text.data(), end, value);
   if (failure != std::errc() || stop != end) return std::nullopt;
+  return value;
+}
+
+std::optional<double> ParseDecimal(const std::string& text) {
+  double value = 0;
+  const char* end = text.data() + text.size();
+  const auto [stop, failure] = std::from_chars(text.data(), end, value);
+  if (text.empty() || failure != std::errc() || stop != end) return std::nullopt;
   return value;
 }
 
@@ -24,12 +36,23 @@ std::string UsageText() {
          "       calendo-convert --encode [--lp] WAV... [-o OUT.vqr]\n"
          "\n"
          "Converts recorder files (vqr, vqm: told by their content, whatever their\n"
-         "names) to mono PCM WAV files, tells what they hold, or makes recorder\n"
-         "files from WAV files.\n"
+         "names) to mono WAV, FLAC, Ogg Vorbis, Opus or MP3 files, tells what they\n"
+         "hold, or makes recorder files from WAV files.\n"
          "\n"
-         "  -b, --bits 8|16   sample size of the WAV files (default 16)\n"
-         "  -o, --output DIR  write the WAV files into DIR (default: beside each file);\n"
-         "                    with --encode, the recorder file to make (or a folder)\n"
+         "  -b, --bits 8|16   sample size of the WAV files (default 16); 8 for WAV only\n"
+         "  -o, --output DIR  write the files into DIR (default: beside each file); for\n"
+         "                    one file, -o NAME.wav|flac|ogg|opus|mp3 names the file\n"
+         "                    and its format; with --encode, the recorder file to make\n"
+         "                    (or a folder)\n"
+         "      --format F    wav (default), flac, ogg, opus or mp3\n"
+         "      --quality Q   ogg, opus, mp3: 0 (smallest) to 10 (best); default for\n"
+         "                    speech: ogg q3, opus 24 kbit/s, mp3 32 kbit/s\n"
+         "      --normalize[=LUFS]  one gain for the whole file to reach LUFS (default\n"
+         "                    -16), held down to a true peak of -1 dBTP\n"
+         "      --tags        WAV: add title, date, comment, software (a LIST/INFO\n"
+         "                    chunk after the samples); other formats always get them\n"
+         "      --no-keep-time  the files get the time they are written, not the\n"
+         "                    recorder file's modification time\n"
          "  -f, --force       replace files that exist\n"
          "  -j, --jobs N      convert N files at once, each in its own process\n"
          "  -r, --recursive   convert the recorder files in every folder DIR and the\n"
@@ -49,9 +72,10 @@ std::string UsageText() {
          "  -V, --version     show the version\n"
          "\n"
          "A file is written under a temporary name and gets its own name only when it\n"
-         "is complete. A run of several files ends with a summary line. Exit status:\n"
-         "0 when every file was done or skipped, 1 when some failed (each named on\n"
-         "standard error), 2 for bad usage.\n";
+         "is complete; it keeps the recorder file's modification time. A run of\n"
+         "several files ends with a summary line. Exit status: 0 when every file\n"
+         "was done or skipped, 1 when some failed (each named on standard error),\n"
+         "2 for bad usage.\n";
 }
 
 std::optional<Options> ParseOptions(const std::vector<std::string>& arguments, std::string& error) {
@@ -59,6 +83,7 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& arguments, s
   bool info = false;
   bool encode = false;
   bool bits_given = false;
+  bool archive_given = false;  // an option of the file kept
   bool options_end = false;
   for (size_t i = 0; i < arguments.size(); ++i) {
     std::string argument = arguments[i];
@@ -129,6 +154,42 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& arguments, s
         return std::nullopt;
       }
       options.jobs = *jobs;
+    } else if (argument == "--format") {
+      const auto text = value("--format");
+      if (!text) return std::nullopt;
+      options.output_format = FormatNamed(*text);
+      if (!options.output_format) {
+        error = "--format takes wav, flac, ogg, opus or mp3, not '" + *text + "'";
+        return std::nullopt;
+      }
+      archive_given = true;
+    } else if (argument == "--quality") {
+      const auto text = value("--quality");
+      if (!text) return std::nullopt;
+      options.quality = ParseDecimal(*text);
+      if (!options.quality || *options.quality < kMinQuality || *options.quality > kMaxQuality) {
+        error = "--quality takes a number from 0 to 10, not '" + *text + "'";
+        return std::nullopt;
+      }
+      archive_given = true;
+    } else if (argument == "--normalize") {
+      // The target is attached only (--normalize=-18): a file name may follow.
+      options.normalize_lufs = attached ? ParseDecimal(*attached) : kDefaultLoudnessLufs;
+      if (!options.normalize_lufs || *options.normalize_lufs < kQuietestTarget ||
+          *options.normalize_lufs > 0) {
+        error =
+            "--normalize takes a loudness from -70 to 0 LUFS, not '" + attached.value_or("") + "'";
+        return std::nullopt;
+      }
+      archive_given = true;
+    } else if (argument == "--tags") {
+      if (!takes_no_value()) return std::nullopt;
+      options.tags = true;
+      archive_given = true;
+    } else if (argument == "--no-keep-time") {
+      if (!takes_no_value()) return std::nullopt;
+      options.keep_time = false;
+      archive_given = true;
     } else if (argument == "-f" || argument == "--force") {
       if (!takes_no_value()) return std::nullopt;
       options.force = true;
@@ -179,6 +240,12 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& arguments, s
   if ((info || encode) && (options.recursive || options.skip_existing)) {
     error = std::string(options.recursive ? "-r" : "--skip-existing") +
             " is for converting recorder files, not for --info or --encode";
+    return std::nullopt;
+  }
+  if ((info || encode) && archive_given) {
+    error =
+        "--format, --quality, --normalize, --tags and --no-keep-time are for converting "
+        "recorder files";
     return std::nullopt;
   }
   if (options.files.empty()) {

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "audio_format.h"
 #include "conversion.h"
 
 namespace calendo::tool {
@@ -22,6 +23,12 @@ struct Options {
   bool recursive = false;      // -r: folders are walked for recorder files
   bool skip_existing = false;  // an output that exists is skipped, not a failure
   bool lp = false;             // --encode: LP pages (8000 Hz) whatever the source's rate
+  // The file kept (archive_conversion.h).
+  std::optional<AudioFormat> output_format;  // --format; else -o's extension, else WAV
+  std::optional<double> quality;             // --quality, 0 to 10
+  std::optional<double> normalize_lufs;      // --normalize[=LUFS]
+  bool tags = false;                         // --tags (WAV; other formats always)
+  bool keep_time = true;                     // off with --no-keep-time
   std::vector<std::string> files;
 };
 

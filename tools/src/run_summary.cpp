@@ -1,8 +1,8 @@
 #include "run_summary.h"
 
-#include <cstdint>
+#include <sndfile.h>
+
 #include <cstdio>
-#include <fstream>
 
 namespace calendo::tool {
 namespace {
@@ -19,12 +19,6 @@ std::string AudioAmount(double seconds) {
   return Format("%.1f h", seconds / 3600);
 }
 
-uint32_t Le(const unsigned char* bytes, int count) {
-  uint32_t value = 0;
-  for (int i = count - 1; i >= 0; --i) value = value << 8 | bytes[i];
-  return value;
-}
-
 }  // namespace
 
 std::string SummaryLine(const RunTally& tally, double wall_seconds) {
@@ -38,15 +32,13 @@ std::string SummaryLine(const RunTally& tally, double wall_seconds) {
   return line;
 }
 
-double WavSeconds(const std::string& path) {
-  unsigned char header[44];
-  std::ifstream file(path, std::ios::binary);
-  if (!file.read(reinterpret_cast<char*>(header), sizeof header)) return 0;
-  const uint32_t rate = Le(header + 24, 4);
-  const uint32_t block = Le(header + 32, 2);
-  const uint32_t data = Le(header + 40, 4);
-  if (rate == 0 || block == 0) return 0;
-  return static_cast<double>(data / block) / rate;
+double AudioSeconds(const std::string& path) {
+  SF_INFO info{};
+  SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
+  if (file == nullptr) return 0;
+  sf_close(file);
+  if (info.samplerate <= 0 || info.frames <= 0) return 0;
+  return static_cast<double>(info.frames) / info.samplerate;
 }
 
 }  // namespace calendo::tool

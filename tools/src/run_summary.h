@@ -19,8 +19,8 @@ struct RunTally {
 // no time.
 std::string SummaryLine(const RunTally& tally, double wall_seconds);
 
-// The play time of the PCM WAV file at `path` by its header (the lengths the
-// conversion wrote), or 0 when it cannot be read.
-double WavSeconds(const std::string& path);
+// The play time of the audio file at `path` (any format written), or 0 when
+// it cannot be read.
+double AudioSeconds(const std::string& path);
 
 }  // namespace calendo::tool

@@ -5,6 +5,7 @@
 #include "conversion.h"
 #include "encoding.h"
 #include "folder_walk.h"
+#include "loudness.h"
 #include "options.h"
 #include "progress.h"
 #include "recorder_info.h"
@@ -54,6 +55,25 @@ TEST(ParseOptions, AcceptsEveryFormOfItsOptions) {
   EXPECT_TRUE(options->lp);
 }
 
+TEST(ParseOptions, ReadsTheOptionsOfTheFileKept) {
+  auto options = Parse({"--format", "opus", "--quality=2.5", "--normalize", "a.vqr"});
+  ASSERT_TRUE(options);
+  EXPECT_EQ(options->output_format, AudioFormat::kOpus);
+  EXPECT_EQ(options->quality, 2.5);
+  EXPECT_EQ(options->normalize_lufs, kDefaultLoudnessLufs);
+  EXPECT_FALSE(options->tags);
+  EXPECT_TRUE(options->keep_time);
+  // The target is attached only: what follows --normalize is a file.
+  EXPECT_EQ(options->files, std::vector<std::string>{"a.vqr"});
+
+  options = Parse({"--normalize=-23", "--tags", "--no-keep-time", "a.vqr"});
+  ASSERT_TRUE(options);
+  EXPECT_EQ(options->normalize_lufs, -23.0);
+  EXPECT_TRUE(options->tags);
+  EXPECT_FALSE(options->keep_time);
+  EXPECT_FALSE(options->output_format);
+}
+
 TEST(ParseOptions, RefusesBadUsageWithAReason) {
   const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
       {{}, "no files"},
@@ -70,6 +90,15 @@ TEST(ParseOptions, RefusesBadUsageWithAReason) {
       {{"--lp", "a.vqr"}, "--lp is for --encode"},
       {{"--info", "-r", "d"}, "-r is for converting"},
       {{"--encode", "--skip-existing", "a.wav"}, "--skip-existing is for converting"},
+      {{"--format", "aiff", "a.vqr"}, "wav, flac, ogg, opus or mp3"},
+      {{"--quality", "11", "a.vqr"}, "from 0 to 10"},
+      {{"--quality", "-1", "a.vqr"}, "from 0 to 10"},
+      {{"--quality", "high", "a.vqr"}, "from 0 to 10"},
+      {{"--normalize=loud", "a.vqr"}, "from -70 to 0 LUFS"},
+      {{"--normalize=3", "a.vqr"}, "from -70 to 0 LUFS"},
+      {{"--tags=yes", "a.vqr"}, "takes no value"},
+      {{"--info", "--format", "flac", "a.vqr"}, "for converting recorder files"},
+      {{"--encode", "--no-keep-time", "a.wav"}, "for converting recorder files"},
   };
   for (const auto& [arguments, reason] : cases) {
     std::string error;

@@ -1,0 +1,47 @@
+// Writing mono 16-bit samples as a WAV, FLAC, Ogg Vorbis, Opus or MP3 file
+// through libsndfile, with the settings of encoder_settings.h, the tags of
+// tags.h, and the sample rate the encoder takes (libsoxr where it differs
+// from the samples').
+//
+// Every failure carries libsndfile's own text. Threads: one writer per thread.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+
+#include <sndfile.h>
+
+#include "encoder_settings.h"
+#include "rate_converter.h"
+#include "tags.h"
+
+namespace calendo::tool {
+
+class AudioWriter {
+ public:
+  // Creates `path` for samples at `rate`. `tags` may be null (none written).
+  // On failure returns nothing, the reason in `error`.
+  static std::unique_ptr<AudioWriter> Create(const std::string& path, uint32_t rate,
+                                             const EncoderSettings& settings,
+                                             const ArchiveTags* tags, std::string& error);
+  ~AudioWriter();
+  AudioWriter(const AudioWriter&) = delete;
+  AudioWriter& operator=(const AudioWriter&) = delete;
+
+  bool Write(std::span<const int16_t> samples, std::string& error);
+  // Writes what the resampler and the encoder still hold and closes the file.
+  bool Finish(std::string& error);
+
+ private:
+  AudioWriter(std::string path, SNDFILE* file);
+  bool WriteEncoded(std::span<const int16_t> samples, std::string& error);
+
+  std::string path_;
+  SNDFILE* file_;
+  std::unique_ptr<RateConverter> converter_;
+};
+
+}  // namespace calendo::tool
