@@ -304,7 +304,7 @@ class Form1 : public QMainWindow {
   std::optional<int16_t> TakeSeekRestart();
   // The mode of the playback that runs, from the button it disabled.
   int16_t PlayingMode() const;
-  bool paused_ = false;  // Space paused the wave output
+  bool paused_ = false;                               // Space paused the wave output
   int32_t stream_speed_tenths_ = kNormalSpeedTenths;  // the speed of the playback that runs
   struct PendingSeek {
     bool pending = false;

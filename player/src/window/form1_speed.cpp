@@ -46,9 +46,9 @@ void Form1::CreateSpeedMenu() {
   RewindMenu = SpeedMenu->addMenu(QString::fromUtf8(texts.rewind));
   auto* rewinds = new QActionGroup(this);
   for (const int32_t seconds : kRewindChoices) {
-    QAction* action = RewindMenu->addAction(
-        seconds == 0 ? QString::fromUtf8(texts.off)
-                     : QString::fromUtf8(texts.seconds).arg(seconds));
+    QAction* action =
+        RewindMenu->addAction(seconds == 0 ? QString::fromUtf8(texts.off)
+                                           : QString::fromUtf8(texts.seconds).arg(seconds));
     action->setCheckable(true);
     rewinds->addAction(action);
     rewind_actions_.push_back(action);

@@ -17,8 +17,8 @@
 #include <cstring>
 #include <deque>
 #include <memory>
-#include <span>
 #include <optional>
+#include <span>
 #include <vector>
 
 #include <QFileInfo>
@@ -178,7 +178,8 @@ class PlaybackRun {
         imports::pb_adpcm_dec(mode_.rate_code, mode_.code_bits, codes, codes_.data(), &samples, 0);
     if (stretcher_) {
       if (samples != nullptr) {
-        stretcher_->Push(std::span<const int16_t>(samples, static_cast<std::size_t>(std::max(count, 0))));
+        stretcher_->Push(
+            std::span<const int16_t>(samples, static_cast<std::size_t>(std::max(count, 0))));
         platform::block_free(samples);
       }
       stretched_pages_.push_back(p);
@@ -356,8 +357,8 @@ void Form1::DecodePlayX(const QString& fileName, int32_t& startPage, int16_t& mo
   std::unique_ptr<PageStretcher> stretcher;
   const int32_t stream_rate = StreamRate(FileKind, Splp, play_mode);
   if (stream_speed_tenths_ != kNormalSpeedTenths) {
-    stretcher = std::make_unique<PageStretcher>(stream_rate == 8 ? 8000 : 11025,
-                                                speed_tenths_ / 10.0);
+    stretcher =
+        std::make_unique<PageStretcher>(stream_rate == 8 ? 8000 : 11025, speed_tenths_ / 10.0);
   }
   PlaybackRun run(*this, file_name, startPage, step, std::move(stretcher));
   run.StartStream(stream_rate);
