@@ -173,6 +173,9 @@ class Form1 : public QMainWindow {
   void Form_KeyDown(QKeyCombination key);
   // Space: Play when stopped; pause and resume while playing.
   void PlayPause();
+  // Play when stopped, resume when paused; Escape: Stop.
+  void Play();
+  void Stop();
   // Pause and resume alone; each does nothing unless a playback runs and is
   // not already in that state. Resuming starts RewindSeconds() earlier when
   // that is not 0.

@@ -105,10 +105,7 @@ void Form1::Form_KeyDown(QKeyCombination key) {
       PlayPause();
       break;
     case Qt::Key_Escape:
-      if (Usable(StopX)) {
-        seek_.pending = false;
-        StopX_Click();
-      }
+      Stop();
       break;
     case Qt::Key_Left:
       MoveToTime(SliderTimeMs() - kSeekMs);
@@ -151,6 +148,20 @@ void Form1::PlayPause() {
   } else if (Usable(PlayX)) {
     PlayX_Click();
   }
+}
+
+void Form1::Play() {
+  if (PlayActive != 0) {
+    Resume();
+  } else if (!seek_.pending && Usable(PlayX)) {
+    PlayX_Click();
+  }
+}
+
+void Form1::Stop() {
+  if (!Usable(StopX)) return;
+  seek_.pending = false;
+  StopX_Click();
 }
 
 void Form1::Pause() {
