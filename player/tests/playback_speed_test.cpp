@@ -102,10 +102,16 @@ TEST_F(PlaybackSpeed, TheLabelShowsASpeedOtherThanNormalAndTheMenuFollows) {
   const std::string path = WriteVqr("memo.vqr", 6);
   Open(path);
   EXPECT_EQ(form().PlayTimeLabel->text(), LabelAt(0));
+  const int designed = form().PlayTimeLabel->width();
   form().SetSpeedTenths(15);
   EXPECT_EQ(form().PlayTimeLabel->text(), LabelAt(0) + QStringLiteral("  1.5×"));
+  form().PlayTimeLabel->setText(QStringLiteral("[88 : 88 : 88 / 88 : 88 : 88]  0.5×"));
+  EXPECT_LE(
+      QFontMetrics(form().PlayTimeLabel->font()).horizontalAdvance(form().PlayTimeLabel->text()),
+      form().PlayTimeLabel->contentsRect().width());
   form().SetSpeedTenths(10);
   EXPECT_EQ(form().PlayTimeLabel->text(), LabelAt(0));
+  EXPECT_EQ(form().PlayTimeLabel->width(), designed);
 
   form().SetSpeedTenths(1);
   EXPECT_EQ(form().SpeedTenths(), 5);
@@ -164,6 +170,29 @@ TEST_F(SpeedKeys, AResumeAfterAPauseGoesBackTheChosenSeconds) {
   EXPECT_TRUE(SameSound(heard.samples, Heard(path, 0, Pages(expected, 79))));
   EXPECT_TRUE(Ready());
   EXPECT_TRUE(host_.boxes.empty());
+}
+
+TEST_F(SpeedKeys, ASpeedChangeWhilePlayingGoesOnAtTheNewSpeedFromThePageHeard) {
+  setenv("CALENDO_AUDIO_SPEED", "4", 1);
+  const std::string path = WriteVqr("memo.vqr", 80);
+  Open(path);
+  int32_t heard_at = -1;
+  WhenSlider([](int page) { return page >= 20; },
+             [&] {
+               heard_at = form().PlaySlider->value();
+               CaptureTo("faster.wav");
+               setenv("CALENDO_AUDIO_SPEED", "0", 1);
+               for (int i = 0; i < 5; ++i) PressKey(form(), Qt::Key_BracketRight);
+             });
+  PressKey(form(), Qt::Key_Space);
+
+  ASSERT_GE(heard_at, 20);
+  EXPECT_EQ(form().StartPage, heard_at);
+  const Capture heard = ReadCapture(dir_.file("faster.wav").string());
+  const double expected = (80.0 - heard_at) * 1360 / 1.5;
+  EXPECT_NEAR(static_cast<double>(heard.samples.size() - testing::kStreamStartSamples), expected,
+              expected * 0.01);
+  EXPECT_TRUE(Ready());
 }
 
 }  // namespace

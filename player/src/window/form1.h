@@ -290,6 +290,8 @@ class Form1 : public QMainWindow {
   void CheckSpeedMenuItems();
   // The speed as the time label shows it after the time: "" at 1.0x.
   QString SpeedSuffix() const;
+  void FitTimeLabel();
+  int time_label_width_ = 0;  // as designed, once known
   int32_t speed_tenths_ = kNormalSpeedTenths;
   int32_t rewind_seconds_ = 0;
   std::vector<QAction*> speed_actions_;   // 0.5x to 2.0x

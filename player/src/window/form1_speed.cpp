@@ -70,6 +70,7 @@ void Form1::SetSpeedTenths(int32_t tenths) {
   if (tenths == speed_tenths_) return;
   speed_tenths_ = tenths;
   CheckSpeedMenuItems();
+  FitTimeLabel();
   if (!PlayFileName.isEmpty() && !TotalTimeText.isEmpty()) {
     int32_t shown = PlaySlider->value();
     TimeDisplay(shown);
@@ -87,6 +88,20 @@ void Form1::SetRewindSeconds(int32_t seconds) {
   }
   rewind_seconds_ = seconds;
   CheckSpeedMenuItems();
+}
+
+// The label keeps its designed width at 1.0x; with a speed after the time it
+// grows to the right, as far as the window allows, to hold the longest time.
+void Form1::FitTimeLabel() {
+  if (time_label_width_ == 0) time_label_width_ = PlayTimeLabel->width();
+  int width = time_label_width_;
+  if (speed_tenths_ != kNormalSpeedTenths) {
+    const QString longest = QStringLiteral("[88 : 88 : 88 / 88 : 88 : 88]") + SpeedSuffix();
+    const int frame = PlayTimeLabel->width() - PlayTimeLabel->contentsRect().width();
+    const int needed = PlayTimeLabel->fontMetrics().horizontalAdvance(longest) + frame;
+    width = std::clamp(needed, time_label_width_, client_->width() - PlayTimeLabel->x());
+  }
+  PlayTimeLabel->resize(width, PlayTimeLabel->height());
 }
 
 QString Form1::SpeedSuffix() const {
