@@ -181,8 +181,8 @@ class PlaybackRun {
         stretcher_->Push(
             std::span<const int16_t>(samples, static_cast<std::size_t>(std::max(count, 0))));
         platform::block_free(samples);
+        stretched_pages_.push_back(p);
       }
-      stretched_pages_.push_back(p);
       HandOverStretched();
       return;
     }
