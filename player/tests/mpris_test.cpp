@@ -5,9 +5,9 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <regex>
 #include <thread>
 
 #include <gtest/gtest.h>
@@ -99,10 +99,10 @@ class Mpris : public ::testing::Test {
   std::string Status() { return PlayerProperty("PlaybackStatus"); }
   // Position in microseconds, -1 when it could not be read.
   long long Position() {
-    std::smatch match;
     const std::string out = PlayerProperty("Position");
-    if (!std::regex_search(out, match, std::regex(R"(int64 (\d+))"))) return -1;
-    return std::stoll(match[1]);
+    const std::size_t at = out.find("int64 ");
+    if (at == std::string::npos) return -1;
+    return std::strtoll(out.c_str() + at + 6, nullptr, 10);
   }
   std::uintmax_t Captured() {
     std::error_code error;
