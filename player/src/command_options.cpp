@@ -22,6 +22,7 @@ constexpr char kHelpText[] =
     "  Left/Right  5 s back/forward\n"
     "  Home        first page\n"
     "  C, R        cue, review (double speed forward, backward)\n"
+    "  [, ]        play 0.1x slower, faster (0.5x to 2.0x, pitch kept)\n"
     "  Ctrl+O      open a file\n"
     "  Ctrl+Q      exit\n"
     "\n"

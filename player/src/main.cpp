@@ -7,6 +7,7 @@
 
 #include "command_options.h"
 #include "desktop/file_size_limit.h"
+#include "mpris/mpris_service.h"
 #include "platform/dialogs.h"
 #include "qt/event_pump.h"
 #include "qt/qt_host.h"
@@ -47,6 +48,7 @@ int main(int argc, char** argv) {
     form.move(area.center() - QPoint(form.width() / 2, form.height() / 2));
   }
   form.show();
+  const std::unique_ptr<calendo::MprisService> mpris = calendo::MprisService::Publish(form);
   const int result = QApplication::exec();
   form.RunHandler([&form] { form.Form_Terminate(); });
   return result;

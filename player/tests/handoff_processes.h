@@ -54,14 +54,25 @@ inline pid_t StartPlayer(const std::string& program, const std::vector<std::stri
   ScratchDesktopDirectory();
   // The program finds its libraries through its RUNPATH; a sanitizer runtime
   // that intercepts dlopen hides that, so the folder is named outright.
-  std::vector<std::string> env_strings = {"QT_QPA_PLATFORM=offscreen", "CALENDO_AUDIO=null",
-                                          "LD_LIBRARY_PATH=" CALENDO_LIB_DIR};
-  env_strings.insert(env_strings.end(), extra_env.begin(), extra_env.end());
+  // `extra_env` comes first and replaces a default or inherited variable of
+  // the same name (a process sees only the first entry of a name).
+  std::vector<std::string> env_strings = extra_env;
+  auto named_in = [](const std::vector<std::string>& list, const std::string& entry) {
+    const std::string name = entry.substr(0, entry.find('=') + 1);
+    for (const std::string& e : list) {
+      if (e.rfind(name, 0) == 0) return true;
+    }
+    return false;
+  };
+  for (const std::string entry :
+       {"QT_QPA_PLATFORM=offscreen", "CALENDO_AUDIO=null", "LD_LIBRARY_PATH=" CALENDO_LIB_DIR}) {
+    if (!named_in(extra_env, entry)) env_strings.push_back(entry);
+  }
   std::vector<char*> env;
   for (char** e = environ; *e != nullptr; ++e) {
     const std::string entry = *e;
     if (entry.rfind("QT_QPA_PLATFORM=", 0) == 0 || entry.rfind("CALENDO_AUDIO", 0) == 0 ||
-        entry.rfind("LD_LIBRARY_PATH=", 0) == 0) {
+        entry.rfind("LD_LIBRARY_PATH=", 0) == 0 || named_in(extra_env, entry)) {
       continue;
     }
     env.push_back(*e);

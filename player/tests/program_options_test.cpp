@@ -32,7 +32,8 @@ TEST(ProgramOptions, HelpAndVersionPrintAndEnd) {
   const ProgramRun help = RunProgram("--help");
   EXPECT_EQ(help.status, 0);
   EXPECT_EQ(help.out.rfind("Usage: calendo [FILE]\n", 0), 0u) << help.out;
-  for (const char* key : {"Space", "Esc", "Left/Right", "Home", "Ctrl+O", "Ctrl+Q", "--version"}) {
+  for (const char* key :
+       {"Space", "Esc", "Left/Right", "Home", "[, ]", "Ctrl+O", "Ctrl+Q", "--version"}) {
     EXPECT_NE(help.out.find(key), std::string::npos) << key;
   }
 

@@ -40,6 +40,7 @@ Form1::Form1(Host& host, EventPump& pump, std::string_view lang_code, QWidget* p
   setWindowTitle(QString::fromLatin1(kProgramTitle));
   setWindowIcon(MakeTransportIcon(TransportIcon::play));
   CreateMenu();
+  CreateSpeedMenu();
   CreateControls();
   ConnectHandlers();
   SetUpKeyboard();

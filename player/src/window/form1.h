@@ -171,6 +171,33 @@ class Form1 : public QMainWindow {
   // ---- Keyboard (form1_keys.cpp) -------------------------------------------
   // The window's keys; each acts only as its enabled, visible button would.
   void Form_KeyDown(QKeyCombination key);
+  // Space: Play when stopped; pause and resume while playing.
+  void PlayPause();
+  // Play when stopped, resume when paused; Escape: Stop.
+  void Play();
+  void Stop();
+  // Pause and resume alone; each does nothing unless a playback runs and is
+  // not already in that state. Resuming starts RewindSeconds() earlier when
+  // that is not 0.
+  void Pause();
+  void Resume();
+  bool Paused() const { return paused_; }
+  // The time the label shows at the slider's page.
+  int32_t SliderTimeMs() const;
+  // The slider to the page nearest to `ms`; a playback goes on from there.
+  void MoveToTime(int32_t ms);
+
+  // ---- Speed and rewind on resume (form1_speed.cpp) ------------------------
+  QMenu* SpeedMenu = nullptr;
+  QMenu* RewindMenu = nullptr;  // its item sits in SpeedMenu
+  // Tenths of the normal tempo, 5 to 20, at which play (not cue or review)
+  // is heard, the pitch kept. A change while playing goes on at the new speed
+  // from the page being heard.
+  int32_t SpeedTenths() const { return speed_tenths_; }
+  void SetSpeedTenths(int32_t tenths);
+  // Seconds a resume after a pause goes back: 0 (off), 1, 2, 3 or 5.
+  int32_t RewindSeconds() const { return rewind_seconds_; }
+  void SetRewindSeconds(int32_t seconds);
 
   // ---- Start-up and shut-down ----------------------------------------------
   void Form_Load();
@@ -256,6 +283,20 @@ class Form1 : public QMainWindow {
   void EndConversion();
   class ConversionCheckpoints;  // the window's steps of the shared conversion
 
+  // ---- State of speed and rewind (form1_speed.cpp) -------------------------
+  static constexpr int32_t kNormalSpeedTenths = 10;
+  void CreateSpeedMenu();
+  // The menus' checks follow the settings, however they were changed.
+  void CheckSpeedMenuItems();
+  // The speed as the time label shows it after the time: "" at 1.0x.
+  QString SpeedSuffix() const;
+  void FitTimeLabel();
+  int time_label_width_ = 0;  // as designed, once known
+  int32_t speed_tenths_ = kNormalSpeedTenths;
+  int32_t rewind_seconds_ = 0;
+  std::vector<QAction*> speed_actions_;   // 0.5x to 2.0x
+  std::vector<QAction*> rewind_actions_;  // off, 1, 2, 3, 5 s
+
   // ---- State of the keyboard and of drops (form1_keys.cpp, form1_drop.cpp) -
   void SetUpKeyboard();
   void SetUpDrops();
@@ -266,7 +307,10 @@ class Form1 : public QMainWindow {
   // The mode a playback that a key moved goes on in; nothing when no
   // playback waits to go on (or another command came in between).
   std::optional<int16_t> TakeSeekRestart();
-  bool paused_ = false;  // Space paused the wave output
+  // The mode of the playback that runs, from the button it disabled.
+  int16_t PlayingMode() const;
+  bool paused_ = false;                               // Space paused the wave output
+  int32_t stream_speed_tenths_ = kNormalSpeedTenths;  // the speed of the playback that runs
   struct PendingSeek {
     bool pending = false;
     int16_t mode = 0;

@@ -9,6 +9,7 @@
 //   Left/Right  5 s back/forward, to the nearest page
 //   Home        the first page
 //   C, R        Cue, Review
+//   [, ]        0.1x slower, faster (the Speed menu)
 //   Ctrl+O      File > Open (the menu item's own shortcut)
 //   Ctrl+Q      Exit, as the EXIT button
 //
@@ -80,6 +81,7 @@ void Form1::SetUpKeyboard() {
        {QKeyCombination(Qt::Key_Space), QKeyCombination(Qt::Key_Escape),
         QKeyCombination(Qt::Key_Left), QKeyCombination(Qt::Key_Right),
         QKeyCombination(Qt::Key_Home), QKeyCombination(Qt::Key_C), QKeyCombination(Qt::Key_R),
+        QKeyCombination(Qt::Key_BracketLeft), QKeyCombination(Qt::Key_BracketRight),
         QKeyCombination(Qt::CTRL, Qt::Key_Q)}) {
     auto* shortcut = new QShortcut(QKeySequence(key), this);
     // A held key acts once: a repeated Space would pause and resume in turn.
@@ -100,28 +102,17 @@ void Form1::SetUpKeyboard() {
 void Form1::Form_KeyDown(QKeyCombination key) {
   switch (key.key()) {
     case Qt::Key_Space:
-      if (PlayActive != 0) {
-        paused_ = !paused_;
-        imports::WavPause(paused_ ? 1 : 0);
-      } else if (seek_.pending) {
-        seek_.pending = false;  // the moved playback stays stopped at its new page
-      } else if (Usable(PlayX)) {
-        PlayX_Click();
-      }
+      PlayPause();
       break;
     case Qt::Key_Escape:
-      if (Usable(StopX)) {
-        seek_.pending = false;
-        StopX_Click();
-      }
+      Stop();
       break;
     case Qt::Key_Left:
-    case Qt::Key_Right: {
-      if (!SliderAtHand(*this)) break;
-      const int32_t now_ms = ShownTimeMs(*this, PlaySlider->value());
-      MoveToPage(NearestPage(key.key() == Qt::Key_Left ? now_ms - kSeekMs : now_ms + kSeekMs));
+      MoveToTime(SliderTimeMs() - kSeekMs);
       break;
-    }
+    case Qt::Key_Right:
+      MoveToTime(SliderTimeMs() + kSeekMs);
+      break;
     case Qt::Key_Home:
       MoveToPage(0);
       break;
@@ -131,12 +122,76 @@ void Form1::Form_KeyDown(QKeyCombination key) {
     case Qt::Key_R:
       if (Usable(RevX)) RevX_Click();
       break;
+    case Qt::Key_BracketLeft:
+      SetSpeedTenths(speed_tenths_ - 1);
+      break;
+    case Qt::Key_BracketRight:
+      SetSpeedTenths(speed_tenths_ + 1);
+      break;
     case Qt::Key_Q:
       if (key.keyboardModifiers() == Qt::ControlModifier && Usable(EXITX)) EXITX_Click();
       break;
     default:
       break;
   }
+}
+
+void Form1::PlayPause() {
+  if (PlayActive != 0) {
+    if (paused_) {
+      Resume();
+    } else {
+      Pause();
+    }
+  } else if (seek_.pending) {
+    seek_.pending = false;  // the moved playback stays stopped at its new page
+  } else if (Usable(PlayX)) {
+    PlayX_Click();
+  }
+}
+
+void Form1::Play() {
+  if (PlayActive != 0) {
+    Resume();
+  } else if (!seek_.pending && Usable(PlayX)) {
+    PlayX_Click();
+  }
+}
+
+void Form1::Stop() {
+  if (!Usable(StopX)) return;
+  seek_.pending = false;
+  StopX_Click();
+}
+
+void Form1::Pause() {
+  if (PlayActive == 0 || paused_) return;
+  paused_ = true;
+  imports::WavPause(1);
+}
+
+void Form1::Resume() {
+  if (PlayActive == 0 || !paused_) return;
+  const int16_t mode = PlayingMode();
+  if (rewind_seconds_ > 0 && SliderAtHand(*this)) {
+    // Goes on with the last seconds heard again: before the page heard, or
+    // after it in review, which plays backward.
+    const int32_t back_ms = rewind_seconds_ * 1000;
+    MoveToTime(mode < 0 ? SliderTimeMs() + back_ms : SliderTimeMs() - back_ms);
+  } else if (mode == 0 && stream_speed_tenths_ != speed_tenths_ && SliderAtHand(*this)) {
+    MoveToPage(PlaySlider->value());  // the speed changed during the pause
+  } else {
+    paused_ = false;
+    imports::WavPause(0);
+  }
+}
+
+int32_t Form1::SliderTimeMs() const {
+  return ShownTimeMs(*this, PlaySlider->value());
+}
+
+void Form1::MoveToTime(int32_t ms) {
+  if (SliderAtHand(*this)) MoveToPage(NearestPage(ms));
 }
 
 int32_t Form1::NearestPage(int32_t ms) const {
@@ -162,16 +217,7 @@ int32_t Form1::NearestPage(int32_t ms) const {
 void Form1::MoveToPage(int32_t page) {
   if (!SliderAtHand(*this)) return;
   if (PlayActive != 0) {
-    // The mode playing is the one whose button the playback disabled.
-    int16_t mode = PlayMode;
-    if (!PlayX->isEnabled()) {
-      mode = 0;
-    } else if (!CueX->isEnabled()) {
-      mode = 1;
-    } else if (!RevX->isEnabled()) {
-      mode = -1;
-    }
-    seek_ = {true, mode, PlayFileName};
+    seek_ = {true, PlayingMode(), PlayFileName};
     PlayActive = 0;
     imports::WavStop();
   }
@@ -179,6 +225,14 @@ void Form1::MoveToPage(int32_t page) {
   StartPage = PlaySlider->value();
   int32_t shown = StartPage;
   TimeDisplay(shown);
+}
+
+int16_t Form1::PlayingMode() const {
+  // The mode playing is the one whose button the playback disabled.
+  if (!PlayX->isEnabled()) return 0;
+  if (!CueX->isEnabled()) return 1;
+  if (!RevX->isEnabled()) return -1;
+  return PlayMode;
 }
 
 std::optional<int16_t> Form1::TakeSeekRestart() {

@@ -44,7 +44,7 @@ void Form1::TimeDisplay(int32_t& page) {
   }
   NowTimeText = strFormatTime(TimeMs);
   PlayTimeLabel->setText(QStringLiteral("[") + NowTimeText + QStringLiteral(" / ") + TotalTimeText +
-                         QStringLiteral("]"));
+                         QStringLiteral("]") + SpeedSuffix());
 }
 
 }  // namespace calendo

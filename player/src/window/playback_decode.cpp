@@ -6,15 +6,25 @@
 // loop lets the window's events run between its steps, so every other handler
 // (Stop, the slider, open, a mode button starting a playback of its own) runs
 // inside it and ends it through PlayActive or by closing the output.
+//
+// At a speed other than 1.0 (normal play only), each decoded page passes
+// through a PageStretcher on its way to the output; its block may be handed
+// over a page or two later, and the pages it still holds count as not yet
+// handed over.
 #include <algorithm>
 #include <array>
 #include <chrono>
+#include <cstring>
+#include <deque>
+#include <memory>
 #include <optional>
+#include <span>
 #include <vector>
 
 #include <QFileInfo>
 
 #include "platform/memory.h"
+#include "playback/page_stretcher.h"
 #include "qt/file_kind_name.h"
 #include "sondrel.h"
 #include "window/form1.h"
@@ -77,13 +87,15 @@ class PlaybackRun {
     no_sound,
   };
 
-  PlaybackRun(Form1& form, QString file_name, int32_t start_page, int32_t step)
+  PlaybackRun(Form1& form, QString file_name, int32_t start_page, int32_t step,
+              std::unique_ptr<PageStretcher> stretcher)
       : f_(form),
         file_name_(std::move(file_name)),
         path_(file_name_.toLocal8Bit()),
         start_page_(start_page),
         step_(step),
-        slots_(static_cast<std::size_t>(form.PageCount) + 2, nullptr) {}
+        slots_(static_cast<std::size_t>(form.PageCount) + 2, nullptr),
+        stretcher_(std::move(stretcher)) {}
 
   // Hands the stream-start block over (steps 8 of the start).
   void StartStream(int32_t rate) {
@@ -105,13 +117,13 @@ class PlaybackRun {
       int32_t now = imports::WavNowPlay();
       if (now == SONDREL_NOW_NO_ENGINE || f_.PlayActive == 0) return End::stopped;
       if (SoundLost(now)) return End::no_sound;
-      if (now == SONDREL_NOW_STARVED) shown_ = decoded_to_;
+      if (now == SONDREL_NOW_STARVED) shown_ = HandedOverTo();
       f_.PlaySlider->setValue(shown_);
       f_.TimeDisplay(shown_);
       // Forward and backward alike: a burst when fewer than half a burst of
       // pages lie queued ahead of the page shown, so that one to four pages
       // wait in the output.
-      if ((decoded_to_ - shown_) * step_ * 2 < kBlockSize) {
+      if ((HandedOverTo() - shown_) * step_ * 2 < kBlockSize) {
         if (const std::optional<End> end = DecodeBurst()) return *end;
       }
       now = imports::WavNowPlay();
@@ -144,7 +156,10 @@ class PlaybackRun {
       if (mode_.rate_code != 0) DecodePage(p);
       const int32_t now = imports::WavNowPlay();
       if (now == SONDREL_NOW_NO_ENGINE || f_.PlayActive == 0) return End::halted;
-      if (step_ > 0 && p == end_page_) return FinalWaitForward();
+      if (step_ > 0 && p == end_page_) {
+        FlushStretcher();
+        return FinalWaitForward();
+      }
       if (step_ < 0 && p == 0) return FinalWaitBackward();
     }
     decoded_to_ = last_ + step_;
@@ -158,12 +173,48 @@ class PlaybackRun {
     const int32_t codes = imports::pb_exdata(
         static_cast<int16_t>(mode_.code_bits), static_cast<int16_t>(mode_.code_bytes),
         static_cast<int16_t>(mode_.extra_bits), page_.data(), codes_.data());
-    void*& slot = Slot(p);
     int16_t* samples = nullptr;
     const int32_t count =
         imports::pb_adpcm_dec(mode_.rate_code, mode_.code_bits, codes, codes_.data(), &samples, 0);
+    if (stretcher_) {
+      if (samples != nullptr) {
+        stretcher_->Push(
+            std::span<const int16_t>(samples, static_cast<std::size_t>(std::max(count, 0))));
+        platform::block_free(samples);
+        stretched_pages_.push_back(p);
+      }
+      HandOverStretched();
+      return;
+    }
+    void*& slot = Slot(p);
     slot = samples;
     HandOver(slot, static_cast<uint32_t>(std::max(count, 0)) * 2);
+  }
+
+  // The blocks of the stretched pages that are complete, in page order.
+  void HandOverStretched() {
+    while (std::optional<std::vector<int16_t>> block = stretcher_->TakePage()) {
+      const int32_t p = stretched_pages_.front();
+      stretched_pages_.pop_front();
+      const std::size_t bytes = block->size() * sizeof(int16_t);
+      void*& slot = Slot(p);
+      slot = platform::block_alloc(bytes);
+      if (slot != nullptr) std::memcpy(slot, block->data(), bytes);
+      HandOver(slot, static_cast<uint32_t>(bytes));
+    }
+  }
+
+  // The last page has been decoded: what the stretcher holds goes out.
+  void FlushStretcher() {
+    if (!stretcher_) return;
+    stretcher_->Finish();
+    HandOverStretched();
+  }
+
+  // The page after the last one whose block the output has been given.
+  int32_t HandedOverTo() const {
+    const auto held = static_cast<int32_t>(stretcher_ ? stretcher_->PendingPages() : 0);
+    return decoded_to_ - step_ * held;
   }
 
   // The slot of page p's block: slot p + 1.
@@ -247,6 +298,8 @@ class PlaybackRun {
   int32_t decoded_to_ = 0;
   int32_t shown_ = 0;
   Clock::time_point stream_started_;
+  std::unique_ptr<PageStretcher> stretcher_;  // null at 1.0x and in cue and review
+  std::deque<int32_t> stretched_pages_;       // pages inside the stretcher, oldest first
   std::optional<Clock::time_point> dry_since_;
 };
 
@@ -300,8 +353,15 @@ void Form1::DecodePlayX(const QString& fileName, int32_t& startPage, int16_t& mo
   PlaySlider->setMaximum(PageCount - 1);
 
   const int32_t step = play_mode < 0 ? -1 : 1;
-  PlaybackRun run(*this, file_name, startPage, step);
-  run.StartStream(StreamRate(FileKind, Splp, play_mode));
+  stream_speed_tenths_ = play_mode == 0 ? speed_tenths_ : kNormalSpeedTenths;
+  std::unique_ptr<PageStretcher> stretcher;
+  const int32_t stream_rate = StreamRate(FileKind, Splp, play_mode);
+  if (stream_speed_tenths_ != kNormalSpeedTenths) {
+    stretcher =
+        std::make_unique<PageStretcher>(stream_rate == 8 ? 8000 : 11025, speed_tenths_ / 10.0);
+  }
+  PlaybackRun run(*this, file_name, startPage, step, std::move(stretcher));
+  run.StartStream(stream_rate);
 
   int32_t first = startPage;
   int32_t end_page = PageCount - 1;
