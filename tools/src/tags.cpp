@@ -24,15 +24,17 @@ void PutU32(std::vector<uint8_t>& out, uint32_t value) {
   for (int shift = 0; shift < 32; shift += 8) out.push_back(static_cast<uint8_t>(value >> shift));
 }
 
+// Byte by byte: GCC's -Wstringop-overflow takes a range insert into an empty
+// vector for an overflow in some builds (ThreadSanitizer's).
 void PutId(std::vector<uint8_t>& out, const char* id) {
-  out.insert(out.end(), id, id + 4);
+  for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(id[i]));
 }
 
 // One INFO entry: its text with the closing NUL, padded to an even length.
 void PutEntry(std::vector<uint8_t>& out, const char* id, const std::string& text) {
   PutId(out, id);
   PutU32(out, static_cast<uint32_t>(text.size() + 1));
-  out.insert(out.end(), text.begin(), text.end());
+  for (const char c : text) out.push_back(static_cast<uint8_t>(c));
   out.push_back(0);
   if ((text.size() + 1) % 2 != 0) out.push_back(0);
 }
