@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "folder_walk.h"
+#include "scratch_path.h"
 
 namespace {
 
@@ -25,12 +26,11 @@ void check(bool holds) {
   if (!holds) __builtin_trap();
 }
 
-// A folder of this process's own, removed at exit (a plain array, so that it
-// outlives the handler that removes it).
+// A folder of this process's own, removed at exit.
 fs::path scratch() {
-  static char name[] = "/tmp/calendo-fuzz-walk-XXXXXX";
+  static std::string name = calendo::fuzz::ScratchTemplate("calendo-fuzz-walk");
   static const bool made = [] {
-    if (mkdtemp(name) == nullptr) __builtin_trap();
+    if (mkdtemp(name.data()) == nullptr) __builtin_trap();
     return std::atexit([] {
              std::error_code ignored;
              fs::remove_all(name, ignored);

@@ -15,6 +15,7 @@
 
 #include "libraries.h"
 #include "pcm_source.h"
+#include "scratch_path.h"
 
 namespace {
 
@@ -43,9 +44,8 @@ const Scratch& scratch() {
     made.fd = memfd_create("convert_wav_input", MFD_CLOEXEC);
     if (made.fd < 0) __builtin_trap();
     made.input = "/proc/self/fd/" + std::to_string(made.fd);
-    // A plain array, so that it outlives the handler that removes the folder.
-    static char folder[] = "/tmp/calendo-fuzz-wav-XXXXXX";
-    if (mkdtemp(folder) == nullptr) __builtin_trap();
+    static std::string folder = calendo::fuzz::ScratchTemplate("calendo-fuzz-wav");
+    if (mkdtemp(folder.data()) == nullptr) __builtin_trap();
     made.folder = folder;
     std::atexit([] {
       std::error_code ignored;

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <string>
 
+#include "scratch_path.h"
 #include "tesmor.h"
 
 namespace {
@@ -21,9 +22,8 @@ struct Paths {
 
 const Paths& paths() {
   static const Paths p = [] {
-    char dir[] = "/tmp/calendo-fuzz-dec1-XXXXXX";
-    if (mkdtemp(dir) == nullptr) std::abort();
-    static std::string made(dir);
+    static std::string made = calendo::fuzz::ScratchTemplate("calendo-fuzz-dec1");
+    if (mkdtemp(made.data()) == nullptr) std::abort();
     std::atexit([] {
       unlink((made + "/in.vqr").c_str());
       unlink((made + "/out.wav").c_str());

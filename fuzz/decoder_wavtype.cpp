@@ -8,17 +8,17 @@
 #include <unistd.h>
 
 #include "platform/memory.h"
+#include "scratch_path.h"
 #include "tesmor.h"
 
 namespace {
 
 const std::string& input_path() {
   static const std::string path = [] {
-    char name[] = "/tmp/calendo-fuzz-wavtype-XXXXXX";
-    const int fd = mkstemp(name);
+    static std::string made = calendo::fuzz::ScratchTemplate("calendo-fuzz-wavtype");
+    const int fd = mkstemp(made.data());
     if (fd < 0) std::abort();
     close(fd);
-    static std::string made(name);
     std::atexit([] { unlink(made.c_str()); });
     return made;
   }();
