@@ -16,7 +16,6 @@
 #include <vector>
 
 #include "folder_walk.h"
-#include "scratch_path.h"
 
 namespace {
 
@@ -28,7 +27,7 @@ void check(bool holds) {
 
 // A folder of this process's own, removed at exit.
 fs::path scratch() {
-  static std::string name = calendo::fuzz::ScratchTemplate("calendo-fuzz-walk");
+  static std::string name = (fs::temp_directory_path() / "calendo-fuzz-walk-XXXXXX").string();
   static const bool made = [] {
     if (mkdtemp(name.data()) == nullptr) __builtin_trap();
     return std::atexit([] {

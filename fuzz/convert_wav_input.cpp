@@ -15,7 +15,6 @@
 
 #include "libraries.h"
 #include "pcm_source.h"
-#include "scratch_path.h"
 
 namespace {
 
@@ -44,7 +43,7 @@ const Scratch& scratch() {
     made.fd = memfd_create("convert_wav_input", MFD_CLOEXEC);
     if (made.fd < 0) __builtin_trap();
     made.input = "/proc/self/fd/" + std::to_string(made.fd);
-    static std::string folder = calendo::fuzz::ScratchTemplate("calendo-fuzz-wav");
+    static std::string folder = (fs::temp_directory_path() / "calendo-fuzz-wav-XXXXXX").string();
     if (mkdtemp(folder.data()) == nullptr) __builtin_trap();
     made.folder = folder;
     std::atexit([] {

@@ -8,9 +8,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 
-#include "scratch_path.h"
 #include "tesmor.h"
 
 namespace {
@@ -22,7 +22,8 @@ struct Paths {
 
 const Paths& paths() {
   static const Paths p = [] {
-    static std::string made = calendo::fuzz::ScratchTemplate("calendo-fuzz-dec1");
+    static std::string made =
+        (std::filesystem::temp_directory_path() / "calendo-fuzz-dec1-XXXXXX").string();
     if (mkdtemp(made.data()) == nullptr) std::abort();
     std::atexit([] {
       unlink((made + "/in.vqr").c_str());

@@ -3,19 +3,20 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 
 #include <unistd.h>
 
 #include "platform/memory.h"
-#include "scratch_path.h"
 #include "tesmor.h"
 
 namespace {
 
 const std::string& input_path() {
   static const std::string path = [] {
-    static std::string made = calendo::fuzz::ScratchTemplate("calendo-fuzz-wavtype");
+    static std::string made =
+        (std::filesystem::temp_directory_path() / "calendo-fuzz-wavtype-XXXXXX").string();
     const int fd = mkstemp(made.data());
     if (fd < 0) std::abort();
     close(fd);
