@@ -1,37 +1,24 @@
 #include "calendo/client/wav_conversion.h"
 
-#include <cstdio>
-#include <memory>
+#include <fcntl.h>
+#include <sys/stat.h>
 
+#include "calendo/byte_order.h"
 #include "calendo/client/imports.h"
+#include "calendo/io.h"
+#include "calendo/wav_header.h"
 
 namespace calendo::client {
 namespace {
 
-constexpr long kRiffLengthAt = 4;
-constexpr long kSampleRateAt = 24;
-constexpr long kDataLengthAt = 40;
-
-uint32_t GetLe32(const uint8_t* bytes) {
-  return uint32_t{bytes[0]} | uint32_t{bytes[1]} << 8 | uint32_t{bytes[2]} << 16 |
-         uint32_t{bytes[3]} << 24;
-}
-
-void PutLe32(uint8_t* bytes, uint32_t value) {
-  for (int i = 0; i < 4; ++i) bytes[i] = static_cast<uint8_t>(value >> (8 * i));
-}
-
-struct FileCloser {
-  void operator()(std::FILE* file) const { std::fclose(file); }
-};
-
 // Writes `value` at `offset` unless the file holds it there already.
-bool PutLengthAt(std::FILE* file, long offset, uint32_t value) {
+bool PutLengthAt(int fd, uint64_t offset, uint32_t value) {
   uint8_t bytes[4];
-  if (std::fseek(file, offset, SEEK_SET) != 0 || std::fread(bytes, 1, 4, file) != 4) return false;
-  if (GetLe32(bytes) == value) return true;
-  PutLe32(bytes, value);
-  return std::fseek(file, offset, SEEK_SET) == 0 && std::fwrite(bytes, 1, 4, file) == 4;
+  const Result<std::size_t> got = read_full_at(fd, offset, bytes);
+  if (!got.ok() || got.value() != 4) return false;
+  if (le32(bytes) == value) return true;
+  put_le32(bytes, value);
+  return write_all_at(fd, offset, bytes).ok();
 }
 
 }  // namespace
@@ -41,16 +28,17 @@ int32_t ConversionTarget(uint32_t sp_pages, uint32_t lp_pages) {
 }
 
 int64_t CorrectWavLengths(const char* wav_path) {
-  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(wav_path, "r+b"));
-  if (!file || std::fseek(file.get(), 0, SEEK_END) != 0) return -1;
-  const long size = std::ftell(file.get());
-  if (size < TESMOR_WAV_HEADER || size - 8 > long{UINT32_MAX}) return -1;
+  Result<UniqueFd> file = open_fd(wav_path, O_RDWR);
+  struct stat info {};
+  if (!file.ok() || ::fstat(file->get(), &info) != 0) return -1;
+  const int64_t size = info.st_size;
+  if (size < TESMOR_WAV_HEADER || size - 8 > int64_t{UINT32_MAX}) return -1;
   const auto data = static_cast<uint32_t>(size - TESMOR_WAV_HEADER);
-  if (!PutLengthAt(file.get(), kRiffLengthAt, static_cast<uint32_t>(size - 8)) ||
-      !PutLengthAt(file.get(), kDataLengthAt, data)) {
+  if (!PutLengthAt(file->get(), kWavRiffLengthOffset, static_cast<uint32_t>(size - 8)) ||
+      !PutLengthAt(file->get(), kWavDataLengthOffset, data)) {
     return -1;
   }
-  if (std::fclose(file.release()) != 0) return -1;
+  if (!file->close().ok()) return -1;
   return data;
 }
 
@@ -74,8 +62,8 @@ ConversionOutcome ConvertToWav(const RecordingToConvert& recording, const char* 
                                                                 : ConversionEnd::kRefused;
     return outcome;
   }
-  outcome.sample_rate = GetLe32(&outcome.header[kSampleRateAt]);
-  outcome.data_bytes = GetLe32(&outcome.header[kDataLengthAt]);
+  outcome.sample_rate = le32(&outcome.header[kWavSampleRateOffset]);
+  outcome.data_bytes = le32(&outcome.header[kWavDataLengthOffset]);
   if (!steps.HasRoomFor(outcome.announced_bytes)) {
     outcome.end = ConversionEnd::kNoRoom;
     return outcome;
@@ -120,8 +108,9 @@ ConversionOutcome ConvertToWav(const RecordingToConvert& recording, const char* 
 
   if (const int64_t data = CorrectWavLengths(wav_path); data >= 0) {
     outcome.data_bytes = static_cast<uint32_t>(data);
-    PutLe32(&outcome.header[kRiffLengthAt], static_cast<uint32_t>(data + TESMOR_WAV_HEADER - 8));
-    PutLe32(&outcome.header[kDataLengthAt], outcome.data_bytes);
+    put_le32(&outcome.header[kWavRiffLengthOffset],
+             static_cast<uint32_t>(data + TESMOR_WAV_HEADER - 8));
+    put_le32(&outcome.header[kWavDataLengthOffset], outcome.data_bytes);
   }
   outcome.end = ConversionEnd::kDone;
   return outcome;

@@ -13,16 +13,16 @@
 namespace calendo {
 namespace {
 
-TEST(RecorderKindOfName, LooksAtTheLastThreeCharactersInOneCase) {
-  EXPECT_EQ(RecorderKindOfName("a.vqr"), kKindVqr);
-  EXPECT_EQ(RecorderKindOfName("a.VQR"), kKindVqr);
-  EXPECT_EQ(RecorderKindOfName("a.vqm"), kKindVqm);
-  EXPECT_EQ(RecorderKindOfName("a.VQM"), kKindVqm);
-  EXPECT_EQ(RecorderKindOfName("a.Vqr"), kKindNone);
-  EXPECT_EQ(RecorderKindOfName("a.wav"), kKindNone);
-  EXPECT_EQ(RecorderKindOfName("talkvqm"), kKindVqm);  // no dot needed
-  EXPECT_EQ(RecorderKindOfName("qr"), kKindNone);
-  EXPECT_EQ(RecorderKindOfName(""), kKindNone);
+TEST(RecorderContainerOfName, LooksAtTheLastThreeCharactersInOneCase) {
+  EXPECT_EQ(RecorderContainerOfName("a.vqr"), Container::Vqr);
+  EXPECT_EQ(RecorderContainerOfName("a.VQR"), Container::Vqr);
+  EXPECT_EQ(RecorderContainerOfName("a.vqm"), Container::Vqm);
+  EXPECT_EQ(RecorderContainerOfName("a.VQM"), Container::Vqm);
+  EXPECT_EQ(RecorderContainerOfName("a.Vqr"), std::nullopt);
+  EXPECT_EQ(RecorderContainerOfName("a.wav"), std::nullopt);
+  EXPECT_EQ(RecorderContainerOfName("talkvqm"), Container::Vqm);  // no dot needed
+  EXPECT_EQ(RecorderContainerOfName("qr"), std::nullopt);
+  EXPECT_EQ(RecorderContainerOfName(""), std::nullopt);
 }
 
 TEST(FileKindOf, FollowsThePlayersRule) {
@@ -34,23 +34,26 @@ TEST(FileKindOf, FollowsThePlayersRule) {
   EXPECT_EQ(FileKindOfName("qr"), 1);
 }
 
-TEST(RecorderKindOfContent, GoesByTheMagicWhateverTheName) {
+TEST(RecorderContainerOfContent, GoesByTheMagicWhateverTheName) {
   using namespace std::string_literals;
   testkit::TempDir dir;
   auto write = [&](const std::string& name, const std::string& bytes) {
     testkit::write_file(dir.file(name), std::vector<uint8_t>(bytes.begin(), bytes.end()));
     return dir.file(name).string();
   };
-  EXPECT_EQ(RecorderKindOfContent(write("Memo.Vqr", "OIFF\x10\0\0\0WAVEfmt "s).c_str()), kKindVqr);
-  EXPECT_EQ(RecorderKindOfContent(write("noname", "VQ_VOICE"s).c_str()),
-            kKindVqm);  // 8 bytes suffice
-  EXPECT_EQ(RecorderKindOfContent(write("a.vqr", "RIFF\x10\0\0\0WAVEfmt "s).c_str()), kKindNone);
-  EXPECT_EQ(RecorderKindOfContent(write("short.vqr", "OIFF\x10\0\0\0WAV"s).c_str()), kKindNone);
-  EXPECT_EQ(RecorderKindOfContent(write("empty", ""s).c_str()), kKindNone);
-  EXPECT_EQ(RecorderKindOfContent(dir.file("absent").c_str()), kKindNone);
-  EXPECT_EQ(RecorderKindOfContent(dir.path().c_str()), kKindNone);
+  EXPECT_EQ(RecorderContainerOfContent(write("Memo.Vqr", "OIFF\x10\0\0\0WAVEfmt "s).c_str()),
+            Container::Vqr);
+  EXPECT_EQ(RecorderContainerOfContent(write("noname", "VQ_VOICE"s).c_str()),
+            Container::Vqm);  // 8 bytes suffice
+  EXPECT_EQ(RecorderContainerOfContent(write("a.vqr", "RIFF\x10\0\0\0WAVEfmt "s).c_str()),
+            std::nullopt);
+  EXPECT_EQ(RecorderContainerOfContent(write("short.vqr", "OIFF\x10\0\0\0WAV"s).c_str()),
+            std::nullopt);
+  EXPECT_EQ(RecorderContainerOfContent(write("empty", ""s).c_str()), std::nullopt);
+  EXPECT_EQ(RecorderContainerOfContent(dir.file("absent").c_str()), std::nullopt);
+  EXPECT_EQ(RecorderContainerOfContent(dir.path().c_str()), std::nullopt);
   ASSERT_EQ(::mkfifo(dir.file("fifo").c_str(), 0600), 0);
-  EXPECT_EQ(RecorderKindOfContent(dir.file("fifo").c_str()), kKindNone);  // returns at once
+  EXPECT_EQ(RecorderContainerOfContent(dir.file("fifo").c_str()), std::nullopt);  // returns at once
 }
 
 }  // namespace

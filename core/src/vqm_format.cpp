@@ -50,7 +50,7 @@ class DirectoryWalk {
 
 }  // namespace
 
-Result<VqmLayout> read_vqm_layout(const RecorderFile& file) {
+Result<VqmLayout> read_vqm_layout(const ByteSource& file) {
   const auto length = static_cast<int32_t>(file.be32_at(kVqmDirectoryLengthOffset));
   const int64_t declared = length / static_cast<int32_t>(kVqmEntrySize);  // toward zero
   const uint64_t present =
@@ -62,7 +62,7 @@ Result<VqmLayout> read_vqm_layout(const RecorderFile& file) {
   for (uint64_t first = 0; first < entries; first += kEntriesPerRead) {
     const uint64_t count = std::min(kEntriesPerRead, entries - first);
     const auto bytes = std::span(chunk).first(count * kVqmEntrySize);
-    file.read_at(kVqmDirectoryOffset + first * kVqmEntrySize, bytes);
+    file.read_padded(kVqmDirectoryOffset + first * kVqmEntrySize, bytes);
     for (uint64_t i = 0; i < count; ++i) {
       const uint8_t* e = &bytes[i * kVqmEntrySize];
       if (!walk.add(e[0], be32(e + 4))) {
@@ -74,14 +74,14 @@ Result<VqmLayout> read_vqm_layout(const RecorderFile& file) {
   return walk.take();
 }
 
-uint32_t vqm_page_count(const RecorderFile& file, const VqmLayout& layout) {
+uint32_t vqm_page_count(const ByteSource& file, const VqmLayout& layout) {
   const uint64_t taken = layout.audio_base + layout.gap_total;
   if (taken >= file.size()) return 0;
   return static_cast<uint32_t>(
       std::min<uint64_t>((file.size() - taken) / kVqmPageSize, UINT32_MAX));
 }
 
-void read_vqm_page(const RecorderFile& file, const VqmLayout& layout, int32_t page,
+void read_vqm_page(const ByteSource& file, const VqmLayout& layout, int32_t page,
                    std::span<uint8_t, kVqmPageSize> out) {
   if (page < 0) {
     std::memset(out.data(), 0xFF, out.size());
@@ -101,7 +101,7 @@ void read_vqm_page(const RecorderFile& file, const VqmLayout& layout, int32_t pa
     while (next < gaps.size() && gaps[next].start == pos) pos = gaps[next++].end;
     uint64_t run = out.size() - filled;
     if (next < gaps.size()) run = std::min(run, gaps[next].start - pos);
-    file.read_at(layout.audio_base + pos, out.subspan(filled, run));
+    file.read_padded(layout.audio_base + pos, out.subspan(filled, run));
     pos += run;
     filled += run;
   }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "calendo/adpcm.h"
+#include "calendo/byte_source.h"
 #include "calendo/code_unpacking.h"
 #include "calendo/pcm_rate.h"
 #include "calendo/recording.h"
@@ -40,7 +41,7 @@ std::vector<int16_t> decode_file(const std::filesystem::path& path) {
   std::array<int16_t, calendo::kMaxPageCodes> x;
   std::array<int16_t, calendo::kRepeat7to11Capacity> y;
   for (uint32_t p = 0; p < recording.value().page_count; ++p) {
-    file.value().read_at(calendo::vqr_page_offset(p), page);
+    file.value().read_padded(calendo::vqr_page_offset(p), page);
     const calendo::ModeDescriptor& m = recording.value().modes[page[calendo::kVqrFlagOffset] & 1];
     const auto n = static_cast<std::size_t>(m.codes());
     calendo::unpack_codes(page.data(), n, m.code_bits, codes.data());

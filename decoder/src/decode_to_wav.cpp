@@ -1,68 +1,51 @@
 // Conversion page by page: the WAV header first, then each page appended.
+#include <fcntl.h>
+
 #include <bit>
 #include <cstdint>
 #include <cstring>
 
 #include "calendo/code_unpacking.h"
-#include "calendo/pcm_rate.h"
+#include "calendo/io.h"
+#include "calendo/page_shape.h"
 #include "calendo/wav_header.h"
-#include "file_io.h"
 #include "library_state.h"
-#include "page_decode.h"
 #include "tesmor.h"
 
 namespace tesmor {
 namespace {
 
-uint32_t single_mode_rate(int rate_code) {
-  return rate_code == 11 ? 11025 : 8000;
-}
+using calendo::PageShape;
 
-// Samples one page of a mode gives in the output; `both` when the file holds
-// pages of both modes (and is converted to 11025 Hz).
-int64_t samples_per_page(bool sp, int rate_code, bool both) {
-  switch (rate_code) {
-    case 7:
-      return both ? 3215 : 2338;
-    case 8:
-      return both ? (sp ? 1408 : 2816) : (sp ? 1024 : 2048);
-    default:
-      return sp ? 1360 : 2046;
-  }
-}
-
-PageShape decx_shape(int target, int rate_code, int code_bits) {
-  switch (rate_code) {
-    case 7:
-      return {target == TESMOR_TARGET_8K ? Shape::Expand7to8 : Shape::Expand7to11};
-    case 8:
-      if (target == TESMOR_TARGET_8K) return {Shape::Fixed, code_bits == 2 ? 2048u : 1024u};
-      return {Shape::Expand8to11, groups_of_8(code_bits)};
-    default:
-      return {Shape::AsDecoded};
-  }
-}
+static_assert(TESMOR_MAX_CODES <= calendo::kMaxDecodeCodes);
 
 bool decodes_page(int rate_code, int code_bits, int out_bits, int target) {
   return calendo::is_rate_code(rate_code) && calendo::is_code_bits(code_bits) &&
          valid_out_bits(out_bits) && (target == TESMOR_TARGET_8K || target == TESMOR_TARGET_11K);
 }
 
+// Writes `bytes` to a file opened with `flags`; false when any step fails.
+bool write_file(const char* path, int flags, std::span<const uint8_t> bytes) {
+  calendo::Result<calendo::UniqueFd> file = calendo::open_fd(path, O_WRONLY | O_CREAT | flags);
+  return file.ok() && calendo::write_all(file->get(), bytes).ok() && file->close().ok();
+}
+
 // Opens first, so that a file that cannot be opened leaves the codec as it was.
 int32_t append_page(const char* path, std::span<const uint8_t> codes, int codec_bits,
                     PageShape shape, int out_bits) {
-  File file = File::append(path);
-  if (!file.is_open()) return TESMOR_CANNOT_OPEN;
-  PageWork work;
-  const auto y = decode_page(library_codec(), codes, codec_bits, shape, work);
-  bool written;
+  calendo::Result<calendo::UniqueFd> file = calendo::open_fd(path, O_WRONLY | O_CREAT | O_APPEND);
+  if (!file.ok()) return TESMOR_CANNOT_OPEN;
+  calendo::PageWork work;
+  const auto y = calendo::decode_page(library_codec(), codes, codec_bits, shape, work);
+  uint8_t bytes[calendo::kMaxShapedSamples * 2];
+  std::span<const uint8_t> out;
   if (out_bits == 2 && std::endian::native == std::endian::little) {
-    written = file.write_all(y.data(), y.size_bytes());  // already the file's byte form
+    // Already the file's byte form.
+    out = {reinterpret_cast<const uint8_t*>(y.data()), y.size_bytes()};
   } else {
-    uint8_t bytes[kMaxSamples * 2];
-    written = file.write_all(bytes, calendo::pcm_bytes(y, out_bits, bytes));
+    out = {bytes, calendo::pcm_bytes(y, out_bits, bytes)};
   }
-  if (!written || !file.close()) return TESMOR_CANNOT_OPEN;
+  if (!calendo::write_all(file->get(), out).ok() || !file->close().ok()) return TESMOR_CANNOT_OPEN;
   return static_cast<int32_t>(y.size());
 }
 
@@ -80,19 +63,16 @@ extern "C" int32_t AdpcmDecHeader(const char* path, int32_t out_bits, int32_t sp
     return TESMOR_UNSUPPORTED;
   }
   const bool both = sp_pages > 0 && lp_pages > 0;
-  uint32_t rate = 11025;
-  if (!both) rate = single_mode_rate(lp_pages > 0 ? lp_rate : sp_rate);
-  const int64_t samples = sp_pages * samples_per_page(true, sp_rate, both) +
-                          lp_pages * samples_per_page(false, lp_rate, both);
+  const uint32_t rate = calendo::conversion_rate(lp_pages > 0 ? lp_rate : sp_rate, both);
+  const int64_t samples =
+      sp_pages * static_cast<int64_t>(calendo::announced_page_samples(false, sp_rate, both)) +
+      lp_pages * static_cast<int64_t>(calendo::announced_page_samples(true, lp_rate, both));
   const int64_t length = samples * out_bits;
   if (length > INT32_MAX) return TESMOR_UNSUPPORTED;
 
   const auto wav =
       calendo::wav_header(rate, static_cast<uint16_t>(8 * out_bits), static_cast<uint32_t>(length));
-  File file = File::create(path);
-  if (!file.is_open() || !file.write_all(wav.data(), wav.size()) || !file.close()) {
-    return TESMOR_CANNOT_OPEN;
-  }
+  if (!write_file(path, O_TRUNC, wav)) return TESMOR_CANNOT_OPEN;
   std::memcpy(header, wav.data(), wav.size());
   return static_cast<int32_t>(length);
 }
@@ -110,7 +90,8 @@ extern "C" int32_t AdpcmDecx(const char* path, uint8_t* codes, int32_t rate_code
     return TESMOR_UNSUPPORTED;
   }
   return append_page(path, {codes, static_cast<std::size_t>(count)}, code_bits,
-                     decx_shape(target, rate_code, code_bits), out_bits);
+                     calendo::conversion_shape(rate_code, code_bits, target == TESMOR_TARGET_11K),
+                     out_bits);
 }
 
 extern "C" int32_t AdpcmDecxNew(int16_t code_bits, int16_t full_bytes, int16_t extra_bits,
@@ -128,12 +109,13 @@ extern "C" int32_t AdpcmDecxNew(int16_t code_bits, int16_t full_bytes, int16_t e
       path == nullptr) {
     return TESMOR_UNSUPPORTED;
   }
-  const int64_t count = (8 * int64_t{full_bytes} + extra_bits) / code_bits;
+  const int64_t count = calendo::code_count(code_bits, full_bytes, extra_bits);
   if (count > TESMOR_MAX_CODES) return TESMOR_UNSUPPORTED;
 
   const auto n = static_cast<std::size_t>(count);
   calendo::unpack_codes(packed, n, code_bits, codes);
-  PageShape shape = decx_shape(target, rate_code, codec_bits);
-  if (rate_code == 8) shape = {Shape::Expand8to11, groups_of_8(codec_bits)};
-  return append_page(path, {codes, n}, codec_bits, shape, out_bits);
+  // 8 kHz pages reach 11025 Hz for both targets here.
+  const bool to_11k = target == TESMOR_TARGET_11K || rate_code == 8;
+  return append_page(path, {codes, n}, codec_bits,
+                     calendo::conversion_shape(rate_code, codec_bits, to_11k), out_bits);
 }

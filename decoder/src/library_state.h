@@ -12,6 +12,10 @@ namespace tesmor {
 // Room for any path the system can open (PATH_MAX counts the terminating zero).
 inline constexpr std::size_t kPathCapacity = PATH_MAX;
 
+inline bool valid_out_bits(int out_bits) {
+  return out_bits == 1 || out_bits == 2;
+}
+
 struct Mode {
   int rate_code = 0;
   int code_bits = 0;

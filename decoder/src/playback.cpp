@@ -2,10 +2,9 @@
 // block that starts the stream.
 #include <cstring>
 
-#include "calendo/pcm_rate.h"
+#include "calendo/page_shape.h"
 #include "calendo/wav_header.h"
 #include "library_state.h"
-#include "page_decode.h"
 #include "platform/memory.h"
 #include "tesmor.h"
 
@@ -14,13 +13,13 @@ namespace {
 uint32_t stream_rate(int32_t rate) {
   switch (rate) {
     case 8:
-      return 8000;
+      return calendo::kRate8k;
     case 16:
       return 16000;
     case 22:
       return 22050;
     default:
-      return 11025;
+      return calendo::kRate11k;
   }
 }
 
@@ -42,15 +41,14 @@ extern "C" int32_t pb_adpcm_dec(int32_t rate_code, int32_t code_bits, int32_t co
     return TESMOR_UNSUPPORTED;
   }
   // The block is taken first so that a refusal leaves the codec where it was.
-  const std::size_t samples =
-      rate_code == 7 ? calendo::kSamples7to11 : static_cast<std::size_t>(count);
+  const calendo::PageShape shape = calendo::playback_shape(rate_code);
+  const std::size_t samples = calendo::shaped_count(shape, static_cast<std::size_t>(count));
   void* block = platform::block_alloc(samples * sizeof(int16_t));
   if (block == nullptr) return TESMOR_NO_MEMORY;
 
-  PageWork work;
-  const PageShape shape{rate_code == 7 ? Shape::Expand7to11 : Shape::AsDecoded};
-  const auto y = decode_page(library_codec(), {codes, static_cast<std::size_t>(count)}, code_bits,
-                             shape, work);
+  calendo::PageWork work;
+  const auto y = calendo::decode_page(library_codec(), {codes, static_cast<std::size_t>(count)},
+                                      code_bits, shape, work);
   std::memcpy(block, y.data(), y.size_bytes());
   *out = static_cast<int16_t*>(block);
   return static_cast<int32_t>(y.size());

@@ -3,8 +3,10 @@
 #include <cstdint>
 #include <cstring>
 
+#include <fcntl.h>
+
 #include "calendo/byte_order.h"
-#include "file_io.h"
+#include "calendo/io.h"
 #include "platform/memory.h"
 #include "tesmor.h"
 
@@ -18,17 +20,17 @@ constexpr std::size_t kAfterTag = 7;
 enum SampleKind { kEightBitFile = 1, kSixteenBitFile = 2, kSilence8000 = 11, kSilenceZero = 12 };
 
 // Reads the bytes after the first "d"; false when no "d" has 7 bytes behind it.
-bool read_after_data_tag(tesmor::File& file, uint8_t (&after)[kAfterTag]) {
+bool read_after_data_tag(int fd, uint8_t (&after)[kAfterTag]) {
   uint8_t chunk[4096];
   for (;;) {
-    const std::size_t got = file.read_up_to(chunk, sizeof chunk);
+    const std::size_t got = calendo::read_up_to(fd, chunk);
     if (got == 0) return false;
     const void* tag = std::memchr(chunk, kDataTagStart, got);
     if (tag == nullptr) continue;
     const auto at = static_cast<std::size_t>(static_cast<const uint8_t*>(tag) - chunk) + 1;
     const std::size_t here = got - at < kAfterTag ? got - at : kAfterTag;
     std::memcpy(after, chunk + at, here);
-    return file.read_up_to(after + here, kAfterTag - here) == kAfterTag - here;
+    return calendo::read_up_to(fd, {after + here, kAfterTag - here}) == kAfterTag - here;
   }
 }
 
@@ -36,10 +38,10 @@ bool read_after_data_tag(tesmor::File& file, uint8_t (&after)[kAfterTag]) {
 
 extern "C" int32_t GetWavType(const char* path, uint8_t* type_record) {
   if (type_record == nullptr) return TESMOR_UNSUPPORTED;
-  tesmor::File file = tesmor::File::open_read(path);
-  if (!file.is_open()) return TESMOR_CANNOT_OPEN;
+  const calendo::Result<calendo::UniqueFd> file = calendo::open_fd(path, O_RDONLY);
+  if (!file.ok()) return TESMOR_CANNOT_OPEN;
   uint8_t h[kFixedHeader] = {};
-  file.read_up_to(h, kFixedHeader);
+  calendo::read_up_to(file->get(), h);
 
   const bool riff_mono = std::memcmp(h, "RIFF", 4) == 0 && std::memcmp(h + 8, "WAVE", 4) == 0 &&
                          h[22] == 1 && h[23] == 0;
@@ -51,7 +53,7 @@ extern "C" int32_t GetWavType(const char* path, uint8_t* type_record) {
   type_record[1] = h[34] == 16 && h[35] == 0 ? 2 : 1;
 
   uint8_t after[kAfterTag];
-  if (!read_after_data_tag(file, after)) return TESMOR_WAV_NO_DATA_TAG;
+  if (!read_after_data_tag(file->get(), after)) return TESMOR_WAV_NO_DATA_TAG;
   type_record[2] = 43;
   const uint32_t length = calendo::le32(after + 3);
   return length > INT32_MAX ? INT32_MAX : static_cast<int32_t>(length);
@@ -70,8 +72,13 @@ extern "C" int32_t PcmWavPlay(const char* path, int32_t sample_kind, int32_t off
 
   // The file is opened before the block is taken: a file that cannot be opened
   // leaves no block behind.
-  tesmor::File file = reads ? tesmor::File::open_read(path) : tesmor::File::open_read(nullptr);
-  if (reads && (!file.is_open() || !file.seek(offset))) return TESMOR_CANNOT_OPEN;
+  calendo::UniqueFd file;
+  if (reads) {
+    calendo::Result<calendo::UniqueFd> opened = calendo::open_fd(path, O_RDONLY);
+    if (!opened.ok()) return TESMOR_CANNOT_OPEN;
+    file = std::move(*opened);
+  }
+  const auto at = static_cast<uint64_t>(offset);
   void* block = platform::block_alloc(size);
   if (block == nullptr) return TESMOR_NO_MEMORY;
   auto* bytes = static_cast<uint8_t*>(block);
@@ -82,7 +89,7 @@ extern "C" int32_t PcmWavPlay(const char* path, int32_t sample_kind, int32_t off
       // The bytes go to the upper half of the block and are widened upwards
       // from the front, each sample landing at or below its byte.
       uint8_t* source = bytes + n;
-      const std::size_t got = file.read_up_to(source, n);
+      const std::size_t got = calendo::read_up_to_at(file.get(), at, {source, n});
       std::memset(source + got, 0xFF, n - got);
       for (std::size_t i = 0; i < n; ++i) {
         samples[i] = static_cast<int16_t>((source[i] - 128) * 256);
@@ -91,7 +98,7 @@ extern "C" int32_t PcmWavPlay(const char* path, int32_t sample_kind, int32_t off
     }
     case kSixteenBitFile: {
       const std::size_t whole = n / 2;
-      const std::size_t got = file.read_up_to(bytes, 2 * whole) / 2;
+      const std::size_t got = calendo::read_up_to_at(file.get(), at, {bytes, 2 * whole}) / 2;
       uint8_t last[2] = {0, 0};
       if (got > 0) std::memcpy(last, bytes + 2 * (got - 1), 2);
       // A sample cut by the end of the file counts as not read; an odd

@@ -2,24 +2,27 @@
 #include <cstdint>
 #include <cstring>
 
+#include <fcntl.h>
+
+#include <algorithm>
+#include <array>
+
 #include "calendo/byte_order.h"
+#include "calendo/byte_source.h"
 #include "calendo/code_unpacking.h"
-#include "calendo/pcm_rate.h"
-#include "calendo/vqr_format.h"
+#include "calendo/container.h"
+#include "calendo/io.h"
+#include "calendo/page_shape.h"
+#include "calendo/recording.h"
 #include "calendo/wav_header.h"
-#include "file_io.h"
 #include "library_state.h"
-#include "page_decode.h"
 #include "tesmor.h"
 
 namespace tesmor {
 namespace {
 
-using calendo::kVqrFlagOffset;
 using calendo::kVqrHeaderSize;
 using calendo::kVqrPageSize;
-// The largest data length the WAV header's fields can announce.
-constexpr int64_t kMaxWavData = int64_t{UINT32_MAX} - 36;
 
 bool valid_mode(const Mode& m) {
   return calendo::is_rate_code(m.rate_code) && calendo::is_code_bits(m.code_bits);
@@ -29,37 +32,16 @@ std::size_t page_codes(const Mode& m) {
   return calendo::page_code_count(m.code_bits, m.rate_code);
 }
 
-// Pages of file modes 0 and 1 keep their rate; 7 kHz pages repeat group heads.
-PageShape own_rate_shape(const Mode& m) {
-  return {m.rate_code == 7 ? Shape::RepeatHeads7 : Shape::AsDecoded};
+calendo::PageShape page_shape(const Mode& m, int file_mode) {
+  return calendo::whole_file_shape(m.rate_code, m.code_bits, file_mode == calendo::kFileModeBoth);
 }
 
-// Pages of file mode 2 are brought to 11025 Hz.
-PageShape mixed_shape(const Mode& m) {
-  switch (m.rate_code) {
-    case 7:
-      return {Shape::Expand7to11};
-    case 8:
-      return {Shape::Expand8to11, groups_of_8(m.code_bits)};
-    default:
-      return {Shape::AsDecoded};
-  }
+int64_t page_samples(const Mode& m, int file_mode) {
+  return static_cast<int64_t>(calendo::shaped_count(page_shape(m, file_mode), page_codes(m)));
 }
 
-int64_t own_rate_samples(const Mode& m) {
-  const std::size_t codes = page_codes(m);
-  return static_cast<int64_t>(m.rate_code == 7 ? calendo::repeat_heads_7_count(codes) : codes);
-}
-
-int64_t mixed_samples(const Mode& m) {
-  switch (m.rate_code) {
-    case 7:
-      return calendo::kSamples7to11;
-    case 8:
-      return static_cast<int64_t>(groups_of_8(m.code_bits) * 11);
-    default:
-      return static_cast<int64_t>(page_codes(m));
-  }
+Mode mode_at(const uint8_t* descriptor) {
+  return {descriptor[calendo::kDescriptorRate], descriptor[calendo::kDescriptorBits]};
 }
 
 int32_t header_call(const char* source_path, const char* dest_path, int32_t out_bits,
@@ -73,49 +55,49 @@ int32_t header_call(const char* source_path, const char* dest_path, int32_t out_
   if (!save_path(source_path, saved.source)) return TESMOR_DEC1_SOURCE_FAILED;
   if (!save_path(dest_path, saved.dest)) return TESMOR_DEC1_DEST_FAILED;
 
-  File source = File::open_read(source_path);
-  if (!source.is_open()) return TESMOR_DEC1_SOURCE_FAILED;
   uint8_t header[kVqrHeaderSize];
-  if (source.read_up_to(header, kVqrHeaderSize) < kVqrHeaderSize ||
-      std::memcmp(header, "OIFF", 4) != 0) {
-    return TESMOR_DEC1_NOT_RECORDER;
+  {
+    const calendo::Result<calendo::UniqueFd> source = calendo::open_fd(source_path, O_RDONLY);
+    if (!source.ok()) return TESMOR_DEC1_SOURCE_FAILED;
+    const calendo::Result<std::size_t> got = calendo::read_full(source->get(), header);
+    if (!got.ok() || got.value() < kVqrHeaderSize || !calendo::has_vqr_magic(header)) {
+      return TESMOR_DEC1_NOT_RECORDER;
+    }
   }
-  source.close();
 
   const int file_mode = header[calendo::kVqrFileModeOffset];
-  const Mode sp{header[61], header[62]};
-  const Mode lp{header[66], header[67]};
+  const Mode sp = mode_at(header + calendo::kVqrSpModeOffset);
+  const Mode lp = mode_at(header + calendo::kVqrLpModeOffset);
   const int32_t pages =
       static_cast<int32_t>(calendo::le32(header + calendo::kVqrDataLengthOffset) / kVqrPageSize);
   int64_t samples = 0;
   uint32_t rate = 11025;
   switch (file_mode) {
-    case 0:
-    case 1: {
-      const Mode& m = file_mode == 0 ? sp : lp;
+    case calendo::kFileModeSp:
+    case calendo::kFileModeLp: {
+      const Mode& m = file_mode == calendo::kFileModeSp ? sp : lp;
       if (!valid_mode(m)) return TESMOR_UNSUPPORTED;
-      samples = pages * own_rate_samples(m);
-      rate = m.rate_code == 11 ? 11025 : 8000;
+      samples = pages * page_samples(m, file_mode);
+      rate = calendo::conversion_rate(m.rate_code, false);
       break;
     }
-    case 2:
+    case calendo::kFileModeBoth:
       if (!valid_mode(sp) || !valid_mode(lp) || sp_pages < 0 || lp_pages < 0) {
         return TESMOR_UNSUPPORTED;
       }
-      samples = sp_pages * mixed_samples(sp) + lp_pages * mixed_samples(lp);
+      samples = sp_pages * page_samples(sp, file_mode) + lp_pages * page_samples(lp, file_mode);
       break;
     default:
       return TESMOR_UNSUPPORTED;
   }
-  int64_t length = samples * out_bits;
-  if (length > kMaxWavData) length = kMaxWavData;
+  const int64_t length = std::min<int64_t>(samples * out_bits, calendo::kMaxWavData);
   const auto wav =
       calendo::wav_header(rate, static_cast<uint16_t>(8 * out_bits), static_cast<uint32_t>(length));
 
-  File dest = File::create(dest_path);
-  if (!dest.is_open() || !dest.write_all(wav.data(), wav.size()) || !dest.close()) {
+  calendo::Result<calendo::UniqueFd> dest =
+      calendo::open_fd(dest_path, O_WRONLY | O_CREAT | O_TRUNC);
+  if (!dest.ok() || !calendo::write_all(dest->get(), wav).ok() || !dest->close().ok())
     return TESMOR_DEC1_DEST_FAILED;
-  }
   library_codec().adpcm_reset_state();
   saved.file_mode = file_mode;
   saved.sp = sp;
@@ -132,34 +114,31 @@ int32_t page_call(int32_t out_bits, int32_t first_page, int32_t last_page) {
   if (!valid_out_bits(out_bits) || first_page < 0 || last_page < first_page) {
     return TESMOR_UNSUPPORTED;
   }
-  File source = File::open_read(saved.source);
-  if (!source.is_open()) return TESMOR_DEC1_PAGE_SOURCE_FAILED;
-  File dest = File::append(saved.dest);
-  if (!dest.is_open()) return TESMOR_DEC1_PAGE_DEST_FAILED;
-  if (!source.seek(
-          static_cast<int64_t>(calendo::vqr_page_offset(static_cast<uint64_t>(first_page))))) {
-    return TESMOR_DEC1_PAGE_SOURCE_FAILED;
-  }
+  const calendo::Result<calendo::RecorderFile> source = calendo::RecorderFile::open(saved.source);
+  if (!source.ok()) return TESMOR_DEC1_PAGE_SOURCE_FAILED;
+  calendo::Result<calendo::UniqueFd> dest =
+      calendo::open_fd(saved.dest, O_WRONLY | O_CREAT | O_APPEND);
+  if (!dest.ok()) return TESMOR_DEC1_PAGE_DEST_FAILED;
 
-  PageWork work;
-  uint8_t page[kVqrPageSize];
-  uint8_t codes[kMaxCodes];
-  uint8_t bytes[kMaxSamples * 2];
+  calendo::PageWork work;
+  std::array<uint8_t, kVqrPageSize> page;
+  uint8_t codes[calendo::kMaxPageCodes];
+  uint8_t bytes[calendo::kMaxShapedSamples * 2];
   std::size_t last_codes = 0;
   for (int64_t p = first_page; p <= last_page; ++p) {
-    const std::size_t got = source.read_up_to(page, kVqrPageSize);
-    std::memset(page + got, 0xFF, kVqrPageSize - got);
+    source->read_padded(calendo::vqr_page_offset(static_cast<uint64_t>(p)), page);
     const bool lp_page =
-        saved.file_mode == 1 || (saved.file_mode == 2 && (page[kVqrFlagOffset] & 1));
+        saved.file_mode == calendo::kFileModeLp ||
+        (saved.file_mode == calendo::kFileModeBoth && calendo::vqr_page_mode(page) == calendo::kLp);
     const Mode& m = lp_page ? saved.lp : saved.sp;
-    const PageShape shape = saved.file_mode == 2 ? mixed_shape(m) : own_rate_shape(m);
     last_codes = page_codes(m);
-    calendo::unpack_codes(page, last_codes, m.code_bits, codes);
-    const auto y = decode_page(library_codec(), {codes, last_codes}, m.code_bits, shape, work);
+    calendo::unpack_codes(page.data(), last_codes, m.code_bits, codes);
+    const auto y = calendo::decode_page(library_codec(), {codes, last_codes}, m.code_bits,
+                                        page_shape(m, saved.file_mode), work);
     const std::size_t size = calendo::pcm_bytes(y, out_bits, bytes);
-    if (!dest.write_all(bytes, size)) return TESMOR_DEC1_PAGE_DEST_FAILED;
+    if (!calendo::write_all(dest->get(), {bytes, size}).ok()) return TESMOR_DEC1_PAGE_DEST_FAILED;
   }
-  if (!dest.close()) return TESMOR_DEC1_PAGE_DEST_FAILED;
+  if (!dest->close().ok()) return TESMOR_DEC1_PAGE_DEST_FAILED;
   return static_cast<int32_t>(last_codes);
 }
 

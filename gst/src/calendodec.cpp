@@ -5,12 +5,10 @@
 #include <mutex>
 #include <optional>
 #include <string>
-#include <variant>
 #include <vector>
 
-#include "held_file.h"
-#include "recording_decoder.h"
-#include "recording_pages.h"
+#include "calendo/recording_decoder.h"
+#include "pad_source.h"
 
 GST_DEBUG_CATEGORY_STATIC(calendo_dec_debug);
 #define GST_CAT_DEFAULT calendo_dec_debug
@@ -18,12 +16,11 @@ GST_DEBUG_CATEGORY_STATIC(calendo_dec_debug);
 namespace {
 
 using calendo::Container;
-using calendo::gst::HeldFile;
-using calendo::gst::RecordingDecoder;
-using calendo::gst::RecordingPages;
-using calendo::gst::Refusal;
+using calendo::RecordingDecoder;
+using calendo::RecordingPages;
+using calendo::gst::PulledSource;
 
-// Larger inputs are refused rather than held: the longest recording a
+// Larger pushed inputs are refused rather than held: the longest recording a
 // recorder makes is a small fraction of this.
 constexpr guint64 kMaxFileBytes = guint64{1} << 30;
 constexpr guint kPullChunk = 1u << 20;
@@ -32,8 +29,9 @@ constexpr uint32_t kPagesPerBuffer = 8;
 
 // Everything the element knows about the file it plays.
 struct Stream {
-  HeldFile held;
-  std::optional<calendo::RecorderFile> file;
+  std::vector<uint8_t> held;  // pushed (or pulled without a known size) bytes
+  std::unique_ptr<calendo::ByteSource> source;
+  const PulledSource* pulled = nullptr;  // `source`, when it pulls
   std::optional<RecordingPages> recording;
   std::unique_ptr<RecordingDecoder> decoder;
   uint64_t next_sample = 0;  // sample index of the next sample pushed
@@ -110,8 +108,8 @@ void publish_position(GstCalendoDec* self, uint64_t sample) {
 }
 
 // Posts the refusal of a file as an error on the bus.
-void post_refusal(GstCalendoDec* self, const Refusal& refusal) {
-  const std::string text = "Not a playable voice recording: " + refusal.what + " (at byte " +
+void post_refusal(GstCalendoDec* self, const calendo::Fault& refusal) {
+  const std::string text = "Not a playable voice recording: " + refusal.message + " (at byte " +
                            std::to_string(refusal.offset) + ")";
   if (refusal.offset == 0) {
     GST_ELEMENT_ERROR(self, STREAM, WRONG_TYPE, ("%s", text.c_str()), (nullptr));
@@ -123,18 +121,13 @@ void post_refusal(GstCalendoDec* self, const Refusal& refusal) {
 // Reads the held bytes as a recording; false (and an error posted) if refused.
 bool open_recording(GstCalendoDec* self) {
   Stream& s = *self->stream;
-  std::optional<calendo::RecorderFile> opened = s.held.open();
-  if (opened) s.file.emplace(std::move(*opened));
-  if (!s.file) {
-    GST_ELEMENT_ERROR(self, RESOURCE, READ, ("Cannot read the file held in memory"), (nullptr));
+  if (!s.source) s.source = std::make_unique<calendo::SpanSource>(s.held);
+  calendo::Result<RecordingPages> result = RecordingPages::read(*s.source);
+  if (!result.ok()) {
+    post_refusal(self, result.fault());
     return false;
   }
-  auto result = RecordingPages::read(*s.file);
-  if (const Refusal* refusal = std::get_if<Refusal>(&result)) {
-    post_refusal(self, *refusal);
-    return false;
-  }
-  s.recording.emplace(std::move(std::get<RecordingPages>(result)));
+  s.recording.emplace(std::move(result.value()));
   s.decoder = std::make_unique<RecordingDecoder>(*s.recording);
   {
     std::lock_guard<std::mutex> guard(self->timeline->lock);
@@ -143,8 +136,8 @@ bool open_recording(GstCalendoDec* self) {
   }
   self->segment.duration = static_cast<gint64>(sample_time(self, s.decoder->total_samples()));
   GST_INFO_OBJECT(self, "%u pages (%u SP, %u LP) at %u Hz", s.recording->page_count(),
-                  s.recording->pages_of(calendo::gst::kSp),
-                  s.recording->pages_of(calendo::gst::kLp), s.decoder->sample_rate());
+                  s.recording->pages_of(calendo::kSp), s.recording->pages_of(calendo::kLp),
+                  s.decoder->sample_rate());
   return true;
 }
 
@@ -181,8 +174,8 @@ void send_headers(GstCalendoDec* self) {
   GstTagList* tags = gst_tag_list_new(
       GST_TAG_CONTAINER_FORMAT,
       r.container() == Container::Vqr ? "Voice recording (vqr)" : "Voice recording (vqm)",
-      GST_TAG_AUDIO_CODEC, "G.726 ADPCM", CALENDO_TAG_SP_PAGES, r.pages_of(calendo::gst::kSp),
-      CALENDO_TAG_LP_PAGES, r.pages_of(calendo::gst::kLp), nullptr);
+      GST_TAG_AUDIO_CODEC, "G.726 ADPCM", CALENDO_TAG_SP_PAGES, r.pages_of(calendo::kSp),
+      CALENDO_TAG_LP_PAGES, r.pages_of(calendo::kLp), nullptr);
   gst_tag_list_set_scope(tags, GST_TAG_SCOPE_GLOBAL);
   gst_pad_push_event(self->srcpad, gst_event_new_tag(tags));
   gst_element_add_pad(GST_ELEMENT_CAST(self), self->srcpad);
@@ -204,13 +197,14 @@ GstFlowReturn push_pages(GstCalendoDec* self) {
   if (s.next_sample >= end) return GST_FLOW_EOS;
 
   std::vector<int16_t> samples;
-  samples.reserve(kPagesPerBuffer * calendo::gst::kMaxPageSamples);
+  samples.reserve(kPagesPerBuffer * calendo::kMaxPageSamples);
   for (uint32_t n = 0; n < kPagesPerBuffer && d.next_page() < d.page_count(); ++n) {
     const std::span<const int16_t> page = d.decode_next();
     const std::size_t from = std::min<std::size_t>(s.skip, page.size());
     s.skip -= from;
     samples.insert(samples.end(), page.begin() + static_cast<std::ptrdiff_t>(from), page.end());
   }
+  if (s.pulled && s.pulled->failure() != GST_FLOW_OK) return s.pulled->failure();
   if (samples.size() > end - s.next_sample) samples.resize(end - s.next_sample);
   if (samples.empty()) return GST_FLOW_EOS;
 
@@ -239,24 +233,27 @@ bool hold(GstCalendoDec* self, GstBuffer* buffer) {
   Stream& s = *self->stream;
   GstMapInfo map;
   if (!gst_buffer_map(buffer, &map, GST_MAP_READ)) return false;
-  std::string error;
-  const bool held = s.held.size() + map.size <= kMaxFileBytes &&
-                    s.held.append(std::span<const uint8_t>(map.data, map.size), error);
+  const bool held = s.held.size() + map.size <= kMaxFileBytes;
+  if (held) s.held.insert(s.held.end(), map.data, map.data + map.size);
   gst_buffer_unmap(buffer, &map);
   if (held) return true;
-  if (error.empty()) {
-    GST_ELEMENT_ERROR(
-        self, STREAM, TOO_LAZY,
-        ("File too large for a voice recording (over %" G_GUINT64_FORMAT " bytes)", kMaxFileBytes),
-        (nullptr));
-  } else {
-    GST_ELEMENT_ERROR(self, RESOURCE, NO_SPACE_LEFT, ("%s", error.c_str()), (nullptr));
-  }
+  GST_ELEMENT_ERROR(
+      self, STREAM, TOO_LAZY,
+      ("File too large for a voice recording (over %" G_GUINT64_FORMAT " bytes)", kMaxFileBytes),
+      (nullptr));
   return false;
 }
 
-// Pulls the whole file from upstream into the held file.
+// Reads from upstream as the readers ask when it tells its size; otherwise
+// pulls the whole file into memory.
 GstFlowReturn pull_file(GstCalendoDec* self) {
+  Stream& s = *self->stream;
+  if (const uint64_t size = calendo::gst::upstream_size(self->sinkpad); size > 0) {
+    auto pulled = std::make_unique<PulledSource>(self->sinkpad, size);
+    s.pulled = pulled.get();
+    s.source = std::move(pulled);
+    return GST_FLOW_OK;
+  }
   guint64 offset = 0;
   for (;;) {
     GstBuffer* buffer = nullptr;

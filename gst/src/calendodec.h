@@ -4,9 +4,9 @@
 // Scheduling: pulls the file when upstream allows it (then it answers seeks in
 // TIME, sample-accurate, exact because the codec state is carried forward from
 // the first page) and otherwise takes it pushed, decoding once the whole file
-// has arrived (then it does not seek). Either way it holds the file in memory:
-// whether a recording plays at 11 kHz depends on the mode flag of every page,
-// and the flags are spread over the whole file.
+// has arrived (then it does not seek). Pulled, it reads only what it decodes
+// and the pages' mode flags (whether a recording plays at 11 kHz depends on
+// the flag of every page); pushed, it holds the file in memory.
 //
 // A file that is not a recording, or is damaged, posts an error on the bus
 // that says what is wrong and where.

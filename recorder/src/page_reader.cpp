@@ -1,33 +1,26 @@
 // play_1pagerd: the bytes of one page.
-#include <cstring>
 #include <span>
 
-#include "calendo/recorder_file.h"
-#include "calendo/vqm_format.h"
-#include "calendo/vqr_format.h"
+#include "calendo/byte_source.h"
+#include "calendo/container.h"
+#include "calendo/recording.h"
 #include "kestrune.h"
 
 namespace {
 
 using calendo::RecorderFile;
 
-int16_t read_vqr_page(const RecorderFile& file, int32_t page,
-                      std::span<uint8_t, calendo::kVqrPageSize> out) {
-  if (page < 0) {
-    std::memset(out.data(), 0xFF, out.size());
-  } else {
-    file.read_at(calendo::vqr_page_offset(static_cast<uint64_t>(page)), out);
-  }
-  return (out[calendo::kVqrFlagOffset] & 1) ? KESTRUNE_LP_PAGE : KESTRUNE_SP_PAGE;
+int16_t page_result(int mode) {
+  return mode == calendo::kLp ? KESTRUNE_LP_PAGE : KESTRUNE_SP_PAGE;
 }
 
+// A vqm page is read through the directory alone: the magic is not checked.
 int16_t read_vqm_page(const RecorderFile& file, int32_t page, uint8_t* buffer) {
-  const bool sp = file.byte_at(calendo::kVqmModeOffset) == calendo::kVqmSpMode;
   const calendo::Result<calendo::VqmLayout> layout = calendo::read_vqm_layout(file);
   if (!layout.ok()) return KESTRUNE_CANNOT_OPEN;
   calendo::read_vqm_page(file, layout.value(), page,
                          std::span<uint8_t, calendo::kVqmPageSize>(buffer, calendo::kVqmPageSize));
-  return sp ? KESTRUNE_SP_PAGE : KESTRUNE_LP_PAGE;
+  return page_result(calendo::vqm_file_mode(file));
 }
 
 }  // namespace
@@ -37,15 +30,16 @@ static_assert(KESTRUNE_CODE_BUFFER == calendo::kMaxPageCodes);
 static_assert(KESTRUNE_VQR_HEADER == calendo::kVqrHeaderSize);
 static_assert(KESTRUNE_VQR_PAGE == calendo::kVqrPageSize);
 static_assert(KESTRUNE_VQR_FLAG == calendo::kVqrFlagOffset);
+static_assert(KESTRUNE_VQR == calendo::file_kind_of(calendo::Container::Vqr));
+static_assert(KESTRUNE_VQM == calendo::file_kind_of(calendo::Container::Vqm));
 
 extern "C" int16_t play_1pagerd(const char* path, int32_t page, uint8_t* buffer, int16_t kind) {
-  if (buffer == nullptr || (kind != KESTRUNE_VQR && kind != KESTRUNE_VQM))
-    return KESTRUNE_CANNOT_OPEN;
+  const std::optional<calendo::Container> container = calendo::container_of_kind(kind);
+  if (buffer == nullptr || !container) return KESTRUNE_CANNOT_OPEN;
   const calendo::Result<RecorderFile> file = RecorderFile::open(path);
   if (!file.ok()) return KESTRUNE_CANNOT_OPEN;
-  if (kind == KESTRUNE_VQR) {
-    return read_vqr_page(file.value(), page,
-                         std::span<uint8_t, calendo::kVqrPageSize>(buffer, calendo::kVqrPageSize));
-  }
-  return read_vqm_page(file.value(), page, buffer);
+  if (*container == calendo::Container::Vqm) return read_vqm_page(file.value(), page, buffer);
+  const std::span<uint8_t, calendo::kVqrPageSize> out(buffer, calendo::kVqrPageSize);
+  calendo::read_vqr_page(file.value(), page, out);
+  return page_result(calendo::vqr_page_mode(out));
 }

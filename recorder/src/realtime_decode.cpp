@@ -1,10 +1,9 @@
 // The library's own real-time entry points: the stream-start block and the
 // decoding of one page's codes into a block of 11025 Hz samples.
 #include <algorithm>
-#include <array>
 #include <cstring>
 
-#include "calendo/pcm_rate.h"
+#include "calendo/page_shape.h"
 #include "calendo/wav_header.h"
 #include "decoder_state.h"
 #include "kestrune.h"
@@ -17,21 +16,6 @@ using namespace kestrune::decoding;
 constexpr size_t kStreamBlock = 100;
 // What the stream-start header announces: far more than any recording holds.
 constexpr uint32_t kEndlessDataLength = 528000000;
-
-// Decoded samples of one call, with zeros behind them as far as the groups of
-// the expansions reach (293 x 7 = 2051 inputs).
-constexpr size_t kDecodedCapacity = 2056;
-
-size_t output_samples(int32_t rate_code, int32_t code_bits, int32_t count) {
-  switch (rate_code) {
-    case 7:
-      return calendo::kSamples7to11;
-    case 8:
-      return 11 * (code_bits == 2 ? calendo::kGroupsOf8At2Bits : calendo::kGroupsOf8Otherwise);
-    default:
-      return static_cast<size_t>(count);
-  }
-}
 
 }  // namespace
 
@@ -58,28 +42,15 @@ extern "C" int32_t pb_adpcm_dec(int32_t rate_code, int32_t code_bits, int32_t co
     return KESTRUNE_UNSUPPORTED;
   }
   // The block is taken first so that a refusal leaves the codec where it was.
-  const size_t samples = output_samples(rate_code, code_bits, count);
+  const calendo::PageShape shape = calendo::realtime_shape(rate_code, code_bits);
+  const size_t samples = calendo::shaped_count(shape, static_cast<size_t>(count));
   auto* block = static_cast<int16_t*>(platform::block_alloc(samples * sizeof(int16_t)));
   if (block == nullptr) return KESTRUNE_NO_MEMORY;
 
-  std::array<int16_t, kDecodedCapacity> x{};
-  decode_doubled({codes, static_cast<size_t>(count)}, code_bits, x);
-  switch (rate_code) {
-    case 7: {
-      std::array<int16_t, calendo::kRepeat7to11Capacity> y{};
-      calendo::repeat_7_to_11(x, y);
-      std::copy_n(y.begin(), samples, block);
-      break;
-    }
-    case 8: {
-      std::array<int16_t, 11 * calendo::kGroupsOf8At2Bits> y{};
-      calendo::repeat_8_to_11(x, samples / 11, y);
-      std::copy_n(y.begin(), samples, block);
-      break;
-    }
-    default:
-      std::copy_n(x.begin(), samples, block);
-  }
+  calendo::PageWork work;
+  decode_doubled({codes, static_cast<size_t>(count)}, code_bits, work.decoded);
+  const std::span<const int16_t> y = calendo::shape_page(shape, static_cast<size_t>(count), work);
+  std::copy(y.begin(), y.end(), block);
   *out = block;
-  return static_cast<int32_t>(samples);
+  return static_cast<int32_t>(y.size());
 }

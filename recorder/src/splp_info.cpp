@@ -41,14 +41,9 @@ SplpInfo to_splp_info(const Recording& r) {
 Result<Recording> read_info(const char* path, int16_t kind) {
   Result<calendo::RecorderFile> file = calendo::RecorderFile::open(path);
   if (!file.ok()) return file.fault();
-  switch (kind) {
-    case KESTRUNE_VQR:
-      return calendo::read_recording(file.value(), calendo::Container::Vqr);
-    case KESTRUNE_VQM:
-      return calendo::read_recording(file.value(), calendo::Container::Vqm);
-    default:
-      return calendo::Fault{calendo::Failure::WrongKind, 0, "file kind must be 0 or 1"};
-  }
+  const std::optional<calendo::Container> container = calendo::container_of_kind(kind);
+  if (!container) return calendo::Fault{calendo::Failure::WrongKind, 0, "file kind must be 0 or 1"};
+  return calendo::read_recording(file.value(), *container);
 }
 
 }  // namespace

@@ -10,7 +10,7 @@
 
 #include "calendo/adpcm.h"
 #include "calendo/byte_order.h"
-#include "calendo/recorder_file.h"
+#include "calendo/byte_source.h"
 #include "kestrune.h"
 #include "output_file.h"
 #include "page_layout.h"
@@ -48,7 +48,7 @@ class SampleReader {
     const size_t real =
         next_ >= total ? 0 : static_cast<size_t>(std::min<uint64_t>(count, total - next_));
     if (real > 0) {
-      file_.read_at(samples_.start + next_ * width, std::span(bytes_.data(), real * width));
+      file_.read_padded(samples_.start + next_ * width, std::span(bytes_.data(), real * width));
     }
     for (size_t i = 0; i < real; ++i) {
       out[i] = width == 1 ? static_cast<int16_t>((bytes_[i] - 128) * 256)

@@ -5,7 +5,7 @@
 #include <optional>
 
 #include "calendo/byte_order.h"
-#include "calendo/recorder_file.h"
+#include "calendo/byte_source.h"
 #include "kestrune.h"
 #include "output_file.h"
 #include "page_layout.h"

@@ -4,7 +4,7 @@
 #include <limits>
 #include <optional>
 
-#include "calendo/recorder_file.h"
+#include "calendo/byte_source.h"
 #include "kestrune.h"
 #include "page_layout.h"
 #include "wav_source.h"

@@ -19,7 +19,7 @@ std::optional<uint64_t> find_data_tag(const RecorderFile& file) {
   for (uint64_t base = 0; base + 8 <= size; base += kScanBlock) {
     const uint64_t len = std::min<uint64_t>(kScanBlock + 3, size - base);
     block.resize(static_cast<size_t>(len));
-    file.read_at(base, block);
+    file.read_padded(base, block);
     const auto hit =
         std::search(block.begin(), block.end(), std::begin(kDataTag), std::end(kDataTag));
     if (hit != block.end()) {
@@ -43,7 +43,7 @@ uint8_t bits_per_sample(const RecorderFile& file) {
 
 uint32_t header_refusal(const RecorderFile& file) {
   std::array<uint8_t, 4> wave{};
-  file.read_at(8, wave);
+  file.read_padded(8, wave);
   if (std::memcmp(wave.data(), "WAVE", 4) != 0) return kNotWave;
   const uint32_t rate = sample_rate(file);
   if (rate != kSpRate && rate != kLpRate) return kBadRate;

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "calendo/recorder_file.h"
+#include "calendo/byte_source.h"
 
 namespace kestrune {
 using calendo::RecorderFile;

@@ -8,9 +8,10 @@
 #include <string>
 
 #include "calendo/byte_order.h"
+#include "calendo/byte_source.h"
 #include "calendo/code_unpacking.h"
-#include "calendo/pcm_rate.h"
-#include "calendo/recorder_file.h"
+#include "calendo/page_shape.h"
+#include "calendo/recording.h"
 #include "calendo/wav_header.h"
 #include "decoder_state.h"
 #include "kestrune.h"
@@ -26,9 +27,6 @@ using calendo::RecorderFile;
 using calendo::Result;
 using making::kHeaderSize;
 using making::kPageSize;
-
-// The largest data length the WAV header's two length fields can both announce.
-constexpr uint64_t kMaxWavData = uint64_t{UINT32_MAX} - 36;
 
 struct Mode {
   int32_t rate_code;
@@ -56,9 +54,8 @@ std::size_t page_codes(const Mode& m) {
   return calendo::page_code_count(m.code_bits, m.rate_code);
 }
 
-size_t page_samples(const Mode& m) {
-  const size_t codes = page_codes(m);
-  return m.rate_code == 7 ? calendo::repeat_heads_7_count(codes) : codes;
+calendo::PageShape page_shape(const Mode& m) {
+  return calendo::whole_file_shape(m.rate_code, m.code_bits, false);
 }
 
 // The codes of a page's code area, least significant bit first.
@@ -80,18 +77,23 @@ int32_t header_call(const char* source_path, const char* dest_path, int32_t out_
   if (!source.ok()) return KESTRUNE_DEC1_SOURCE_FAILED;
   if (source.value().size() < kHeaderSize) return KESTRUNE_UNSUPPORTED;
   std::array<uint8_t, kHeaderSize> header{};
-  source.value().read_at(0, header);
+  source.value().read_padded(0, header);
 
   // File modes 0 (SP) and 1 (LP) only; the mixed mode 2 is tesmor's.
   const int file_mode = header[calendo::kVqrFileModeOffset];
-  if (file_mode != 0 && file_mode != 1) return KESTRUNE_UNSUPPORTED;
-  const Mode m = file_mode == 0 ? Mode{header[61], header[62]} : Mode{header[66], header[67]};
+  if (file_mode != calendo::kFileModeSp && file_mode != calendo::kFileModeLp)
+    return KESTRUNE_UNSUPPORTED;
+  const uint8_t* d = &header[file_mode == calendo::kFileModeSp ? calendo::kVqrSpModeOffset
+                                                               : calendo::kVqrLpModeOffset];
+  const Mode m{d[calendo::kDescriptorRate], d[calendo::kDescriptorBits]};
   if (!calendo::is_rate_code(m.rate_code) || !calendo::is_code_bits(m.code_bits))
     return KESTRUNE_UNSUPPORTED;
 
   const uint32_t pages = le32(&header[calendo::kVqrDataLengthOffset]) / kPageSize;
-  const uint64_t length = std::min<uint64_t>(
-      uint64_t{pages} * page_samples(m) * static_cast<uint32_t>(out_bits), kMaxWavData);
+  const uint64_t length =
+      std::min<uint64_t>(uint64_t{pages} * calendo::shaped_count(page_shape(m), page_codes(m)) *
+                             static_cast<uint32_t>(out_bits),
+                         calendo::kMaxWavData);
   const auto wav =
       calendo::wav_header(m.rate_code == 11 ? 11025 : 8000, static_cast<uint16_t>(8 * out_bits),
                           static_cast<uint32_t>(length));
@@ -121,18 +123,14 @@ int32_t page_call(int32_t out_bits, int32_t first_page, int32_t last_page) {
 
   std::array<uint8_t, kPageSize> page{};
   std::array<uint8_t, calendo::kMaxPageCodes> codes{};
-  std::array<int16_t, calendo::kMaxPageCodes> x{};
-  std::array<int16_t, 2400> y{};
-  std::array<uint8_t, 2 * 2400> bytes{};
+  calendo::PageWork work;
+  std::array<uint8_t, 2 * calendo::kMaxShapedSamples> bytes{};
   size_t count = 0;
   for (int64_t p = first_page; p <= last_page; ++p) {
-    source.value().read_at(kHeaderSize + static_cast<uint64_t>(p) * kPageSize, page);
+    source.value().read_padded(calendo::vqr_page_offset(static_cast<uint64_t>(p)), page);
     count = unpack_page(page.data(), saved.mode, codes.data());
-    decode_doubled({codes.data(), count}, saved.mode.code_bits, {x.data(), count});
-    std::span<const int16_t> samples(x.data(), count);
-    if (saved.mode.rate_code == 7) {
-      samples = {y.data(), calendo::repeat_heads_7(samples, y)};
-    }
+    decode_doubled({codes.data(), count}, saved.mode.code_bits, work.decoded);
+    const auto samples = calendo::shape_page(page_shape(saved.mode), count, work);
     const size_t n = calendo::pcm_bytes(samples, out_bits, bytes.data());
     if (!dest->write({bytes.data(), n})) {
       dest->undo();

@@ -96,8 +96,8 @@ bool ConvertToWav(const ConversionRequest& request, ConversionResult& result, st
 
   ConversionSteps steps(request.destination, request.source, page_count, request.progress);
 
-  const client::RecordingToConvert recording{request.source.c_str(), info->kind, splp,
-                                             static_cast<int32_t>(page_count)};
+  const client::RecordingToConvert recording{request.source.c_str(), file_kind_of(info->container),
+                                             splp, static_cast<int32_t>(page_count)};
   const client::ConversionOutcome outcome =
       client::ConvertToWav(recording, wav.c_str(), static_cast<int16_t>(request.format), steps);
   const std::string page = std::to_string(outcome.page);

@@ -54,7 +54,7 @@ class Walker {
       if (!link && entry.is_directory(ignored)) {
         subfolders.push_back(entry.path());
       } else if (entry.is_regular_file(ignored) &&
-                 RecorderKindOfContent(entry.path().c_str()) != kKindNone) {
+                 RecorderContainerOfContent(entry.path().c_str())) {
         walk_.recordings.push_back({entry.path().string(), out.string()});
       } else {
         ++walk_.skipped;  // another file, a link to a folder, a FIFO, a device

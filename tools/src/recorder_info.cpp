@@ -26,10 +26,6 @@ std::string OpenFailure(const std::string& path) {
   return "cannot be read";
 }
 
-const char* ContainerName(int16_t kind) {
-  return kind == KESTRUNE_VQR ? "vqr" : "vqm";
-}
-
 // Whole 528-byte pages after the header of a vqr file of `size` bytes.
 uint32_t VqrPagesHeld(uint64_t size) {
   if (size < kVqrHeaderSize) return 0;
@@ -109,18 +105,18 @@ std::optional<RecorderInfo> ReadRecorderInfo(const std::string& path, std::strin
   }
   RecorderInfo info;
   info.path = path;
-  info.kind = RecorderKindOfContent(path.c_str());
-  if (info.kind == kKindNone) info.kind = FileKindOfName(path);
-  info.splp = imports::play_splpget(path.c_str(), info.kind);
+  info.container = RecorderContainerOfContent(path.c_str())
+                       .value_or(RecorderContainerOfName(path).value_or(Container::Vqm));
+  info.splp = imports::play_splpget(path.c_str(), file_kind_of(info.container));
   if (info.splp.rate_code[0] == KESTRUNE_CANNOT_OPEN) {
     error = OpenFailure(path);
     return std::nullopt;
   }
   if (info.splp.rate_code[0] == KESTRUNE_WRONG_KIND) {
-    error = std::string("not a ") + ContainerName(info.kind) + " recorder file";
+    error = std::string("not a ") + container_name(info.container) + " recorder file";
     return std::nullopt;
   }
-  if (info.kind == KESTRUNE_VQR) {
+  if (info.container == Container::Vqr) {
     // Pages lie at 528-byte steps whatever the page size field says; a field
     // smaller than that would count pages that are not there.
     struct stat status {};
@@ -135,8 +131,9 @@ std::optional<RecorderInfo> ReadRecorderInfo(const std::string& path, std::strin
     }
   }
   info.table.assign(info.splp.page_count, 0);
-  if (info.splp.page_count > 0 && imports::pb_splptblmk(path.c_str(), info.table.data(),
-                                                        info.splp.page_count, info.kind) != 0) {
+  if (info.splp.page_count > 0 &&
+      imports::pb_splptblmk(path.c_str(), info.table.data(), info.splp.page_count,
+                            file_kind_of(info.container)) != 0) {
     error = OpenFailure(path);
     return std::nullopt;
   }
@@ -152,7 +149,7 @@ std::optional<RecorderInfo> ReadRecorderInfo(const std::string& path, std::strin
 
 std::string InfoText(const RecorderInfo& info) {
   const SplpInfo& s = info.splp;
-  return info.path + "\n  container   " + ContainerName(info.kind) + "\n  pages       " +
+  return info.path + "\n  container   " + container_name(info.container) + "\n  pages       " +
          std::to_string(s.page_count) + " (SP " + std::to_string(info.sp_pages) + ", LP " +
          std::to_string(info.lp_pages) + ")\n  SP mode     " + ModeLine(s, 0) + "\n  LP mode     " +
          ModeLine(s, 1) + "\n  time        " + FormatPlayTime(info.total_ms) +
@@ -162,7 +159,8 @@ std::string InfoText(const RecorderInfo& info) {
 std::string InfoJson(const RecorderInfo& info) {
   const SplpInfo& s = info.splp;
   std::string json = "{" + FileMembers(info.path) + ", \"container\": \"" +
-                     ContainerName(info.kind) + "\", \"pages\": " + std::to_string(s.page_count) +
+                     container_name(info.container) +
+                     "\", \"pages\": " + std::to_string(s.page_count) +
                      ", \"sp_pages\": " + std::to_string(info.sp_pages) +
                      ", \"lp_pages\": " + std::to_string(info.lp_pages) +
                      ", \"sp_rate_code\": " + std::to_string(s.rate_code[0]) +

@@ -12,13 +12,14 @@
 #include <string>
 #include <vector>
 
+#include "calendo/container.h"
 #include "kestrune.h"
 
 namespace calendo::tool {
 
 struct RecorderInfo {
   std::string path;
-  int16_t kind = KESTRUNE_VQR;
+  Container container = Container::Vqr;
   SplpInfo splp{};             // the file's parameters, page fields holding the counts
   std::vector<uint8_t> table;  // mode of every page: 0 = SP, 1 = LP
   uint32_t sp_pages = 0;

@@ -51,7 +51,7 @@ ArchiveTags MakeArchiveTags(const RecorderInfo& info, const timespec& modified) 
   tags.date = IsoDateTime(modified);
   char comment[160];
   std::snprintf(comment, sizeof comment, "%s recording, %u SP pages, %u LP pages, %s",
-                info.kind == KESTRUNE_VQR ? "vqr" : "vqm", info.sp_pages, info.lp_pages,
+                container_name(info.container), info.sp_pages, info.lp_pages,
                 FormatPlayTime(info.total_ms).c_str());
   tags.comment = comment;
   tags.software = std::string("Calendo ") + CALENDO_VERSION;

@@ -10,8 +10,8 @@
 #include <span>
 #include <vector>
 
-#include "calendo/recorder_file.h"
-#include "calendo/result.h"
+#include "calendo/byte_source.h"
+#include "calendo/fault.h"
 
 namespace calendo {
 
@@ -19,6 +19,7 @@ inline constexpr uint64_t kVqmPageSize = 510;
 inline constexpr uint64_t kVqmDirectoryOffset = 80;
 inline constexpr uint64_t kVqmEntrySize = 8;               // type, 3 bytes, big-endian length
 inline constexpr uint64_t kVqmDirectoryLengthOffset = 92;  // big-endian byte count
+inline constexpr uint64_t kVqmHeaderSize = kVqmDirectoryLengthOffset + 4;
 inline constexpr uint64_t kVqmModeOffset = 61;
 inline constexpr uint8_t kVqmSpMode = 5;
 inline constexpr size_t kVqmMaxGaps = 5000;
@@ -37,14 +38,14 @@ struct VqmLayout {
 
 // Walks the directory (only entries wholly inside the file). Refuses
 // (WrongKind) a directory that opens more than 5000 gaps.
-Result<VqmLayout> read_vqm_layout(const RecorderFile& file);
+Result<VqmLayout> read_vqm_layout(const ByteSource& file);
 
 // Whole pages of audio: (size - audio base - gaps) / 510, or 0 if that is negative.
-uint32_t vqm_page_count(const RecorderFile& file, const VqmLayout& layout);
+uint32_t vqm_page_count(const ByteSource& file, const VqmLayout& layout);
 
 // The 510 audio bytes of page `page`, the gaps skipped; bytes past the end of
 // the file, and every byte of a negative page number, read as 0xFF.
-void read_vqm_page(const RecorderFile& file, const VqmLayout& layout, int32_t page,
+void read_vqm_page(const ByteSource& file, const VqmLayout& layout, int32_t page,
                    std::span<uint8_t, kVqmPageSize> out);
 
 }  // namespace calendo

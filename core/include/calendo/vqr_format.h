@@ -17,11 +17,30 @@ inline constexpr uint32_t kMaxStreamBits = 8 * kCodeAreaBytes;
 inline constexpr int kMaxPageCodes = 2048;  // codes a page can give at most
 
 // Header fields (offsets from the start of the file).
-inline constexpr uint32_t kVqrPageSizeOffset = 58;  // 16-bit page size
-inline constexpr uint32_t kVqrFileModeOffset = 60;  // 0 = SP, 1 = LP, 2 = both
-inline constexpr uint32_t kVqrSpModeOffset = 61;    // SP descriptor: rate, bits, bytes (2), extra
-inline constexpr uint32_t kVqrLpModeOffset = 66;    // LP descriptor, same layout
-inline constexpr uint32_t kVqrDataLengthOffset = 88;
+inline constexpr uint32_t kVqrMagicOffset = 0;         // "OIFF"
+inline constexpr uint32_t kVqrFormOffset = 8;          // "WAVE"
+inline constexpr uint32_t kVqrFormatBlockOffset = 12;  // "fmt "
+inline constexpr uint32_t kVqrPageSizeOffset = 58;     // 16-bit page size
+inline constexpr uint32_t kVqrFileModeOffset = 60;     // 0 = SP, 1 = LP, 2 = both
+inline constexpr uint32_t kVqrSpModeOffset = 61;      // SP descriptor: rate, bits, bytes (2), extra
+inline constexpr uint32_t kVqrLpModeOffset = 66;      // LP descriptor, same layout
+inline constexpr uint32_t kVqrSpLengthOffset = 71;    // 16-bit recorded seconds, SP
+inline constexpr uint32_t kVqrLpLengthOffset = 73;    // 16-bit recorded seconds, LP
+inline constexpr uint32_t kVqrSpPagesOffset = 75;     // 32-bit page field, SP
+inline constexpr uint32_t kVqrLpPagesOffset = 79;     // 32-bit page field, LP
+inline constexpr uint32_t kVqrDataBlockOffset = 84;   // "data"
+inline constexpr uint32_t kVqrDataLengthOffset = 88;  // 32-bit bytes of pages
+
+// Within a mode descriptor.
+inline constexpr uint32_t kDescriptorRate = 0;   // rate code, 1 byte
+inline constexpr uint32_t kDescriptorBits = 1;   // code bits, 1 byte
+inline constexpr uint32_t kDescriptorBytes = 2;  // code bytes, 16 bits
+inline constexpr uint32_t kDescriptorExtra = 4;  // extra bits, 1 byte
+
+// The file modes of the header at 60.
+inline constexpr uint8_t kFileModeSp = 0;
+inline constexpr uint8_t kFileModeLp = 1;
+inline constexpr uint8_t kFileModeBoth = 2;
 
 // File offset of page `page` (which may lie past the end of the file).
 constexpr uint64_t vqr_page_offset(uint64_t page) {

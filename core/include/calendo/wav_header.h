@@ -20,6 +20,12 @@ constexpr uint8_t to_unsigned_8(int16_t sample) {
 std::size_t pcm_bytes(std::span<const int16_t> samples, int bytes_per_sample, uint8_t* out);
 
 inline constexpr std::size_t kWavHeaderSize = 44;
+// Offsets of the header's numbers.
+inline constexpr std::size_t kWavRiffLengthOffset = 4;
+inline constexpr std::size_t kWavSampleRateOffset = 24;
+inline constexpr std::size_t kWavDataLengthOffset = 40;
+// The largest data length the header's two length fields can both announce.
+inline constexpr uint64_t kMaxWavData = uint64_t{UINT32_MAX} - 36;
 
 // "RIFF", data length + 36, "WAVE", "fmt ", 16, format 1 (PCM), 1 channel,
 // sample rate, byte rate, block align, bits per sample, "data", data length; all

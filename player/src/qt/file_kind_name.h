@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string_view>
 
 #include <QByteArray>
@@ -11,14 +12,14 @@
 
 namespace calendo {
 
-inline int16_t RecorderKindOfName(const QString& name) {
+inline std::optional<Container> RecorderContainerOfName(const QString& name) {
   const QByteArray last = name.right(3).toUtf8();
-  return RecorderKindOfName(
+  return RecorderContainerOfName(
       std::string_view(last.constData(), static_cast<std::size_t>(last.size())));
 }
 
 inline int16_t FileKindOfName(const QString& name) {
-  return RecorderKindOfName(name) == kKindVqr ? kKindVqr : kKindVqm;
+  return file_kind_of(RecorderContainerOfName(name).value_or(Container::Vqm));
 }
 
 }  // namespace calendo

@@ -18,7 +18,7 @@ QString RecorderFileOf(const QMimeData* data) {
   if (data == nullptr || !data->hasUrls()) return {};
   for (const QUrl& url : data->urls()) {
     const QString path = url.toLocalFile();
-    if (!path.isEmpty() && RecorderKindOfName(path) != kKindNone) return path;
+    if (!path.isEmpty() && RecorderContainerOfName(path)) return path;
   }
   return {};
 }

@@ -36,7 +36,7 @@ uint16_t HandOffByteCount(const QString& text) {
 // recorder file is made absolute against this process's folder, which the
 // running player does not share. A text it would not open goes as it is.
 QString HandOffText(const QString& command_line) {
-  if (RecorderKindOfName(command_line) == kKindNone || QDir::isAbsolutePath(command_line)) {
+  if (!RecorderContainerOfName(command_line) || QDir::isAbsolutePath(command_line)) {
     return command_line;
   }
   return QDir::current().absoluteFilePath(command_line);
@@ -114,7 +114,7 @@ void Form1::MsgCtl_OnCopyData(int32_t /*first*/, const QString& text) {
   PlayFileName = text;
 
   if (!text.isEmpty()) {
-    if (RecorderKindOfName(text) != kKindNone) {
+    if (RecorderContainerOfName(text)) {
       OpenPending = kTrue;
       Timer1->start();
     }

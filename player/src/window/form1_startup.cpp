@@ -62,8 +62,8 @@ void Form1::Form_Load() {
 
   // A recorder file named on the command line opens at the timer's first tick.
   step([&] {
-    if (const int16_t kind = RecorderKindOfName(PlayFileName); kind != kKindNone) {
-      FileKind = kind;
+    if (const std::optional<Container> container = RecorderContainerOfName(PlayFileName)) {
+      FileKind = file_kind_of(*container);
       Timer1->start();
       OpenPending = kTrue;
     }

@@ -23,6 +23,8 @@
 
 #include <QFileInfo>
 
+#include "calendo/page_shape.h"
+#include "calendo/recording.h"
 #include "platform/memory.h"
 #include "playback/page_stretcher.h"
 #include "qt/file_kind_name.h"
@@ -65,10 +67,11 @@ PageMode ModeOf(const SplpInfo& splp, int m) {
 // The rate the stream announces: the decoder's output rate (8000 Hz for an
 // LP vqm file, else 11025 Hz), doubled for cue and review.
 int32_t StreamRate(int16_t file_kind, const SplpInfo& splp, int16_t mode) {
+  const std::optional<Container> container = container_of_kind(file_kind);
   int32_t rate = 0;
-  if (file_kind == 1 && splp.page_field[1] > 0) rate = 8;
-  if (file_kind == 1 && splp.page_field[0] > 0) rate = 11;
-  if (file_kind == 0) rate = 11;
+  if (container == Container::Vqm && splp.page_field[kLp] > 0) rate = 8;
+  if (container == Container::Vqm && splp.page_field[kSp] > 0) rate = 11;
+  if (container == Container::Vqr) rate = 11;
   return mode == 0 ? rate : 2 * rate;
 }
 
@@ -336,7 +339,8 @@ void Form1::DecodePlayX(const QString& fileName, int32_t& startPage, int16_t& mo
   // opened: its refusal values are no parameters to decode with. Said as for
   // a file that goes away during playback, and the output just made is shut.
   const int16_t refusal = Splp.rate_code[0];
-  if ((FileKind == kKindVqr && refusal == KESTRUNE_CANNOT_OPEN) || refusal == KESTRUNE_WRONG_KIND) {
+  if ((container_of_kind(FileKind) == Container::Vqr && refusal == KESTRUNE_CANNOT_OPEN) ||
+      refusal == KESTRUNE_WRONG_KIND) {
     close_output();
     MsgAnswer =
         QString::number(host_.MsgBox(MsgText[kMsgCannotOpen], platform::kMbOk, MsgText[kMsgTitle]));
@@ -357,8 +361,8 @@ void Form1::DecodePlayX(const QString& fileName, int32_t& startPage, int16_t& mo
   std::unique_ptr<PageStretcher> stretcher;
   const int32_t stream_rate = StreamRate(FileKind, Splp, play_mode);
   if (stream_speed_tenths_ != kNormalSpeedTenths) {
-    stretcher =
-        std::make_unique<PageStretcher>(stream_rate == 8 ? 8000 : 11025, speed_tenths_ / 10.0);
+    stretcher = std::make_unique<PageStretcher>(stream_rate == 8 ? kRate8k : kRate11k,
+                                                speed_tenths_ / 10.0);
   }
   PlaybackRun run(*this, file_name, startPage, step, std::move(stretcher));
   run.StartStream(stream_rate);

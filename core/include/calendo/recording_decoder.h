@@ -1,9 +1,8 @@
 // The samples of a recording, page by page, exactly as the conversion to a
 // 16-bit WAV file writes them: one codec reset before the first page, every
-// page decoded with its own mode's code width, then brought to the output
-// rate. A recording with pages of both modes plays at 11025 Hz (7 and 8 kHz
-// pages expanded to 11 kHz); one of a single mode at that mode's rate (11025
-// Hz for rate code 11, else 8000 Hz, 7 kHz pages expanded to 8 kHz).
+// page decoded with its own mode's code width, then shaped for the output
+// rate (page_shape.h's conversion shapes: a recording with pages of both
+// modes plays at 11025 Hz, one of a single mode at that mode's rate).
 //
 // Each decoder has its own codec instance: decoders of different recordings
 // (or of the same one) may run at once on different threads. One decoder is
@@ -22,20 +21,22 @@
 #include <vector>
 
 #include "calendo/adpcm.h"
-#include "recording_pages.h"
+#include "calendo/page_shape.h"
+#include "calendo/recording_pages.h"
 
-namespace calendo::gst {
+namespace calendo {
 
-inline constexpr std::size_t kMaxPageSamples = 3223;  // 293 groups of 7 -> 11
 inline constexpr uint32_t kCheckpointPages = 64;
+// Samples one page gives at most in a conversion (293 groups of 7 -> 11).
+inline constexpr std::size_t kMaxPageSamples = kRepeat7to11Capacity;
 
 class RecordingDecoder {
  public:
-  // REQUIRES: `recording` outlives the decoder.
+  // REQUIRES: `recording` (and its source) outlive the decoder.
   explicit RecordingDecoder(const RecordingPages& recording);
 
   uint32_t sample_rate() const { return sample_rate_; }
-  bool both_modes() const { return both_modes_; }
+  bool both_modes() const { return recording_.both_modes(); }
   uint32_t page_count() const { return recording_.page_count(); }
 
   // Samples in front of `page` (page_count() gives the total).
@@ -56,20 +57,19 @@ class RecordingDecoder {
   void seek(uint32_t page);
 
  private:
-  std::size_t page_samples(Mode mode) const;
-  // Decodes the next page's codes into decoded_ and returns their count.
+  PageShape shape_of(int mode) const;
+  // Decodes the next page's codes into work_.decoded and returns their count.
   std::size_t decode_codes();
 
   const RecordingPages& recording_;
-  calendo::Adpcm codec_;
-  bool both_modes_;
+  Adpcm codec_;
   uint32_t sample_rate_;
+  std::array<PageShape, 2> shapes_;
   std::vector<uint64_t> starts_;
-  std::vector<calendo::AdpcmState> checkpoints_;  // before page k * kCheckpointPages
+  std::vector<AdpcmState> checkpoints_;  // before page k * kCheckpointPages
   uint32_t next_ = 0;
-  std::array<uint8_t, kMaxCodes> codes_{};
-  std::array<int16_t, kMaxCodes + 8> decoded_{};
-  std::array<int16_t, kMaxPageSamples> out_{};
+  std::array<uint8_t, kMaxPageCodes> codes_{};
+  PageWork work_{};
 };
 
-}  // namespace calendo::gst
+}  // namespace calendo

@@ -3,13 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <random>
-#include <variant>
 
-#include "held_file.h"
-#include "recording_decoder.h"
+#include "calendo/byte_source.h"
+#include "calendo/recording_decoder.h"
 #include "testing/recorder_writer.h"
 
-namespace calendo::gst {
+namespace calendo {
 namespace {
 
 testkit::Bytes MixedFile(int pages) {
@@ -27,14 +26,10 @@ testkit::Bytes MixedFile(int pages) {
 
 TEST(RecordingDecoder, SeekGivesTheSamplesOfDecodingFromTheStart) {
   const testkit::Bytes bytes = MixedFile(3 * kCheckpointPages + 5);
-  HeldFile held;
-  std::string error;
-  ASSERT_TRUE(held.append(bytes, error)) << error;
-  const std::optional<RecorderFile> file = held.open();
-  ASSERT_TRUE(file);
-  auto read = RecordingPages::read(*file);
-  ASSERT_TRUE(std::holds_alternative<RecordingPages>(read));
-  const RecordingPages& recording = std::get<RecordingPages>(read);
+  const SpanSource file(bytes);
+  const Result<RecordingPages> read = RecordingPages::read(file);
+  ASSERT_TRUE(read.ok()) << read.fault().message;
+  const RecordingPages& recording = read.value();
 
   RecordingDecoder straight(recording);
   EXPECT_EQ(straight.sample_rate(), 11025u);
@@ -61,4 +56,4 @@ TEST(RecordingDecoder, SeekGivesTheSamplesOfDecodingFromTheStart) {
 }
 
 }  // namespace
-}  // namespace calendo::gst
+}  // namespace calendo

@@ -1,19 +1,17 @@
-// Feeds arbitrary bytes, as a held file, to the element's reading of the
-// header, directory and page flags; for a file it accepts, decodes every page,
+// Feeds arbitrary bytes to the core's reading of a whole recording (header,
+// directory and page flags); for a file it accepts, decodes every page,
 // seeks to pages taken from the input and checks the sample accounting. Traps
 // when a result breaks the decoder's contracts.
 #include <cstddef>
 #include <cstdint>
 #include <span>
-#include <variant>
 
-#include "held_file.h"
-#include "recording_decoder.h"
+#include "calendo/byte_source.h"
+#include "calendo/recording_decoder.h"
 
 namespace {
 
-using namespace calendo::gst;
-using calendo::gst::kSp;
+using namespace calendo;
 
 void check(bool holds) {
   if (!holds) __builtin_trap();
@@ -50,18 +48,14 @@ void exercise(const RecordingPages& recording, std::span<const uint8_t> input) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::span<const uint8_t> input(data, size);
-  HeldFile held;
-  std::string error;
-  if (!held.append(input, error)) __builtin_trap();
-  const std::optional<calendo::RecorderFile> file = held.open();
-  check(file.has_value());
-  auto read = RecordingPages::read(*file);
-  if (const RecordingPages* recording = std::get_if<RecordingPages>(&read)) {
-    check(recording->page_count() > 0);
-    check(recording->pages_of(kSp) + recording->pages_of(kLp) == recording->page_count());
-    exercise(*recording, input);
+  const SpanSource file(input);
+  const Result<RecordingPages> read = RecordingPages::read(file);
+  if (read.ok()) {
+    check(read->page_count() > 0);
+    check(read->pages_of(kSp) + read->pages_of(kLp) == read->page_count());
+    exercise(*read, input);
   } else {
-    check(!std::get<Refusal>(read).what.empty());
+    check(!read.fault().message.empty());
   }
   return 0;
 }
