@@ -27,9 +27,10 @@ ClusterState CardLayout::state(uint64_t offset) const {
 
 void CardLayout::set(uint64_t at, uint64_t length, ClusterState state) {
   if (length == 0 || states_.empty() || at + length <= geometry_.origin) return;
+  const uint64_t end = at + length;
   at = std::max(at, geometry_.origin);
   const uint64_t first = index_of(at);
-  const uint64_t last = std::min<uint64_t>(index_of(at + length - 1), states_.size() - 1);
+  const uint64_t last = std::min<uint64_t>(index_of(end - 1), states_.size() - 1);
   for (uint64_t i = first; i <= last && i < states_.size(); ++i) states_[i] = state;
 }
 

@@ -3,6 +3,7 @@
 #include <tsk/libtsk.h>
 
 #include <memory>
+#include <optional>
 
 namespace calendo::rescue {
 namespace {
@@ -67,21 +68,26 @@ TSK_WALK_RET_ENUM collect_live(const TSK_FS_BLOCK* block, void* context) {
   return TSK_WALK_CONT;
 }
 
-TSK_WALK_RET_ENUM first_content(const TSK_FS_BLOCK* block, void* context) {
-  *static_cast<uint64_t*>(context) = block->fs_info->offset + block->addr * block->fs_info->block_size;
-  return TSK_WALK_STOP;
-}
-
-// The library counts FAT and exFAT in sectors; the cluster size is the boot
-// sector's (sectors per cluster at 13, or exFAT's two shifts at 108 and 109).
-uint64_t fat_cluster_bytes(TSK_FS_INFO* fs) {
+// The library counts FAT and exFAT in sectors; the cluster grid is the boot
+// sector's. FAT: sectors per cluster at 13, the clusters after the reserved
+// sectors (14), the FATs (16, 22 or 36) and the root folder (17). exFAT: the
+// two shifts at 108 and 109, the cluster heap's sector at 88.
+std::optional<Geometry> fat_geometry(TSK_FS_INFO* fs) {
   uint8_t boot[512];
-  if (tsk_fs_read(fs, 0, reinterpret_cast<char*>(boot), sizeof boot) != sizeof boot) return 0;
+  if (tsk_fs_read(fs, 0, reinterpret_cast<char*>(boot), sizeof boot) != sizeof boot)
+    return std::nullopt;
+  const auto le16 = [&](int at) { return uint64_t{boot[at]} | uint64_t{boot[at + 1]} << 8; };
+  const auto le32 = [&](int at) { return le16(at) | le16(at + 2) << 16; };
   if (fs->ftype == TSK_FS_TYPE_EXFAT) {
-    if (boot[108] > 12 || boot[109] > 25) return 0;
-    return uint64_t{1} << (boot[108] + boot[109]);
+    if (boot[108] < 9 || boot[108] > 12 || boot[109] > 25) return std::nullopt;
+    const uint64_t sector = uint64_t{1} << boot[108];
+    return Geometry{le32(88) * sector, sector << boot[109]};
   }
-  return uint64_t{fs->block_size} * boot[13];
+  const uint64_t sector = le16(11);
+  if (sector == 0 || boot[13] == 0) return std::nullopt;
+  const uint64_t fat_sectors = le16(22) != 0 ? le16(22) : le32(36);
+  const uint64_t root_sectors = (le16(17) * 32 + sector - 1) / sector;
+  return Geometry{(le16(14) + boot[16] * fat_sectors + root_sectors) * sector, sector * boot[13]};
 }
 
 std::string last_error() {
@@ -105,16 +111,7 @@ Result<FileSystemListing> list_file_system(const std::string& path) {
   listing.type = tsk_fs_type_toname(fs->ftype);
   listing.geometry = {0, fs->block_size};
   if (TSK_FS_TYPE_ISFAT(fs->ftype)) {
-    // Blocks are sectors; the clusters start at the first sector that can hold content.
-    uint64_t origin = 0;
-    const auto content = static_cast<TSK_FS_BLOCK_WALK_FLAG_ENUM>(
-        TSK_FS_BLOCK_WALK_FLAG_CONT | TSK_FS_BLOCK_WALK_FLAG_ALLOC |
-        TSK_FS_BLOCK_WALK_FLAG_UNALLOC | TSK_FS_BLOCK_WALK_FLAG_AONLY);
-    if (tsk_fs_block_walk(fs.get(), fs->first_block, fs->last_block, content, first_content,
-                          &origin) != 0)
-      tsk_error_reset();
-    const uint64_t cluster = fat_cluster_bytes(fs.get());
-    if (cluster > 0) listing.geometry = {origin, cluster};
+    if (const std::optional<Geometry> grid = fat_geometry(fs.get())) listing.geometry = *grid;
   }
 
   Walk walk{&listing};

@@ -74,6 +74,12 @@ bool ChainFollower::reaches(uint64_t image_at, uint64_t file_at, uint64_t expect
     if (image_at + length > image_.size()) return false;
     const Window w = read_window(image_at, length, file_at, rule);
     if (w.marks.bad_seen) return false;
+    if (file_at + length == expected && length < cluster) {
+      // The pages stop at the length: the next page place holds none.
+      const uint64_t rest = std::min<uint64_t>(cluster - length, kVqrPageSize);
+      const Window after = read_window(image_at + length, rest, expected, rule);
+      if (after.marks.good > 0) return false;
+    }
     image_at += cluster;
     file_at += cluster;
   }
@@ -167,6 +173,17 @@ std::optional<uint64_t> ChainFollower::find_continuation(const Chain& chain, uin
     record.decision = "the audio runs on most smoothly";
     return found[best];
   }
+  // The file system gives a file the next free cluster: of the continuations
+  // that sound no worse than the best, the nearest after the break.
+  std::optional<std::size_t> nearest;
+  for (std::size_t i = 0; i < found.size(); ++i)
+    if (found[i] > failed_at && record.roughness[i] <= record.roughness[best] + kMargin &&
+        (!nearest || found[i] < found[*nearest]))
+      nearest = i;
+  if (nearest && record.roughness[*nearest] <= kImplausible) {
+    record.decision = "the nearest free run after the break, as the file system allocates";
+    return found[*nearest];
+  }
   record.decision = "undecided: continuations sound alike";
   return std::nullopt;
 }
@@ -216,7 +233,6 @@ Chain ChainFollower::follow(uint64_t image_at, uint64_t file_at, std::optional<u
       break;
     }
     if (free && w.marks.good_after_bad > 0) {
-      add_range(chain.damaged, offset, offset + length);
       take(length, w);
       continue;
     }
@@ -226,7 +242,6 @@ Chain ChainFollower::follow(uint64_t image_at, uint64_t file_at, std::optional<u
         if (w.marks.whole_end > offset) take(w.marks.whole_end - offset, w);
         break;
       }
-      add_range(chain.damaged, std::max(w.marks.whole_end, offset), offset + length);
       take(std::min(length, w.present), w);
       continue;
     }
@@ -251,6 +266,7 @@ Chain ChainFollower::follow(uint64_t image_at, uint64_t file_at, std::optional<u
     if (offset - chain.pieces.front().file_at < kVqrPageSize) break;
     const std::optional<uint64_t> next =
         find_continuation(chain, offset, at, expected, rule, mode, record);
+    record.chosen = next;
     const bool meaningful = !(record.candidates.empty() && !expected);
     if (meaningful) chain.joins.push_back(record);
     if (!next) {

@@ -12,6 +12,7 @@
 
 #include "card_builder.h"
 #include "file_system.h"
+#include "report.h"
 #include "rescue_run.h"
 #include "testing/recorder_writer.h"
 
@@ -54,6 +55,7 @@ class CardStates : public ::testing::Test {
     report_ = calendo::rescue::rescue_sources({image.string()}, *folder, {}, stop);
     const Figures f = rescue_test::measure(originals, out);
     std::printf("%s\n", rescue_test::describe(state, f).c_str());
+    if (std::getenv("RESCUE_TEST_REPORT")) std::printf("%s", calendo::rescue::report_table(report_).c_str());
     EXPECT_EQ(f.false_joins, 0) << state;
     return f;
   }
@@ -66,7 +68,7 @@ class CardStates : public ::testing::Test {
     const int gaps[] = {1, 2, 3, 5, 20, 100, 400, 1000};
     std::vector<Bytes> live_recordings;
     for (int i = 0; i < count; ++i) {
-      Bytes hole(cluster * (8 + random() % 13));
+      Bytes hole(cluster * (6 + random() % 9));
       for (auto& b : hole) b = static_cast<uint8_t>(random());
       card.copy_in(write("hole.bin", hole), "HOLE" + std::to_string(i) + ".BIN");
       const int g = gaps[random() % 8];
@@ -91,7 +93,8 @@ class CardStates : public ::testing::Test {
 TEST_F(CardStates, IntactDeletedAndFormattedCardsGiveEveryRecordingBackExactly) {
   for (const int bits : {16, 32}) {
     const std::vector<Bytes> originals = recordings(8, bits);
-    FatImage card(dir_.file("card.img"), bits == 16 ? 16 : 40, bits, 4);
+    // FAT32 needs 65525 clusters: 512-byte ones on a 40 MB card.
+    FatImage card(dir_.file("card.img"), bits == 16 ? 16 : 40, bits, bits == 16 ? 4 : 1);
     for (size_t i = 0; i < originals.size(); ++i) {
       card.copy_in(write("r.vqr", originals[i]), "REC" + std::to_string(i) + ".VQR");
       card.copy_in(write("n.txt", Bytes(3000, 'x')), "NOTE" + std::to_string(i) + ".TXT");
@@ -123,7 +126,7 @@ TEST_F(CardStates, FragmentedRecordingsArePutBackTogether) {
   const uint64_t cluster = 2048;
   FatImage card(dir_.file("frag.img"), 24, 16, 4);
   std::vector<Bytes> originals = holes(card, cluster, 30);
-  const std::vector<Bytes> fragmented = recordings(10, 20);
+  const std::vector<Bytes> fragmented = recordings(14, 20);
   for (size_t i = 0; i < fragmented.size(); ++i)
     card.copy_in(write("f.vqr", fragmented[i]), "FRAG" + std::to_string(i) + ".VQR");
 
@@ -135,7 +138,8 @@ TEST_F(CardStates, FragmentedRecordingsArePutBackTogether) {
   for (const auto& file : listing->files)
     if (file.path.rfind("FRAG", 0) == 0) ++by_pieces[static_cast<int>(file.extents.size())];
   for (const auto& [pieces, n] : by_pieces) std::printf("%d recordings in %d pieces\n", n, pieces);
-  EXPECT_GT(by_pieces[2] + by_pieces[3], 5);
+  EXPECT_GE(by_pieces[2], 4);
+  EXPECT_GE(by_pieces[3], 2);
 
   originals.insert(originals.end(), fragmented.begin(), fragmented.end());
   for (size_t i = 0; i < fragmented.size(); ++i) card.remove("FRAG" + std::to_string(i) + ".VQR");
@@ -177,14 +181,26 @@ TEST_F(CardStates, UnfinalisedDamagedAndCutShortRecordingsKeepEveryIntactPage) {
     }
   }
   f = rescue(card.path(), originals, "bad sectors");
-  EXPECT_GE(f.pages_in_order, f.pages * 9 / 10);
-  for (const auto& r : report_.recordings) EXPECT_GT(r.pages_lost, 0u) << r.output;
+  // 1024 zeros touch at most 3 pages; the 0xFF sector reads as SP silence or
+  // breaks the marks of at most 2.
+  EXPECT_GE(f.pages_in_order, f.pages - 5 * originals.size());
+  for (const auto& r : report_.recordings) {
+    EXPECT_GE(r.pages_lost, 2u) << r.output;
+    EXPECT_LE(r.pages_lost, 5u) << r.output;
+  }
 
   // Cut short inside the last recording.
   const uint64_t last = report_.recordings.back().fragments.front().image_at;
   std::filesystem::resize_file(card.path(), last + 20000);
   f = rescue(card.path(), originals, "cut short");
-  EXPECT_TRUE(report_.recordings.back().pages >= 30u);
+  bool found = false;
+  for (const auto& r : report_.recordings)
+    if (r.fragments.front().image_at == last) {
+      found = true;
+      EXPECT_EQ(r.pages, (20000u - 92) / 528);
+      EXPECT_TRUE(r.cut_short);
+    }
+  EXPECT_TRUE(found);
 }
 
 }  // namespace
