@@ -39,7 +39,7 @@ std::string deleted_name(const std::string& path) {
 
 class SourceRescue {
  public:
-  SourceRescue(const std::string& path, const DiskImage& image, CardLayout& layout,
+  SourceRescue(const std::string& path, const ByteSource& image, CardLayout& layout,
                const ScanIndex& index, OutputFolder& out, RescueReport& report)
       : path_(path), image_(image), layout_(layout), index_(index), out_(out), report_(report),
         follower_(image, layout, index) {
@@ -220,7 +220,7 @@ class SourceRescue {
 
   std::string path_;
   std::string stem_;
-  const DiskImage& image_;
+  const ByteSource& image_;
   CardLayout& layout_;
   const ScanIndex& index_;
   OutputFolder& out_;
@@ -244,6 +244,23 @@ const char* origin_name(Origin origin) {
   return "carved";
 }
 
+bool rescue_image(const ByteSource& image, const std::string& path,
+                  const FileSystemListing* listing, OutputFolder& out, RescueReport& report,
+                  const ScanProgress& progress, const std::atomic<bool>& stop) {
+  CardLayout layout(listing ? listing->geometry : Geometry{}, image.size());
+  if (listing)
+    for (const Extent& e : listing->live) layout.set(e.base_at, e.length, ClusterState::Live);
+  const ScanIndex index = scan_image(image, progress, stop);
+  report.scanned += index.scanned;
+  report.stopped = report.stopped || index.stopped;
+
+  SourceRescue rescue(path, image, layout, index, out, report);
+  if (listing) rescue.listed(*listing);
+  rescue.headers();
+  rescue.orphans();
+  return index.stopped;
+}
+
 RescueReport rescue_sources(const std::vector<std::string>& sources, OutputFolder& out,
                             const RescueProgress& progress, const std::atomic<bool>& stop) {
   RescueReport report;
@@ -260,25 +277,14 @@ RescueReport rescue_sources(const std::vector<std::string>& sources, OutputFolde
       continue;
     }
     Result<FileSystemListing> listing = list_file_system(path);
-    CardLayout layout(listing.ok() ? listing->geometry : Geometry{}, image->size());
-    if (listing.ok())
-      for (const Extent& e : listing->live) layout.set(e.base_at, e.length, ClusterState::Live);
-
     ::posix_fadvise(image->fd(), 0, 0, POSIX_FADV_SEQUENTIAL);
-    const ScanIndex index = scan_image(
-        *image,
+    const bool stopped = rescue_image(
+        *image, path, listing.ok() ? &*listing : nullptr, out, report,
         [&](uint64_t done) {
           if (progress.scanned) progress.scanned(path, done, image->size());
         },
         stop);
-    report.scanned += index.scanned;
-    report.stopped = report.stopped || index.stopped;
-
-    SourceRescue rescue(path, *image, layout, index, out, report);
-    if (listing.ok()) rescue.listed(*listing);
-    rescue.headers();
-    rescue.orphans();
-    if (index.stopped) break;
+    if (stopped) break;
   }
   return report;
 }

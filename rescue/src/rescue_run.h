@@ -10,7 +10,10 @@
 #include <string>
 #include <vector>
 
+#include "calendo/byte_source.h"
+#include "file_system.h"
 #include "output_folder.h"
+#include "page_scan.h"
 #include "recording_chain.h"
 
 namespace calendo::rescue {
@@ -48,6 +51,12 @@ struct RescueProgress {
 // Refuses (CannotCreate) an output folder on the same device as a source device.
 RescueReport rescue_sources(const std::vector<std::string>& sources, OutputFolder& out,
                             const RescueProgress& progress, const std::atomic<bool>& stop);
+
+// One source already open: its recordings into `out`, listed in `report`;
+// true when `stop` ended the scan early.
+bool rescue_image(const ByteSource& image, const std::string& path,
+                  const FileSystemListing* listing, OutputFolder& out, RescueReport& report,
+                  const ScanProgress& progress, const std::atomic<bool>& stop);
 
 const char* origin_name(Origin origin);
 
