@@ -99,6 +99,11 @@ Result<DiskImage> DiskImage::open(const char* path) {
   return DiskImage(std::move(*fd), bytes, true, info.st_rdev);
 }
 
+void DiskImage::will_need(uint64_t offset, uint64_t length) const {
+  ::posix_fadvise(fd_.get(), static_cast<off_t>(offset), static_cast<off_t>(length),
+                  POSIX_FADV_WILLNEED);
+}
+
 std::size_t DiskImage::read_at(uint64_t offset, std::span<uint8_t> out) const {
   if (offset >= size_) return 0;
   out = out.first(std::min<uint64_t>(out.size(), size_ - offset));

@@ -10,7 +10,9 @@
 namespace calendo::rescue {
 namespace {
 
-constexpr uint64_t kBlock = 8u << 20;
+constexpr uint64_t kBlock = 4u << 20;
+// Blocks asked for ahead of the one scanned, so that the medium never waits.
+constexpr uint64_t kAhead = 4;
 // Room after a block for the marks and headers that start inside it.
 constexpr uint64_t kOverlap = 2 * kVqrPageSize;
 constexpr uint64_t kAllOnes = ~uint64_t{0};
@@ -99,6 +101,8 @@ ScanIndex scan_image(const ByteSource& image, const ScanProgress& progress,
       index.stopped = true;
       break;
     }
+    if (base == 0) image.will_need(0, kAhead * kBlock);
+    image.will_need(base + kAhead * kBlock, kBlock);
     const uint64_t length = read_block(image, base, buffer, index.unreadable);
     const uint64_t own = std::min(kBlock, length);
     find_flags(buffer.data(), length, own, base, index.flags);

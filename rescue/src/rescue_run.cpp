@@ -58,14 +58,17 @@ class SourceRescue {
       if (layout_.state(at) == ClusterState::Claimed) continue;
       const std::optional<VqrHeaderFacts> facts = check_vqr_header(image_, at);
       RecoveredRecording r = base(Origin::Carved, "vqr");
-      const bool whole_source = at == 0 && layout_.geometry().origin == 0;
+      const bool whole_source = at == 0 && named_as_recording();
       follow_vqr(r, at, 0, facts ? facts->file_size : std::nullopt,
                  facts ? facts->modes : ModeRule::Either, true, 0,
                  whole_source ? std::filesystem::path(path_).filename().string() : carved_name());
     }
     for (const uint64_t at : index_.vqm_headers) {
       if (layout_.state(at) == ClusterState::Claimed) continue;
-      carve_vqm(base(Origin::Carved, "vqm"), at, std::nullopt, carved_name(".vqm"), 0);
+      const bool whole_source = at == 0 && named_as_recording();
+      carve_vqm(base(Origin::Carved, "vqm"), at, std::nullopt,
+                whole_source ? std::filesystem::path(path_).filename().string() : carved_name(".vqm"),
+                0);
     }
   }
 
@@ -79,6 +82,15 @@ class SourceRescue {
         continue;
       const uint64_t page_at = flag - kVqrFlagOffset;
       if (layout_.state(page_at) == ClusterState::Claimed) continue;
+      if (page_at >= kVqrHeaderSize && layout_.state(page_at - kVqrHeaderSize) != ClusterState::Claimed) {
+        // A header off the sector grid, right before the run.
+        const uint64_t header_at = page_at - kVqrHeaderSize;
+        if (const std::optional<VqrHeaderFacts> facts = check_vqr_header(image_, header_at)) {
+          RecoveredRecording r = base(Origin::Carved, "vqr");
+          follow_vqr(r, header_at, 0, facts->file_size, facts->modes, true, 0, carved_name());
+          continue;
+        }
+      }
       const int mode = ScanIndex::flag_mode(flags[i]);
       const uint64_t file_at = headerless_file_offset(layout_.geometry().cluster);
       RecoveredRecording r = base(Origin::Carved, "vqr");
@@ -98,6 +110,13 @@ class SourceRescue {
     r.origin = origin;
     r.container = container;
     return r;
+  }
+
+  // A source that is itself a recording (a damaged file) gives its name to what comes of it.
+  bool named_as_recording() const {
+    std::string ext = std::filesystem::path(path_).extension().string();
+    for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return ext == ".vqr" || ext == ".vqm";
   }
 
   std::string carved_name(const char* ext = ".vqr") {

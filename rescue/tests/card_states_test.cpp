@@ -53,6 +53,7 @@ class CardStates : public ::testing::Test {
     EXPECT_TRUE(folder.ok());
     std::atomic<bool> stop{false};
     report_ = calendo::rescue::rescue_sources({image.string()}, *folder, {}, stop);
+    keep(image, originals, state);
     const Figures f = rescue_test::measure(originals, out);
     std::printf("%s\n", rescue_test::describe(state, f).c_str());
     if (std::getenv("RESCUE_TEST_REPORT")) std::printf("%s", calendo::rescue::report_table(report_).c_str());
@@ -84,6 +85,22 @@ class CardStates : public ::testing::Test {
     }
     for (int i = 0; i < count; ++i) card.remove("HOLE" + std::to_string(i) + ".BIN");
     return live_recordings;
+  }
+
+  // RESCUE_TEST_KEEP=DIR keeps each state's image and originals for the
+  // benchmark's comparison with other tools.
+  static void keep(const std::filesystem::path& image, const std::vector<Bytes>& originals,
+                   std::string state) {
+    const char* keep = std::getenv("RESCUE_TEST_KEEP");
+    if (keep == nullptr) return;
+    for (char& c : state)
+      if (c == ' ' || c == ',') c = '_';
+    const auto dir = std::filesystem::path(keep) / state;
+    std::filesystem::create_directories(dir / "originals");
+    std::filesystem::copy_file(image, dir / "card.img",
+                               std::filesystem::copy_options::overwrite_existing);
+    for (size_t i = 0; i < originals.size(); ++i)
+      testkit::write_file(dir / "originals" / (std::to_string(i) + ".vqr"), originals[i]);
   }
 
   testkit::TempDir dir_;

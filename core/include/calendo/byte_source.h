@@ -29,6 +29,13 @@ class ByteSource {
   // read into the front of `out`; returns how many.
   virtual std::size_t read_at(uint64_t offset, std::span<uint8_t> out) const = 0;
 
+  // A hint that [offset, offset + length) will be read soon; sources that
+  // can start reading ahead do so.
+  virtual void will_need(uint64_t offset, uint64_t length) const {
+    (void)offset;
+    (void)length;
+  }
+
   // read_at() with every byte it could not give set to 0xFF.
   void read_padded(uint64_t offset, std::span<uint8_t> out) const;
   uint8_t byte_at(uint64_t offset) const;
@@ -80,6 +87,7 @@ class DiskImage final : public ByteSource {
 
   uint64_t size() const override { return size_; }
   std::size_t read_at(uint64_t offset, std::span<uint8_t> out) const override;
+  void will_need(uint64_t offset, uint64_t length) const override;
 
   int fd() const { return fd_.get(); }
   bool is_device() const { return device_; }
