@@ -219,17 +219,11 @@ bool write_entry(const std::string& dir, const Entry& entry) {
   const std::string bytes = encode_entry(entry);
   UniqueFd fd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600));
   if (!fd.valid()) return false;
-  std::size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t wrote = ::write(fd.get(), bytes.data() + done, bytes.size() - done);
-    if (wrote < 0 && errno == EINTR) continue;
-    if (wrote <= 0) {
-      ::unlink(temp.c_str());
-      return false;
-    }
-    done += static_cast<std::size_t>(wrote);
+  const auto* data = reinterpret_cast<const uint8_t*>(bytes.data());
+  if (!calendo::write_all(fd.get(), {data, bytes.size()}).ok() || !fd.close().ok()) {
+    ::unlink(temp.c_str());
+    return false;
   }
-  fd.reset();
   if (::rename(temp.c_str(), path.c_str()) != 0) {
     ::unlink(temp.c_str());
     return false;
@@ -246,14 +240,8 @@ std::optional<Entry> read_entry(const std::string& dir, uint32_t handle) {
   const std::size_t limit = kMaxEntryHeader + kMaxTitle;
   if (info.st_size < 0 || static_cast<std::size_t>(info.st_size) > limit) return std::nullopt;
   std::string bytes(static_cast<std::size_t>(info.st_size), '\0');
-  std::size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t got = ::read(fd.get(), bytes.data() + done, bytes.size() - done);
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) break;
-    done += static_cast<std::size_t>(got);
-  }
-  bytes.resize(done);
+  bytes.resize(
+      calendo::read_up_to(fd.get(), {reinterpret_cast<uint8_t*>(bytes.data()), bytes.size()}));
   Entry entry;
   if (!parse_entry(bytes, entry)) return std::nullopt;
   entry.handle = handle;
