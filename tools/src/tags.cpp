@@ -2,7 +2,9 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <optional>
 
@@ -18,6 +20,7 @@
 
 #include "file_times.h"
 #include "recorder_info.h"
+#include "tag_stream.h"
 #include "time_format.h"
 
 #ifndef CALENDO_VERSION
@@ -81,9 +84,9 @@ bool FitsInRiff(const std::string& path, std::string& error) {
 
 // Nothing when TagLib does not read the file as an Ogg stream of its kind.
 template <typename OggFile>
-std::optional<bool> WriteOggTags(TagLib::FileName name, const ArchiveTags& tags,
+std::optional<bool> WriteOggTags(TagStream& stream, const ArchiveTags& tags,
                                  const char* software_field) {
-  OggFile file(name);
+  OggFile file(&stream);
   if (!HasAudio(file) || file.tag() == nullptr) return std::nullopt;
   SetXiph(*file.tag(), tags, software_field);
   return file.save();
@@ -106,32 +109,36 @@ ArchiveTags MakeArchiveTags(const RecorderInfo& info, const timespec& modified) 
 
 bool WriteTags(const std::string& path, AudioFormat format, const ArchiveTags& tags,
                std::string& error) {
-  const TagLib::FileName name(path.c_str());
+  if (format == AudioFormat::kWav && !FitsInRiff(path, error)) return false;
+  TagStream stream(path);
+  if (!stream.isOpen()) {
+    error = "cannot add tags to " + path + ": " + std::strerror(errno);
+    return false;
+  }
   std::optional<bool> saved;  // nothing: TagLib does not read the file as its format
   switch (format) {
     case AudioFormat::kFlac: {
-      TagLib::FLAC::File file(name);
+      TagLib::FLAC::File file(&stream, TagLib::ID3v2::FrameFactory::instance());
       if (!HasAudio(file)) break;
       SetXiph(*file.xiphComment(true), tags, "SOFTWARE");
       saved = file.save();
       break;
     }
     case AudioFormat::kOgg:
-      saved = WriteOggTags<TagLib::Ogg::Vorbis::File>(name, tags, "SOFTWARE");
+      saved = WriteOggTags<TagLib::Ogg::Vorbis::File>(stream, tags, "SOFTWARE");
       break;
     case AudioFormat::kOpus:
-      saved = WriteOggTags<TagLib::Ogg::Opus::File>(name, tags, "ENCODER");
+      saved = WriteOggTags<TagLib::Ogg::Opus::File>(stream, tags, "ENCODER");
       break;
     case AudioFormat::kMp3: {
-      TagLib::MPEG::File file(name);
+      TagLib::MPEG::File file(&stream, TagLib::ID3v2::FrameFactory::instance());
       if (!HasAudio(file)) break;
       SetId3(*file.ID3v2Tag(true), tags);
       saved = file.save(TagLib::MPEG::File::ID3v2, TagLib::File::StripOthers, TagLib::ID3v2::v4);
       break;
     }
     case AudioFormat::kWav: {
-      if (!FitsInRiff(path, error)) return false;
-      TagLib::RIFF::WAV::File file(name);
+      TagLib::RIFF::WAV::File file(&stream);
       if (!HasAudio(file)) break;
       TagLib::RIFF::Info::Tag& info = *file.InfoTag();
       info.setTitle(Utf8(tags.title));
@@ -144,12 +151,13 @@ bool WriteTags(const std::string& path, AudioFormat format, const ArchiveTags& t
       break;
     }
   }
+  const bool closed = stream.Close();
   if (!saved) {
     error = "cannot add tags to " + path + ": not a whole " + FormatName(format) + " file";
-  } else if (!*saved) {
-    error = "cannot add tags to " + path + ": TagLib could not save them";
+  } else if (!*saved || !closed) {
+    error = "cannot add tags to " + path + ": they could not all be written (disk full?)";
   }
-  return saved.value_or(false);
+  return saved.value_or(false) && closed;
 }
 
 }  // namespace calendo::tool
