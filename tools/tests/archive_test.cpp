@@ -95,13 +95,7 @@ class Archive : public ::testing::Test {
 
   // Converts the source to `format` into a folder of the format's name.
   fs::path Convert(const std::string& format, std::vector<std::string> more = {}) {
-    const fs::path folder = dir_.file(format + std::to_string(runs_++));
-    std::vector<std::string> arguments = {"--format", format, "-o", folder.string()};
-    arguments.insert(arguments.end(), more.begin(), more.end());
-    arguments.push_back(source_.string());
-    const ToolRun run = RunConvert(arguments);
-    EXPECT_EQ(run.status, 0) << run.err;
-    return folder / ("memo." + format);
+    return ConvertToFormat(source_, format, dir_.file(format + std::to_string(runs_++)), more);
   }
 
   testkit::TempDir dir_;
