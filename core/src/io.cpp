@@ -10,7 +10,8 @@ namespace calendo {
 namespace {
 
 Fault system_fault(Failure failure, uint64_t offset) {
-  return Fault{failure, offset, system_text(errno)};
+  const int error_number = errno;
+  return Fault{failure, offset, system_text(error_number), error_number};
 }
 
 }  // namespace
@@ -85,7 +86,7 @@ Status write_all(int fd, std::span<const uint8_t> bytes) {
     const ssize_t wrote = ::write(fd, bytes.data() + done, bytes.size() - done);
     if (wrote < 0 && errno == EINTR) continue;
     if (wrote < 0) return system_fault(Failure::CannotWrite, done);
-    if (wrote == 0) return Fault{Failure::CannotWrite, done, system_text(ENOSPC)};
+    if (wrote == 0) return Fault{Failure::CannotWrite, done, system_text(ENOSPC), ENOSPC};
     done += static_cast<std::size_t>(wrote);
   }
   return {};
@@ -98,7 +99,7 @@ Status write_all_at(int fd, uint64_t offset, std::span<const uint8_t> bytes) {
         ::pwrite(fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(offset + done));
     if (wrote < 0 && errno == EINTR) continue;
     if (wrote < 0) return system_fault(Failure::CannotWrite, offset + done);
-    if (wrote == 0) return Fault{Failure::CannotWrite, offset + done, system_text(ENOSPC)};
+    if (wrote == 0) return Fault{Failure::CannotWrite, offset + done, system_text(ENOSPC), ENOSPC};
     done += static_cast<std::size_t>(wrote);
   }
   return {};

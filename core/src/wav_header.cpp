@@ -20,21 +20,27 @@ std::size_t pcm_bytes(std::span<const int16_t> samples, int bytes_per_sample, ui
 std::array<uint8_t, kWavHeaderSize> wav_header(uint32_t sample_rate, uint16_t bits_per_sample,
                                                uint32_t data_length) {
   const auto block_align = static_cast<uint16_t>(bits_per_sample / 8);
+  return wav_header(WavFormat{1, 1, sample_rate, block_align, bits_per_sample}, data_length + 36u,
+                    data_length);
+}
+
+std::array<uint8_t, kWavHeaderSize> wav_header(const WavFormat& format, uint32_t riff_length,
+                                               uint32_t data_length) {
   std::array<uint8_t, kWavHeaderSize> h{};
   uint8_t* p = h.data();
   std::memcpy(p + 0, "RIFF", 4);
-  put_le32(p + 4, data_length + 36u);
+  put_le32(p + kWavRiffLengthOffset, riff_length);
   std::memcpy(p + 8, "WAVE", 4);
   std::memcpy(p + 12, "fmt ", 4);
   put_le32(p + 16, 16);
-  put_le16(p + 20, 1);
-  put_le16(p + 22, 1);
-  put_le32(p + 24, sample_rate);
-  put_le32(p + 28, sample_rate * block_align);
-  put_le16(p + 32, block_align);
-  put_le16(p + 34, bits_per_sample);
+  put_le16(p + 20, format.format_tag);
+  put_le16(p + 22, format.channels);
+  put_le32(p + kWavSampleRateOffset, format.sample_rate);
+  put_le32(p + 28, format.sample_rate * format.block_align);
+  put_le16(p + 32, format.block_align);
+  put_le16(p + 34, format.bits_per_sample);
   std::memcpy(p + 36, "data", 4);
-  put_le32(p + 40, data_length);
+  put_le32(p + kWavDataLengthOffset, data_length);
   return h;
 }
 

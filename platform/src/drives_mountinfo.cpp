@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <charconv>
 
+#include "calendo/io.h"
 #include "platform/drives.h"
 
 namespace platform {
@@ -129,33 +130,29 @@ const MountEntry* find_mount(const std::vector<MountEntry>& mounts, std::string_
 }
 
 DriveQuery<std::vector<MountEntry>> mounted_file_systems() {
-  DriveQuery<std::vector<MountEntry>> result;
-  const int fd = ::open("/proc/self/mountinfo", O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
-    result.error = errno;
-    return result;
+  const calendo::UniqueFd fd(::open("/proc/self/mountinfo", O_RDONLY | O_CLOEXEC));
+  if (!fd.valid()) {
+    return drive_failure(errno);
   }
   // The file reports no size, so it is read to its end. Thousands of mounts
   // make a few hundred kilobytes; the cap only stops a runaway.
   constexpr std::size_t kLimit = std::size_t{64} << 20;
+  constexpr std::size_t kChunk = 16384;
   std::string text;
-  char chunk[16384];
   while (text.size() < kLimit) {
-    const ssize_t got = ::read(fd, chunk, sizeof chunk);
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) {
-      result.error = errno;
-      ::close(fd);
-      return result;
+    const std::size_t had = text.size();
+    text.resize(had + kChunk);
+    const calendo::Result<std::size_t> got =
+        calendo::read_full(fd.get(), {reinterpret_cast<uint8_t*>(text.data()) + had, kChunk});
+    if (!got.ok()) {
+      return drive_failure(got.fault().system_error);
     }
-    if (got == 0) break;
-    text.append(chunk, static_cast<std::size_t>(got));
+    text.resize(had + got.value());
+    if (got.value() < kChunk) break;
   }
-  ::close(fd);
   // A line cut at the cap is not parsed as if it were whole.
   if (text.size() >= kLimit) text.erase(text.rfind('\n') + 1);
-  result.value = parse_mountinfo(text);
-  return result;
+  return parse_mountinfo(text);
 }
 
 }  // namespace platform

@@ -4,92 +4,71 @@
 // complete capture of the same format found at PATH is continued: the bytes
 // of every device opened on PATH add up, until the format changes (then the
 // file starts anew).
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <optional>
 
+#include "calendo/io.h"
+#include "calendo/wav_header.h"
 #include "waveout_paced.h"
 
 namespace platform::waveout {
 namespace {
 
-constexpr std::size_t kHeaderBytes = 44;
-
-void put16(std::uint8_t* at, std::uint32_t value) {
-  at[0] = static_cast<std::uint8_t>(value);
-  at[1] = static_cast<std::uint8_t>(value >> 8);
-}
-
-void put32(std::uint8_t* at, std::uint32_t value) {
-  put16(at, value & 0xFFFF);
-  put16(at + 2, value >> 16);
-}
+using calendo::kWavHeaderSize;
 
 std::uint32_t clamp32(std::uint64_t value) {
   return value > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<std::uint32_t>(value);
 }
 
 // The 44-byte header of a capture of `data_bytes` bytes in `format`.
-void wav_header(std::uint8_t (&out)[kHeaderBytes], const WaveFormat& format,
-                std::uint64_t data_bytes) {
-  std::memcpy(out, "RIFF", 4);
-  put32(out + 4, clamp32(data_bytes + kHeaderBytes - 8));
-  std::memcpy(out + 8, "WAVEfmt ", 8);
-  put32(out + 16, 16);
-  put16(out + 20, format.format_tag);
-  put16(out + 22, format.channels);
-  put32(out + 24, format.samples_per_sec);
-  put32(out + 28, format.samples_per_sec * format.block_align);
-  put16(out + 32, format.block_align);
-  put16(out + 34, format.bits_per_sample);
-  std::memcpy(out + 36, "data", 4);
-  put32(out + 40, clamp32(data_bytes));
+std::array<std::uint8_t, kWavHeaderSize> capture_header(const WaveFormat& format,
+                                                        std::uint64_t data_bytes) {
+  const calendo::WavFormat fmt{format.format_tag, format.channels, format.samples_per_sec,
+                               format.block_align, format.bits_per_sample};
+  return calendo::wav_header(fmt, clamp32(data_bytes + kWavHeaderSize - 8), clamp32(data_bytes));
 }
 
 // The number of sound bytes in `path` when it is a complete capture in
 // `format` that a new device can continue; nullopt otherwise.
 std::optional<std::uint64_t> continuable_capture(const std::string& path,
                                                  const WaveFormat& format) {
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (file == nullptr) return std::nullopt;
-  std::uint8_t have[kHeaderBytes] = {};
-  const std::size_t got = std::fread(have, 1, kHeaderBytes, file);
-  const bool sized = std::fseek(file, 0, SEEK_END) == 0;
-  const long size = sized ? std::ftell(file) : -1;
-  std::fclose(file);
-  if (got != kHeaderBytes || size < static_cast<long>(kHeaderBytes)) return std::nullopt;
-  const auto data_bytes = static_cast<std::uint64_t>(size) - kHeaderBytes;
-  std::uint8_t want[kHeaderBytes];
-  wav_header(want, format, data_bytes);
-  if (std::memcmp(have, want, kHeaderBytes) != 0) return std::nullopt;
+  const calendo::Result<calendo::UniqueFd> file = calendo::open_fd(path.c_str(), O_RDONLY);
+  struct stat info {};
+  if (!file.ok() || ::fstat(file->get(), &info) != 0) return std::nullopt;
+  std::array<std::uint8_t, kWavHeaderSize> have{};
+  const std::size_t got = calendo::read_up_to(file->get(), have);
+  if (got != kWavHeaderSize || info.st_size < static_cast<off_t>(kWavHeaderSize))
+    return std::nullopt;
+  const auto data_bytes = static_cast<std::uint64_t>(info.st_size) - kWavHeaderSize;
+  if (have != capture_header(format, data_bytes)) return std::nullopt;
   return data_bytes;
 }
 
 class CaptureSink final : public PacedSink {
  public:
-  CaptureSink(const WaveFormat& format, std::string path, std::FILE* file, std::uint64_t data_bytes)
-      : format_(format), path_(std::move(path)), file_(file), data_bytes_(data_bytes) {}
-  ~CaptureSink() override {
-    if (file_ != nullptr) std::fclose(file_);
-  }
+  CaptureSink(const WaveFormat& format, std::string path, calendo::UniqueFd file,
+              std::uint64_t data_bytes)
+      : format_(format), path_(std::move(path)), file_(std::move(file)), data_bytes_(data_bytes) {}
 
   // Writes the provisional header of a new file.
-  bool start(std::string& error) {
-    std::uint8_t bytes[kHeaderBytes];
-    wav_header(bytes, format_, 0);
-    if (std::fwrite(bytes, 1, kHeaderBytes, file_) != kHeaderBytes) {
-      error = part_path() + ": " + std::strerror(errno);
-      return false;
-    }
-    return true;
+  calendo::Status start() {
+    const calendo::Status wrote = calendo::write_all(file_.get(), capture_header(format_, 0));
+    if (!wrote.ok()) return device_fault(part_path() + ": " + wrote.fault().message);
+    return {};
   }
 
   void consume(const std::uint8_t* data, std::size_t bytes) override {
     if (write_failed_) return;
-    if (std::fwrite(data, 1, bytes, file_) != bytes) {
+    const calendo::Status wrote = calendo::write_all(file_.get(), {data, bytes});
+    if (!wrote.ok()) {
       write_failed_ = true;
-      write_error_ = std::strerror(errno);
+      write_error_ = wrote.fault().message;
       return;
     }
     data_bytes_ += bytes;
@@ -97,21 +76,24 @@ class CaptureSink final : public PacedSink {
 
   bool wants_bytes() const override { return true; }
 
-  bool finish(std::string& error) override {
-    if (file_ == nullptr) return true;
-    std::uint8_t bytes[kHeaderBytes];
-    wav_header(bytes, format_, data_bytes_);
-    bool ok = !write_failed_ && std::fseek(file_, 0, SEEK_SET) == 0 &&
-              std::fwrite(bytes, 1, kHeaderBytes, file_) == kHeaderBytes;
-    if (!ok && !write_failed_) write_error_ = std::strerror(errno);
-    ok = std::fclose(file_) == 0 && ok;
-    file_ = nullptr;
+  calendo::Status finish() override {
+    if (!file_.valid()) return {};
+    bool ok = !write_failed_;
+    if (ok) {
+      const calendo::Status wrote =
+          calendo::write_all_at(file_.get(), 0, capture_header(format_, data_bytes_));
+      if (!wrote.ok()) write_error_ = wrote.fault().message;
+      ok = wrote.ok();
+    }
+    const calendo::Status closed = file_.close();
+    if (!closed.ok() && ok) write_error_ = closed.fault().message;
+    ok = closed.ok() && ok;
     if (ok && std::rename(part_path().c_str(), path_.c_str()) != 0) {
       ok = false;
       write_error_ = std::strerror(errno);
     }
-    if (!ok) error = path_ + ": capture file not completed: " + write_error_;
-    return ok;
+    if (!ok) return device_fault(path_ + ": capture file not completed: " + write_error_);
+    return {};
   }
 
   std::string part_path() const { return path_ + ".part"; }
@@ -119,7 +101,7 @@ class CaptureSink final : public PacedSink {
  private:
   const WaveFormat format_;
   const std::string path_;
-  std::FILE* file_;
+  calendo::UniqueFd file_;
   std::uint64_t data_bytes_;
   bool write_failed_ = false;
   std::string write_error_;
@@ -139,23 +121,24 @@ std::unique_ptr<Device> open_capture_device(const WaveFormat& format, BufferQueu
   // streams of one session add up to one file of everything played.
   if (const auto existing = continuable_capture(path, format)) {
     if (std::rename(path.c_str(), part.c_str()) == 0) {
-      std::FILE* file = std::fopen(part.c_str(), "r+b");
-      if (file != nullptr && std::fseek(file, 0, SEEK_END) == 0) {
-        auto sink = std::make_unique<CaptureSink>(format, path, file, *existing);
+      // Not O_APPEND: the header is rewritten in place at the end.
+      calendo::Result<calendo::UniqueFd> file = calendo::open_fd(part.c_str(), O_WRONLY);
+      if (file.ok() && ::lseek(file->get(), 0, SEEK_END) >= 0) {
+        auto sink = std::make_unique<CaptureSink>(format, path, std::move(*file), *existing);
         return std::make_unique<PacedDevice>(format, queue, speed, std::move(sink));
       }
-      if (file != nullptr) std::fclose(file);
       std::rename(part.c_str(), path.c_str());
     }
   }
-  std::FILE* file = std::fopen(part.c_str(), "wb");
-  if (file == nullptr) {
-    failure = {WaveResult::bad_device, part + ": " + std::strerror(errno)};
+  calendo::Result<calendo::UniqueFd> file =
+      calendo::open_fd(part.c_str(), O_WRONLY | O_CREAT | O_TRUNC);
+  if (!file.ok()) {
+    failure = {WaveResult::bad_device, part + ": " + file.fault().message};
     return nullptr;
   }
-  auto sink = std::make_unique<CaptureSink>(format, path, file, 0);
-  if (!sink->start(failure.text)) {
-    failure.result = WaveResult::bad_device;
+  auto sink = std::make_unique<CaptureSink>(format, path, std::move(*file), 0);
+  if (const calendo::Status started = sink->start(); !started.ok()) {
+    failure = {WaveResult::bad_device, started.fault().message};
     sink.reset();
     std::remove(part.c_str());
     return nullptr;

@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <utility>
 
+#include "calendo/io.h"
+
 namespace readers {
 
 std::optional<RawFile> RawFile::open(const char* path) {
@@ -34,16 +36,10 @@ bool RawFile::seek(int64_t offset) {
 }
 
 std::optional<std::size_t> RawFile::read(void* into, std::size_t size) {
-  auto* bytes = static_cast<unsigned char*>(into);
-  std::size_t done = 0;
-  while (done < size) {
-    const ssize_t got = ::read(fd_, bytes + done, size - done);
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) return std::nullopt;
-    if (got == 0) break;
-    done += static_cast<std::size_t>(got);
-  }
-  return done;
+  const calendo::Result<std::size_t> got =
+      calendo::read_full(fd_, {static_cast<uint8_t*>(into), size});
+  if (!got.ok()) return std::nullopt;
+  return got.value();
 }
 
 }  // namespace readers

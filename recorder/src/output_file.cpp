@@ -6,6 +6,8 @@
 
 #include <cerrno>
 
+#include "calendo/io.h"
+
 namespace kestrune::making {
 
 std::optional<OutputFile> OutputFile::open(const char* path, int flags) {
@@ -40,14 +42,7 @@ OutputFile::~OutputFile() {
 }
 
 bool OutputFile::write(std::span<const uint8_t> bytes) {
-  size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = ::write(fd_, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += static_cast<size_t>(n);
-  }
-  return true;
+  return calendo::write_all(fd_, bytes).ok();
 }
 
 void OutputFile::undo() {

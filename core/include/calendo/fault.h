@@ -28,8 +28,9 @@ enum class Failure {
 
 struct Fault {
   Failure failure = Failure::CannotOpen;
-  uint64_t offset = 0;  // where in the input the offending bytes lie
-  std::string message;  // what is wrong, with the values that show it
+  uint64_t offset = 0;   // where in the input the offending bytes lie
+  std::string message;   // what is wrong, with the values that show it
+  int system_error = 0;  // the errno behind it, where the system reported one
 
   // The message with "(at byte N)" behind it where the offset says something.
   std::string located() const {
@@ -52,6 +53,8 @@ class [[nodiscard]] Result {
   T& operator*() { return value(); }
   const T& operator*() const { return value(); }
   const Fault& fault() const { return std::get<Fault>(state_); }
+  // The value, or `otherwise` for a fault.
+  T value_or(T otherwise) const { return ok() ? value() : std::move(otherwise); }
 
  private:
   std::variant<T, Fault> state_;

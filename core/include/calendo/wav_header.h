@@ -34,4 +34,16 @@ inline constexpr uint64_t kMaxWavData = uint64_t{UINT32_MAX} - 36;
 std::array<uint8_t, kWavHeaderSize> wav_header(uint32_t sample_rate, uint16_t bits_per_sample,
                                                uint32_t data_length);
 
+// The same header for any format of the "fmt " block, with both lengths as
+// the caller states them.
+struct WavFormat {
+  uint16_t format_tag = 1;  // 1 = PCM
+  uint16_t channels = 1;
+  uint32_t sample_rate = 0;
+  uint16_t block_align = 0;
+  uint16_t bits_per_sample = 0;
+};
+std::array<uint8_t, kWavHeaderSize> wav_header(const WavFormat& format, uint32_t riff_length,
+                                               uint32_t data_length);
+
 }  // namespace calendo
