@@ -40,8 +40,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
   }
 
-  const auto dir = std::filesystem::temp_directory_path() /
-                   ("rescue-fuzz-" + std::to_string(::getpid()));
+  const auto dir =
+      std::filesystem::temp_directory_path() / ("rescue-fuzz-" + std::to_string(::getpid()));
   std::filesystem::remove_all(dir);
   Result<rescue::OutputFolder> out = rescue::OutputFolder::open(dir.string());
   if (!out.ok()) return 0;

@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <optional>
 
-#include "calendo/vqr_header.h"
 #include "calendo/byte_source.h"
+#include "calendo/vqr_header.h"
 #include "kestrune.h"
 #include "output_file.h"
 #include "page_layout.h"
@@ -12,7 +12,6 @@
 
 namespace kestrune {
 namespace {
-
 
 using HeaderValues = calendo::VqrHeaderValues;
 

@@ -12,7 +12,7 @@
 namespace calendo::rescue {
 
 struct Geometry {
-  uint64_t origin = 0;    // image offset of the first cluster
+  uint64_t origin = 0;     // image offset of the first cluster
   uint64_t cluster = 512;  // bytes
 };
 

@@ -49,8 +49,8 @@ TSK_WALK_RET_ENUM visit_name(TSK_FS_FILE* file, const char* parent, void* contex
   listed.deleted = (file->name->flags & TSK_FS_NAME_FLAG_UNALLOC) != 0;
   listed.size = file->meta->size > 0 ? static_cast<uint64_t>(file->meta->size) : 0;
   listed.modified = file->meta->mtime;
-  const auto flags =
-      static_cast<TSK_FS_FILE_WALK_FLAG_ENUM>(TSK_FS_FILE_WALK_FLAG_AONLY | TSK_FS_FILE_WALK_FLAG_NOID);
+  const auto flags = static_cast<TSK_FS_FILE_WALK_FLAG_ENUM>(TSK_FS_FILE_WALK_FLAG_AONLY |
+                                                             TSK_FS_FILE_WALK_FLAG_NOID);
   if (listed.size > 0 && tsk_fs_file_walk(file, flags, collect_block, &listed.extents) != 0) {
     // A deleted file whose clusters were taken by another is reported as an
     // error; what was walked before it stands.

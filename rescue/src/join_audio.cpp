@@ -38,12 +38,13 @@ double join_roughness(const FileBytes& joined, uint64_t join_at, int mode) {
 
   // A small file of its own: a header of the pages' mode, then the pages.
   std::vector<uint8_t> file(kVqrHeaderSize + pages * kVqrPageSize);
-  const auto header = vqr_header_bytes(
-      {static_cast<uint32_t>(file.size()), 0, static_cast<uint8_t>(mode), 3, 0});
+  const auto header =
+      vqr_header_bytes({static_cast<uint32_t>(file.size()), 0, static_cast<uint8_t>(mode), 3, 0});
   std::copy(header.begin(), header.end(), file.begin());
   joined(vqr_page_offset(first), std::span(file).subspan(kVqrHeaderSize));
   // The decoder reads every page in the mode of its flag: keep the flags.
-  for (uint64_t p = 0; p < pages; ++p) file[vqr_page_offset(p) + kVqrFlagOffset] = static_cast<uint8_t>(mode);
+  for (uint64_t p = 0; p < pages; ++p)
+    file[vqr_page_offset(p) + kVqrFlagOffset] = static_cast<uint8_t>(mode);
 
   const SpanSource source(file);
   Result<RecordingPages> recording = RecordingPages::read(source);

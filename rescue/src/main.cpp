@@ -19,7 +19,9 @@ namespace {
 
 std::atomic<bool> g_stop{false};
 
-void on_interrupt(int) { g_stop.store(true); }
+void on_interrupt(int) {
+  g_stop.store(true);
+}
 
 int usage(const char* problem) {
   if (problem) std::fprintf(stderr, "calendo-rescue: %s\n", problem);

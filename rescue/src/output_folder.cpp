@@ -27,7 +27,8 @@ Result<OutputFolder> OutputFolder::open(const std::string& path) {
   std::error_code error;
   std::filesystem::create_directories(path, error);
   if (error || !std::filesystem::is_directory(path))
-    return Fault{Failure::CannotCreate, 0, path + ": " + (error ? error.message() : "not a folder")};
+    return Fault{Failure::CannotCreate, 0,
+                 path + ": " + (error ? error.message() : "not a folder")};
   return OutputFolder(path);
 }
 
@@ -41,7 +42,8 @@ Result<std::string> OutputFolder::write(const std::string& name, std::span<const
   Result<UniqueFd> fd = open_fd(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
   if (!fd.ok()) return Fault{Failure::CannotCreate, 0, temporary + ": " + fd.fault().message};
   Status wrote = write_all(fd->get(), bytes);
-  if (wrote.ok() && ::fsync(fd->get()) != 0) wrote = Fault{Failure::CannotWrite, 0, system_text(errno)};
+  if (wrote.ok() && ::fsync(fd->get()) != 0)
+    wrote = Fault{Failure::CannotWrite, 0, system_text(errno)};
   if (wrote.ok() && modified != 0) {
     const timespec times[2] = {{0, UTIME_OMIT}, {modified, 0}};
     ::futimens(fd->get(), times);

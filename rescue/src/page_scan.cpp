@@ -89,7 +89,9 @@ bool ScanIndex::has_header(uint64_t offset) const {
   return sorted_has(vqr_headers, offset) || sorted_has(vqm_headers, offset);
 }
 
-bool ScanIndex::is_unreadable(uint64_t sector) const { return sorted_has(unreadable, sector); }
+bool ScanIndex::is_unreadable(uint64_t sector) const {
+  return sorted_has(unreadable, sector);
+}
 
 ScanIndex scan_image(const ByteSource& image, const ScanProgress& progress,
                      const std::atomic<bool>& stop) {
@@ -107,8 +109,8 @@ ScanIndex scan_image(const ByteSource& image, const ScanProgress& progress,
     const uint64_t own = std::min(kBlock, length);
     find_flags(buffer.data(), length, own, base, index.flags);
     for (uint64_t at = 0; at < own; at += kSectorSize) {
-      const auto head =
-          std::span<const uint8_t>(buffer).subspan(at, std::min<uint64_t>(kMagicBytes, length - at));
+      const auto head = std::span<const uint8_t>(buffer).subspan(
+          at, std::min<uint64_t>(kMagicBytes, length - at));
       const std::optional<Container> container = ContainerOfMagic(head);
       if (container == Container::Vqr) index.vqr_headers.push_back(base + at);
       if (container == Container::Vqm) index.vqm_headers.push_back(base + at);

@@ -148,8 +148,9 @@ std::optional<uint64_t> ChainFollower::find_continuation(const Chain& chain, uin
 
   std::vector<std::size_t> order(found.size());
   std::iota(order.begin(), order.end(), 0);
-  std::sort(order.begin(), order.end(),
-            [&](std::size_t a, std::size_t b) { return record.roughness[a] < record.roughness[b]; });
+  std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+    return record.roughness[a] < record.roughness[b];
+  });
   const std::size_t best = order[0];
   if (found.size() == 1) {
     if (record.roughness[best] > kImplausible) {
@@ -200,7 +201,8 @@ Chain ChainFollower::follow(uint64_t image_at, uint64_t file_at, std::optional<u
 
   const auto take = [&](uint64_t length, const Window& w) {
     chain.pieces.back().length += length;
-    for (const FileRange& r : w.lost) add_range(chain.damaged, r.start, std::min(r.end, offset + length));
+    for (const FileRange& r : w.lost)
+      add_range(chain.damaged, r.start, std::min(r.end, offset + length));
     layout_.set(at, length, ClusterState::Claimed);
     at += length;
     offset += length;
@@ -224,7 +226,8 @@ Chain ChainFollower::follow(uint64_t image_at, uint64_t file_at, std::optional<u
     }
     first = false;
 
-    if (free && w.present == length && (w.marks.all_good() || (w.marks.pages == 0 && w.lost.empty()))) {
+    if (free && w.present == length &&
+        (w.marks.all_good() || (w.marks.pages == 0 && w.lost.empty()))) {
       take(length, w);
       continue;
     }

@@ -40,16 +40,16 @@ struct FileRange {
 };
 
 struct JoinRecord {
-  uint64_t file_at = 0;                // where the next fragment starts in the file
-  uint64_t after = 0;                  // image offset where the previous fragment ended
-  std::vector<uint64_t> candidates;    // image offsets considered
-  std::vector<double> roughness;       // of each candidate's join
-  std::optional<uint64_t> chosen;      // image offset taken
-  std::string decision;                // why
+  uint64_t file_at = 0;              // where the next fragment starts in the file
+  uint64_t after = 0;                // image offset where the previous fragment ended
+  std::vector<uint64_t> candidates;  // image offsets considered
+  std::vector<double> roughness;     // of each candidate's join
+  std::optional<uint64_t> chosen;    // image offset taken
+  std::string decision;              // why
 };
 
 struct Chain {
-  std::vector<Piece> pieces;  // in file order
+  std::vector<Piece> pieces;       // in file order
   std::vector<FileRange> damaged;  // zeroed, unreadable or lost bytes
   std::vector<JoinRecord> joins;
   uint64_t size = 0;       // file bytes the chain holds

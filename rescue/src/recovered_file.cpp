@@ -66,8 +66,8 @@ RecoveredVqr recover_vqr(const ByteSource& image, const Chain& chain, bool has_h
   for (uint64_t k = 0; k < whole; ++k) {
     file.read_padded(start + k * kVqrPageSize - base, pages[k]);
     const uint64_t at = start + k * kVqrPageSize;
-    good[k] = vqr_page_check(pages[k]).has_value() &&
-              !touches(chain.damaged, at, at + kVqrPageSize);
+    good[k] =
+        vqr_page_check(pages[k]).has_value() && !touches(chain.damaged, at, at + kVqrPageSize);
   }
   // A lost page takes the mode of the good page before it (or after, at the start).
   const auto first_good = std::find(good.begin(), good.end(), true);
@@ -85,7 +85,8 @@ RecoveredVqr recover_vqr(const ByteSource& image, const Chain& chain, bool has_h
 
   const uint64_t size = kVqrHeaderSize + whole * kVqrPageSize;
   const uint64_t lp_pages = whole - out.sp_pages;
-  out.duration_ms = out.sp_pages * uint64_t{kSpPage.page_ms()} + lp_pages * uint64_t{kLpPage.page_ms()};
+  out.duration_ms =
+      out.sp_pages * uint64_t{kSpPage.page_ms()} + lp_pages * uint64_t{kLpPage.page_ms()};
   out.exact = has_header && facts && facts->file_size == size && end == size &&
               out.pages_lost == 0 && chain.damaged.empty();
   if (out.exact) {

@@ -12,7 +12,8 @@ std::string duration(uint64_t ms) {
   char text[32];
   const uint64_t s = ms / 1000;
   std::snprintf(text, sizeof text, "%llu:%02llu:%02llu", static_cast<unsigned long long>(s / 3600),
-                static_cast<unsigned long long>(s / 60 % 60), static_cast<unsigned long long>(s % 60));
+                static_cast<unsigned long long>(s / 60 % 60),
+                static_cast<unsigned long long>(s % 60));
   return text;
 }
 
@@ -25,7 +26,9 @@ std::string state(const RecoveredRecording& r) {
   return s;
 }
 
-std::string number(uint64_t n) { return std::to_string(n); }
+std::string number(uint64_t n) {
+  return std::to_string(n);
+}
 
 }  // namespace
 
@@ -38,8 +41,8 @@ std::string report_table(const RescueReport& report) {
   for (const RecoveredRecording& r : report.recordings) {
     const std::string name = std::filesystem::path(r.output).filename().string();
     std::snprintf(line, sizeof line, "%-32s %-6s %-14s %7u %9s  %s\n", name.c_str(),
-                  r.container.c_str(), origin_name(r.origin), r.pages, duration(r.duration_ms).c_str(),
-                  state(r).c_str());
+                  r.container.c_str(), origin_name(r.origin), r.pages,
+                  duration(r.duration_ms).c_str(), state(r).c_str());
     out += line;
     for (const JoinRecord& j : r.joins) {
       std::snprintf(line, sizeof line, "    join at file byte %llu: %zu candidates, %s\n",

@@ -41,7 +41,12 @@ class SourceRescue {
  public:
   SourceRescue(const std::string& path, const ByteSource& image, CardLayout& layout,
                const ScanIndex& index, OutputFolder& out, RescueReport& report)
-      : path_(path), image_(image), layout_(layout), index_(index), out_(out), report_(report),
+      : path_(path),
+        image_(image),
+        layout_(layout),
+        index_(index),
+        out_(out),
+        report_(report),
         follower_(image, layout, index) {
     stem_ = std::filesystem::path(path).stem().string();
   }
@@ -66,9 +71,9 @@ class SourceRescue {
     for (const uint64_t at : index_.vqm_headers) {
       if (layout_.state(at) == ClusterState::Claimed) continue;
       const bool whole_source = at == 0 && named_as_recording();
-      carve_vqm(base(Origin::Carved, "vqm"), at, std::nullopt,
-                whole_source ? std::filesystem::path(path_).filename().string() : carved_name(".vqm"),
-                0);
+      carve_vqm(
+          base(Origin::Carved, "vqm"), at, std::nullopt,
+          whole_source ? std::filesystem::path(path_).filename().string() : carved_name(".vqm"), 0);
     }
   }
 
@@ -82,7 +87,8 @@ class SourceRescue {
         continue;
       const uint64_t page_at = flag - kVqrFlagOffset;
       if (layout_.state(page_at) == ClusterState::Claimed) continue;
-      if (page_at >= kVqrHeaderSize && layout_.state(page_at - kVqrHeaderSize) != ClusterState::Claimed) {
+      if (page_at >= kVqrHeaderSize &&
+          layout_.state(page_at - kVqrHeaderSize) != ClusterState::Claimed) {
         // A header off the sector grid, right before the run.
         const uint64_t header_at = page_at - kVqrHeaderSize;
         if (const std::optional<VqrHeaderFacts> facts = check_vqr_header(image_, header_at)) {
@@ -98,8 +104,8 @@ class SourceRescue {
       const auto part = part_names_.find(layout_.cluster_start(page_at));
       if (part != part_names_.end()) name = part->second;
       r.note = "no header: rebuilt";
-      follow_vqr(r, page_at, file_at, std::nullopt, mode == 1 ? ModeRule::Lp : ModeRule::Sp,
-                 false, (file_at - kVqrHeaderSize) / kVqrPageSize, name);
+      follow_vqr(r, page_at, file_at, std::nullopt, mode == 1 ? ModeRule::Lp : ModeRule::Sp, false,
+                 (file_at - kVqrHeaderSize) / kVqrPageSize, name);
     }
   }
 

@@ -25,8 +25,8 @@ struct RecoveredRecording {
   std::string output;     // the path written
   std::string container;  // "vqr" or "vqm"
   Origin origin = Origin::Carved;
-  std::string entry;               // the file system's path, where it had one
-  std::vector<Piece> fragments;    // image offsets, in file order
+  std::string entry;             // the file system's path, where it had one
+  std::vector<Piece> fragments;  // image offsets, in file order
   uint32_t pages = 0;
   uint32_t pages_lost = 0;
   uint64_t duration_ms = 0;

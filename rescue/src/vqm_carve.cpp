@@ -46,7 +46,8 @@ std::optional<VqmCarve> carve_vqm_at(const ByteSource& image, const CardLayout& 
     if (!size && length < cluster) break;
     if (!size) {
       // Zeros to the end of the cluster end the recording inside it.
-      const auto last = std::find_if(window.rbegin(), window.rend(), [](uint8_t b) { return b != 0; });
+      const auto last =
+          std::find_if(window.rbegin(), window.rend(), [](uint8_t b) { return b != 0; });
       if (last != window.rbegin()) {
         end -= static_cast<uint64_t>(last - window.rbegin());
         break;

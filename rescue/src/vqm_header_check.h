@@ -14,7 +14,6 @@ struct VqmHeaderFacts {
   uint64_t gap_total = 0;
 };
 
-std::optional<VqmHeaderFacts> check_vqm_header(const ByteSource& image, uint64_t at,
-                                               uint64_t room);
+std::optional<VqmHeaderFacts> check_vqm_header(const ByteSource& image, uint64_t at, uint64_t room);
 
 }  // namespace calendo::rescue

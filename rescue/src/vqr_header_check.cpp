@@ -16,11 +16,12 @@ std::optional<VqrHeaderFacts> check_vqr_header(const ByteSource& image, uint64_t
 
   VqrHeaderFacts facts;
   const ExtentSource header(image, at, kVqrHeaderSize);
-  facts.readable = read_recording(header, Container::Vqr).ok() &&
-                   le16(&h[kVqrPageSizeOffset]) == kVqrPageSize;
+  facts.readable =
+      read_recording(header, Container::Vqr).ok() && le16(&h[kVqrPageSizeOffset]) == kVqrPageSize;
   const uint8_t mode = h[kVqrFileModeOffset];
-  facts.modes = mode == kFileModeSp ? ModeRule::Sp : mode == kFileModeLp ? ModeRule::Lp
-                                                                         : ModeRule::Either;
+  facts.modes = mode == kFileModeSp   ? ModeRule::Sp
+                : mode == kFileModeLp ? ModeRule::Lp
+                                      : ModeRule::Either;
   // The data length and the page count must agree before either is taken.
   const uint32_t data = le32(&h[kVqrDataLengthOffset]);
   const uint32_t pages = le32(&h[kVqrSpPagesOffset]) & 0xFFFFFF;

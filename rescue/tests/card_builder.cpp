@@ -73,8 +73,8 @@ Bytes speech_recording(const std::filesystem::path& work, double seconds, int vo
       v += weight * std::sin(k * phase);
     }
     const double envelope = std::pow(std::max(0.0, std::sin(M_PI * syllables * t + voice)), 1.5);
-    samples[n] = static_cast<int16_t>(std::clamp(level * envelope * v / 3.0 + 60.0 * noise(random),
-                                                 -32000.0, 32000.0));
+    samples[n] = static_cast<int16_t>(
+        std::clamp(level * envelope * v / 3.0 + 60.0 * noise(random), -32000.0, 32000.0));
   }
   const auto wav = work / ("voice" + std::to_string(voice) + ".wav");
   const auto vqr = work / ("voice" + std::to_string(voice) + ".vqr");
@@ -88,8 +88,9 @@ Bytes speech_recording(const std::filesystem::path& work, double seconds, int vo
 }
 
 bool have_tools() {
-  return std::system("command -v mkfs.fat >/dev/null && command -v mcopy >/dev/null && "
-                     "command -v mdel >/dev/null") == 0;
+  return std::system(
+             "command -v mkfs.fat >/dev/null && command -v mcopy >/dev/null && "
+             "command -v mdel >/dev/null") == 0;
 }
 
 void run(const std::string& command) {
@@ -149,14 +150,16 @@ Figures measure(const std::vector<Bytes>& originals, const std::filesystem::path
       const auto w = where.find(page);
       if (w == where.end() || shared.count(page)) continue;
       any = true;
-      if (recording >= 0 && (w->second.first != recording || static_cast<int64_t>(w->second.second) <= last))
+      if (recording >= 0 &&
+          (w->second.first != recording || static_cast<int64_t>(w->second.second) <= last))
         false_join = true;
       recording = w->second.first;
       last = static_cast<int64_t>(w->second.second);
       run.push_back(w->second);
     }
     if (!any && o.size() > 92 && o.size() % 528 == 92 % 528) ++f.spurious;
-    if (false_join) ++f.false_joins;
+    if (false_join)
+      ++f.false_joins;
     else
       in_order.insert(run.begin(), run.end());
   }
@@ -168,11 +171,11 @@ Figures measure(const std::vector<Bytes>& originals, const std::filesystem::path
 
 std::string describe(const std::string& state, const Figures& f) {
   char line[256];
-  std::snprintf(line, sizeof line,
-                "%-22s exact %d/%d, pages in order %.1f %%, false joins %d, spurious %d",
-                state.c_str(), f.exact, f.recordings,
-                f.pages ? 100.0 * static_cast<double>(f.pages_in_order) / static_cast<double>(f.pages) : 0.0,
-                f.false_joins, f.spurious);
+  std::snprintf(
+      line, sizeof line, "%-22s exact %d/%d, pages in order %.1f %%, false joins %d, spurious %d",
+      state.c_str(), f.exact, f.recordings,
+      f.pages ? 100.0 * static_cast<double>(f.pages_in_order) / static_cast<double>(f.pages) : 0.0,
+      f.false_joins, f.spurious);
   return line;
 }
 

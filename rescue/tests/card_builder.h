@@ -15,7 +15,8 @@ using Bytes = std::vector<uint8_t>;
 
 // A vqr recording of `seconds` of a speech-like signal; `voice` varies the
 // pitch, the syllable rate, the level and the noise, so recordings differ.
-Bytes speech_recording(const std::filesystem::path& work, double seconds, int voice, bool lp = false);
+Bytes speech_recording(const std::filesystem::path& work, double seconds, int voice,
+                       bool lp = false);
 
 // Whether the tools the image tests need are on the PATH.
 bool have_tools();

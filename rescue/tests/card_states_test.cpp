@@ -19,8 +19,8 @@
 namespace {
 
 using rescue_test::Bytes;
-using rescue_test::Figures;
 using rescue_test::FatImage;
+using rescue_test::Figures;
 
 class CardStates : public ::testing::Test {
  protected:
@@ -50,13 +50,17 @@ class CardStates : public ::testing::Test {
     const auto out = dir_.path() / ("out-" + state);
     calendo::Result<calendo::rescue::OutputFolder> folder =
         calendo::rescue::OutputFolder::open(out.string());
-    EXPECT_TRUE(folder.ok());
+    if (!folder.ok()) {
+      ADD_FAILURE() << folder.fault().message;
+      return {};
+    }
     std::atomic<bool> stop{false};
     report_ = calendo::rescue::rescue_sources({image.string()}, *folder, {}, stop);
     keep(image, originals, state);
     const Figures f = rescue_test::measure(originals, out);
     std::printf("%s\n", rescue_test::describe(state, f).c_str());
-    if (std::getenv("RESCUE_TEST_REPORT")) std::printf("%s", calendo::rescue::report_table(report_).c_str());
+    if (std::getenv("RESCUE_TEST_REPORT"))
+      std::printf("%s", calendo::rescue::report_table(report_).c_str());
     EXPECT_EQ(f.false_joins, 0) << state;
     return f;
   }
@@ -79,8 +83,10 @@ class CardStates : public ::testing::Test {
         card.copy_in(write("live.vqr", other), "LIVE" + std::to_string(i) + ".VQR");
       } else {
         std::string text;
-        while (text.size() < cluster * g) text += "minutes of the meeting, line " + std::to_string(text.size()) + "\n";
-        card.copy_in(write("gap.txt", Bytes(text.begin(), text.end())), "GAP" + std::to_string(i) + ".TXT");
+        while (text.size() < cluster * g)
+          text += "minutes of the meeting, line " + std::to_string(text.size()) + "\n";
+        card.copy_in(write("gap.txt", Bytes(text.begin(), text.end())),
+                     "GAP" + std::to_string(i) + ".TXT");
       }
     }
     for (int i = 0; i < count; ++i) card.remove("HOLE" + std::to_string(i) + ".BIN");
@@ -121,7 +127,8 @@ TEST_F(CardStates, IntactDeletedAndFormattedCardsGiveEveryRecordingBackExactly) 
     EXPECT_EQ(f.exact, f.recordings);
     EXPECT_EQ(f.spurious, 0);
 
-    for (size_t i = 0; i < originals.size(); i += 2) card.remove("REC" + std::to_string(i) + ".VQR");
+    for (size_t i = 0; i < originals.size(); i += 2)
+      card.remove("REC" + std::to_string(i) + ".VQR");
     f = rescue(card.path(), originals, fat + " deleted");
     EXPECT_EQ(f.exact, f.recordings);
     int deleted = 0;
@@ -175,7 +182,8 @@ TEST_F(CardStates, UnfinalisedDamagedAndCutShortRecordingsKeepEveryIntactPage) {
     Bytes file = originals[i];
     if (i % 2 == 0) {
       // Never finished: lengths, page counts and data length 0.
-      for (const int at : {4, 56, 71, 73, 75, 79, 88}) std::fill_n(file.begin() + at, at == 56 || at == 71 || at == 73 ? 2 : 4, 0);
+      for (const int at : {4, 56, 71, 73, 75, 79, 88})
+        std::fill_n(file.begin() + at, at == 56 || at == 71 || at == 73 ? 2 : 4, 0);
     }
     card.copy_in(write("u.vqr", file), "UNF" + std::to_string(i) + ".VQR");
   }

@@ -32,7 +32,8 @@ TEST(PageScan, FindsPagesAtAnyAlignmentAndHeadersOnSectors) {
   for (const size_t shift : {0u, 1u, 7u, 333u, 511u}) {
     testkit::Bytes image = noise(64 * 1024, 7);
     testkit::VqrFile file;
-    for (int i = 0; i < 5; ++i) file.pages.push_back(i == 3 ? testkit::vqr_lp_page() : testkit::vqr_sp_page());
+    for (int i = 0; i < 5; ++i)
+      file.pages.push_back(i == 3 ? testkit::vqr_lp_page() : testkit::vqr_sp_page());
     const testkit::Bytes bytes = file.bytes();
     std::copy(bytes.begin(), bytes.end(), image.begin() + 4096 + shift);
     const ScanIndex index = scan(image);

@@ -254,9 +254,10 @@ int RunConvert(const Options& options) {
     std::printf("%s\n", SummaryLine(tally, wall).c_str());
   }
   if (tally.failed > 0 || tally.damaged > 0) {
-    std::fputs("calendo-convert: calendo-rescue FILE... -o OUT brings back the pages of damaged "
-               "recordings (man calendo-rescue)\n",
-               stderr);
+    std::fputs(
+        "calendo-convert: calendo-rescue FILE... -o OUT brings back the pages of damaged "
+        "recordings (man calendo-rescue)\n",
+        stderr);
   }
   return tally.failed == 0 ? kExitDone : kExitFailed;
 }

@@ -156,8 +156,12 @@ std::string ErrorJson(const std::string& path, const std::string& error) {
   return "{" + FileMembers(path) + ", \"error\": " + JsonString(error) + "}";
 }
 
-bool IsUtf8(const std::string& text) { return is_utf8(text); }
+bool IsUtf8(const std::string& text) {
+  return is_utf8(text);
+}
 
-std::string JsonString(const std::string& text) { return json_string(text); }
+std::string JsonString(const std::string& text) {
+  return json_string(text);
+}
 
 }  // namespace calendo::tool
