@@ -36,11 +36,11 @@ if command -v photorec > /dev/null; then
     state=$(basename "$dir")
     (cd "$dir" && photorec /log /d photorec /cmd card.img search > /dev/null 2>&1 || true)
     "$rescue" --quiet "$dir/card.img" -o "$dir/rescued" > /dev/null || true
-    count() { find "$1" -type f 2> /dev/null | xargs -r cksum | awk '{print $1" "$2}' | sort -u; }
+    count() { find "$@" -type f ! -name report.xml 2> /dev/null | xargs -r cksum | awk '{print $1" "$2}' | sort -u; }
     originals=$(count "$dir/originals")
     total=$(echo "$originals" | wc -l)
     photorec_exact=$(comm -12 <(echo "$originals") <(count "$dir"/photorec*) | wc -l)
-    photorec_files=$(find "$dir" -path "*photorec*" -type f | wc -l)
+    photorec_files=$(find "$dir" -path "*photorec*" -type f ! -name report.xml | wc -l)
     ours=$(comm -12 <(echo "$originals") <(count "$dir/rescued") | wc -l)
     echo "$state: $total recordings; PhotoRec $photorec_exact byte-exact ($photorec_files files);" \
          "calendo-rescue $ours byte-exact"

@@ -15,6 +15,8 @@ constexpr double kImplausible = 3.0;
 // How much smoother the best join must be than the next to be taken.
 constexpr double kMargin = 0.5;
 constexpr uint64_t kMaxReachClusters = 1 << 16;
+// How many damaged clusters in a row are kept in place at most.
+constexpr int kMaxBlankClusters = 8;
 
 bool uniform(std::span<const uint8_t> bytes) {
   return std::all_of(bytes.begin(), bytes.end(), [&](uint8_t b) { return b == bytes[0]; });
@@ -239,6 +241,40 @@ Chain ChainFollower::follow(uint64_t image_at, uint64_t file_at, std::optional<u
       take(length, w);
       continue;
     }
+    const auto present = std::span(w.bytes).first(w.present);
+    const bool blank =
+        w.present == length && (uniform(present) || !w.lost.empty() || has_zero_run(present));
+    if (free && blank) {
+      // Zeroed or unreadable sectors: kept in place, as silence, when a
+      // cluster close after them goes on at its offset.
+      uint64_t skip = length;
+      bool resumes = false;
+      for (int n = 0; n < kMaxBlankClusters && at + skip < image_.size(); ++n) {
+        const uint64_t next = at + skip;
+        if (!usable(next)) break;
+        const uint64_t next_length =
+            expected ? std::min(cluster, *expected - offset - skip) : cluster;
+        if (next_length == 0) {
+          resumes = true;
+          break;
+        }
+        const Window n_w = read_window(next, next_length, offset + skip, rule);
+        if (n_w.marks.good > 0 && !n_w.marks.bad_seen && n_w.lost.empty()) {
+          resumes = true;
+          break;
+        }
+        skip += next_length;
+      }
+      if (resumes) {
+        for (uint64_t done = 0; done < skip;) {
+          const uint64_t part = done == 0 ? length : std::min(cluster, skip - done);
+          const Window d = read_window(at, part, offset, rule);
+          take(part, d);
+          done += part;
+        }
+        continue;
+      }
+    }
     if (free && w.marks.good > 0) {
       if (!expected) {
         // The marks stop inside the cluster: the recording ends there.
@@ -247,21 +283,6 @@ Chain ChainFollower::follow(uint64_t image_at, uint64_t file_at, std::optional<u
       }
       take(std::min(length, w.present), w);
       continue;
-    }
-    if (free && expected && w.present == length) {
-      // A cluster without a mark that fits: lost in place if the one after it
-      // goes on at the offset after it.
-      const bool blank = uniform(std::span(w.bytes).first(w.present)) || !w.lost.empty();
-      const uint64_t next = at + length;
-      if (blank && next < image_.size() && usable(next)) {
-        const uint64_t next_length = std::min(cluster, *expected - offset - length);
-        const Window n = read_window(next, next_length, offset + length, rule);
-        if (next_length == 0 || (n.marks.good > 0 && !n.marks.bad_seen)) {
-          add_range(chain.damaged, offset, offset + length);
-          take(length, w);
-          continue;
-        }
-      }
     }
     // The end of a fragment (or of the recording).
     JoinRecord record;

@@ -66,8 +66,9 @@ RecoveredVqr recover_vqr(const ByteSource& image, const Chain& chain, bool has_h
   for (uint64_t k = 0; k < whole; ++k) {
     file.read_padded(start + k * kVqrPageSize - base, pages[k]);
     const uint64_t at = start + k * kVqrPageSize;
-    good[k] =
-        vqr_page_check(pages[k]).has_value() && !touches(chain.damaged, at, at + kVqrPageSize);
+    good[k] = vqr_page_check(pages[k]).has_value() &&
+              !has_zero_run(std::span(pages[k]).first(kCodeAreaBytes)) &&
+              !touches(chain.damaged, at, at + kVqrPageSize);
   }
   // A lost page takes the mode of the good page before it (or after, at the start).
   const auto first_good = std::find(good.begin(), good.end(), true);

@@ -10,6 +10,16 @@ std::optional<int> vqr_page_check(std::span<const uint8_t, kVqrPageSize> page) {
   return page[kVqrFlagOffset] & 1;
 }
 
+bool has_zero_run(std::span<const uint8_t> bytes) {
+  constexpr std::size_t kZeroRun = 64;
+  std::size_t run = 0;
+  for (const uint8_t b : bytes) {
+    run = b == 0 ? run + 1 : 0;
+    if (run >= kZeroRun) return true;
+  }
+  return false;
+}
+
 MarkCheck check_marks(std::span<const uint8_t> bytes, uint64_t file_at, ModeRule rule) {
   MarkCheck check;
   const uint64_t end = file_at + bytes.size();

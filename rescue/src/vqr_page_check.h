@@ -27,6 +27,10 @@ constexpr bool mode_allowed(ModeRule rule, int mode) {
 // The mode of a whole page, or nothing when its marks are wrong.
 std::optional<int> vqr_page_check(std::span<const uint8_t, kVqrPageSize> page);
 
+// Whether `bytes` hold a zeroed stretch (64 zero bytes in a row), which no
+// page's audio holds: a sector a card lost, read as zeros.
+bool has_zero_run(std::span<const uint8_t> bytes);
+
 // The marks of a recording's pages inside a window of its bytes.
 struct MarkCheck {
   uint32_t pages = 0;     // pages with a mark byte inside the window

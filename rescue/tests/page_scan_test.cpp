@@ -81,6 +81,8 @@ TEST(PageMarks, DamageInsideAWindowIsToldFromItsEnd) {
   std::fill(bytes.begin() + 92 + 528 * 5, bytes.end(), 0);
   check = check_marks(bytes, 0, ModeRule::Sp);
   EXPECT_EQ(check.good_after_bad, 2u);
+  EXPECT_TRUE(calendo::rescue::has_zero_run(std::span(bytes).subspan(92 + 528 * 5, 100)));
+  EXPECT_FALSE(calendo::rescue::has_zero_run(std::span(bytes).subspan(92 + 528 * 5 - 30, 93)));
 }
 
 }  // namespace
