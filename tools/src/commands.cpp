@@ -163,6 +163,9 @@ std::vector<ConversionJob> CollectJobs(const Options& options, const OutputPlan&
     ++tally.failed;
   }
   tally.skipped += walk.skipped;
+  for (const std::string& file : walk.damaged)
+    ReportFailure(file, "skipped: not a readable recording (damaged or never finished)");
+  tally.damaged += walk.damaged.size();
   for (const FoundRecording& found : walk.recordings) add(found.source, found.folder);
   return jobs;
 }
@@ -249,6 +252,12 @@ int RunConvert(const Options& options) {
     const double wall =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     std::printf("%s\n", SummaryLine(tally, wall).c_str());
+  }
+  if (tally.failed > 0 || tally.damaged > 0) {
+    std::fputs(
+        "calendo-convert: calendo-rescue FILE... -o OUT brings back the pages of damaged "
+        "recordings (man calendo-rescue)\n",
+        stderr);
   }
   return tally.failed == 0 ? kExitDone : kExitFailed;
 }

@@ -23,6 +23,8 @@ struct FoundRecording {
 struct FolderWalk {
   std::vector<FoundRecording> recordings;  // folder by folder, names in byte order
   size_t skipped = 0;                      // files that are no recorder files
+  // Of those, the ones named as recordings (.vqr, .vqm): damaged or never finished.
+  std::vector<std::string> damaged;
   std::vector<std::pair<std::string, std::string>> unreadable;  // folder, reason
 };
 
