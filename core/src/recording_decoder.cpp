@@ -58,3 +58,86 @@ void RecordingDecoder::seek(uint32_t page) {
 }
 
 }  // namespace calendo
+
+namespace calendo {
+namespace {
+
+// Pages decoded in one go: their codes and samples held at once stay within
+// some tens of megabytes, long enough for warm-ups to cost little.
+constexpr uint32_t kWindowPages = 128 * kCheckpointPages;
+
+}  // namespace
+
+void decode_pages(const RecordingPages& recording, uint32_t first, uint32_t last,
+                  const AdpcmState& start, ParallelDecoder& parallel, bool keep_samples,
+                  DecodedPages& into) {
+  std::vector<uint8_t> codes;
+  std::vector<WidthRun> runs;
+  std::vector<std::size_t> marks;
+  into.page_ends.clear();
+  for (uint32_t page = first; page < last; ++page) {
+    if (page > first && page % kCheckpointPages == 0) marks.push_back(codes.size());
+    const std::size_t at = codes.size();
+    codes.resize(at + kMaxPageCodes);
+    const std::size_t count = recording.page_codes(
+        page, std::span<uint8_t, kMaxPageCodes>(codes.data() + at, kMaxPageCodes));
+    codes.resize(at + count);
+    const int bits = recording.descriptor(recording.page_mode(page)).code_bits;
+    if (runs.empty() || runs.back().bits != bits) runs.push_back({at, bits});
+    runs.back().end = codes.size();
+    into.page_ends.push_back(codes.size());
+  }
+  if (last > first && last % kCheckpointPages == 0) marks.push_back(codes.size());
+  into.samples.resize(keep_samples ? codes.size() : 0);
+  into.checkpoints.resize(marks.size());
+  into.end = parallel.decode(start, {codes, runs, marks, OutputStage::Gain3_5}, into.samples,
+                             into.checkpoints);
+}
+
+std::vector<AdpcmState> checkpoint_states(const RecordingPages& recording,
+                                          ParallelDecoder& parallel) {
+  std::vector<AdpcmState> states{reset_state()};
+  DecodedPages window;
+  for (uint32_t first = 0; first < recording.page_count(); first += kWindowPages) {
+    const uint32_t last = std::min(recording.page_count(), first + kWindowPages);
+    decode_pages(recording, first, last, states.back(), parallel, false, window);
+    // Windows end on checkpoints (or at the end): the last state is the next start.
+    states.insert(states.end(), window.checkpoints.begin(), window.checkpoints.end());
+  }
+  return states;
+}
+
+void RecordingDecoder::decode_pages(uint32_t last, ParallelDecoder& parallel,
+                                    std::vector<int16_t>& out) {
+  DecodedPages window;
+  while (next_ < last) {
+    const uint32_t first = next_;
+    const uint32_t end = std::min(last, first + kWindowPages);
+    if (first % kCheckpointPages == 0 && first / kCheckpointPages == checkpoints_.size())
+      checkpoints_.push_back(codec_.state());
+    calendo::decode_pages(recording_, first, end, codec_.state(), parallel, true, window);
+    std::size_t from = 0;
+    for (uint32_t page = first; page < end; ++page) {
+      const std::size_t count = window.page_ends[page - first] - from;
+      std::copy_n(window.samples.begin() + static_cast<std::ptrdiff_t>(from), count,
+                  work_.decoded.begin());
+      const auto shaped = shape_page(shapes_[recording_.page_mode(page)], count, work_);
+      out.insert(out.end(), shaped.begin(), shaped.end());
+      from = window.page_ends[page - first];
+    }
+    // window.checkpoints[k] stands before page (first / kCheckpointPages + 1 + k) *
+    // kCheckpointPages.
+    for (std::size_t k = 0; k < window.checkpoints.size(); ++k) {
+      if (checkpoints_.size() == first / kCheckpointPages + 1 + k)
+        checkpoints_.push_back(window.checkpoints[k]);
+    }
+    codec_.state() = window.end;
+    next_ = end;
+  }
+}
+
+void RecordingDecoder::adopt_checkpoints(std::vector<AdpcmState> checkpoints) {
+  if (checkpoints.size() > checkpoints_.size()) checkpoints_ = std::move(checkpoints);
+}
+
+}  // namespace calendo

@@ -13,6 +13,12 @@
 // nearest checkpoint at or before N (one every kCheckpointPages pages, saved
 // as decoding passes them) and decodes forward from there without output:
 // exact, and a page already passed costs at most kCheckpointPages pages.
+// Checkpoints for the whole recording can be computed ahead, on every core
+// (checkpoint_states()), and handed to a decoder: every seek then costs at
+// most kCheckpointPages pages.
+//
+// decode_pages() decodes a stretch of pages on every core (parallel_decoder.h),
+// with the same samples and states as decoding them one by one.
 #pragma once
 
 #include <array>
@@ -22,6 +28,7 @@
 
 #include "calendo/adpcm.h"
 #include "calendo/page_shape.h"
+#include "calendo/parallel_decoder.h"
 #include "calendo/recording_pages.h"
 
 namespace calendo {
@@ -56,6 +63,16 @@ class RecordingDecoder {
   // first page leaves it there. REQUIRES: page <= page_count().
   void seek(uint32_t page);
 
+  // Decodes pages next_page() ... last - 1 on `parallel` and appends their
+  // samples to `out`: what decode_next() gives for each in turn, and the
+  // state it leaves. REQUIRES: next_page() <= last <= page_count().
+  void decode_pages(uint32_t last, ParallelDecoder& parallel, std::vector<int16_t>& out);
+
+  // Takes the states checkpoint_states() computed for the same recording.
+  void adopt_checkpoints(std::vector<AdpcmState> checkpoints);
+  // Checkpoints known: the one before page k * kCheckpointPages for each k below.
+  std::size_t checkpoint_count() const { return checkpoints_.size(); }
+
  private:
   PageShape shape_of(int mode) const;
   // Decodes the next page's codes into work_.decoded and returns their count.
@@ -71,5 +88,24 @@ class RecordingDecoder {
   std::array<uint8_t, kMaxPageCodes> codes_{};
   PageWork work_{};
 };
+
+// The decoded samples (before shaping) of pages [first, last) one after the
+// other, from the codec state `start`, decoded on `parallel`.
+struct DecodedPages {
+  std::vector<int16_t> samples;        // empty unless asked for
+  std::vector<std::size_t> page_ends;  // where each page's samples end
+  AdpcmState end{};                    // the state after page last - 1
+  // The state before each page p in (first, last] with p % kCheckpointPages == 0.
+  std::vector<AdpcmState> checkpoints;
+};
+void decode_pages(const RecordingPages& recording, uint32_t first, uint32_t last,
+                  const AdpcmState& start, ParallelDecoder& parallel, bool keep_samples,
+                  DecodedPages& into);
+
+// The state before page k * kCheckpointPages for every k with k *
+// kCheckpointPages <= page_count(), as decoding from the first page leaves
+// it: exact, computed on `parallel`, reading the recording once.
+std::vector<AdpcmState> checkpoint_states(const RecordingPages& recording,
+                                          ParallelDecoder& parallel);
 
 }  // namespace calendo
