@@ -37,35 +37,48 @@ std::vector<std::size_t> stops_of(std::size_t begin, std::size_t end, std::size_
   return stops;
 }
 
-std::size_t chunk_length(std::size_t total, unsigned threads, const ParallelOptions& o) {
-  if (o.chunk_codes > 0) return o.chunk_codes;
+// How many chunks the stream is cut into.
+std::size_t chunk_count(std::size_t total, unsigned threads, const ParallelOptions& o) {
+  if (o.chunk_codes > 0)
+    return std::max<std::size_t>(1, (total + o.chunk_codes - 1) / o.chunk_codes);
   // Every lane of every thread busy, a few chunks each on long streams so
-  // that a thread held up elsewhere holds up little, and warm-ups a small
-  // share of the work.
-  const std::size_t units = std::size_t{threads} * (o.kernel == Kernel::Streams ? 1 : 8);
+  // that a thread held up elsewhere holds up little, and chunks long enough
+  // for their warm-ups to be a small share of the work.
+  const std::size_t lanes = o.kernel == Kernel::Streams ? 1 : detail::kLanes;
+  const std::size_t units = std::size_t{threads} * lanes;
   const std::size_t rounds =
       std::clamp<std::size_t>(total / (units * 64 * (o.warmup_codes + 1)), 1, 4);
-  const std::size_t even = (total + units * rounds - 1) / (units * rounds);
-  return std::max({even, 8 * o.warmup_codes, o.probe_codes, std::size_t{1}});
+  const std::size_t shortest = std::max<std::size_t>(4 * o.warmup_codes, 4096);
+  std::size_t count = units * rounds;
+  if (total / count < shortest) {
+    count = total / shortest;
+    if (count > lanes) count -= count % lanes;  // whole groups of lanes
+  }
+  return std::max<std::size_t>(count, 1);
 }
 
 std::vector<Chunk> plan_chunks(const CodeStream& stream, unsigned threads,
                                const ParallelOptions& o) {
-  const std::size_t length = chunk_length(stream.codes.size(), threads, o);
+  const std::size_t total = stream.codes.size();
+  const std::size_t wanted = chunk_count(total, threads, o);
   const std::size_t probe = std::max<std::size_t>(o.probe_codes, 1);
   std::vector<Chunk> chunks;
   std::size_t run_begin = 0;
   for (const WidthRun& run : stream.runs) {
+    // The run's share of the chunks, of lengths that differ by one at most.
     const std::size_t size = run.end - run_begin;
-    const std::size_t count = (size + length - 1) / length;
-    const std::size_t each = count > 0 ? (size + count - 1) / count : 0;
-    for (std::size_t begin = run_begin; begin < run.end; begin += each) {
+    const std::size_t count = size == 0
+                                  ? 0
+                                  : std::max<std::size_t>(1, (size * wanted + total / 2) /
+                                                                 std::max<std::size_t>(total, 1));
+    for (std::size_t i = 0; i < count; ++i) {
       Chunk c;
-      c.begin = begin;
-      c.end = std::min(begin + each, run.end);
-      c.warm_begin = begin - std::min(o.warmup_codes, begin - run_begin);
+      c.begin = run_begin + size * i / count;
+      c.end = run_begin + size * (i + 1) / count;
+      if (c.begin == c.end) continue;
+      c.warm_begin = c.begin - std::min(o.warmup_codes, c.begin - run_begin);
       c.bits = run.bits;
-      c.exact = begin == 0;
+      c.exact = c.begin == 0;
       c.stops = stops_of(c.begin, c.end, probe, stream.marks);
       c.at_stop.resize(c.stops.size());
       chunks.push_back(std::move(c));
@@ -137,29 +150,39 @@ class FirstPass {
   }
 
   // Up to eight chunks of one width side by side; lanes without a chunk of
-  // their own repeat the first lane's and keep nothing.
+  // their own run on another lane's codes and keep nothing.
   void run_lanes(std::span<Chunk* const> group) const {
     const detail::WidthTables& t = detail::tables_for(group[0]->bits);
     AdpcmState states[detail::kLanes];
     Chunk* chunk[detail::kLanes];
-    Chunk scratch[detail::kLanes];
     Cursor at[detail::kLanes];
     for (int j = 0; j < detail::kLanes; ++j) {
-      const bool real = static_cast<std::size_t>(j) < group.size();
-      if (!real) scratch[j] = *group[0];
-      chunk[j] = real ? group[j] : &scratch[j];
+      chunk[j] = group[static_cast<std::size_t>(j) < group.size() ? j : 0];
       states[j] = chunk[j]->exact ? start_ : reset_;
       at[j] = {chunk[j]->warm_begin, 0};
     }
     const auto lane_count = static_cast<int>(group.size());
+    bool active[detail::kLanes];
+    for (int j = 0; j < detail::kLanes; ++j) active[j] = j < lane_count && !at[j].done(*chunk[j]);
+    // In lanes while two or more have work left; a lane whose chunk is done
+    // runs on with another lane's codes and keeps nothing.
     for (;;) {
+      int busy = 0;
+      int some = 0;
       std::size_t n = SIZE_MAX;
-      for (int j = 0; j < detail::kLanes; ++j) n = std::min(n, at[j].target(*chunk[j]) - at[j].pos);
+      for (int j = 0; j < detail::kLanes; ++j) {
+        if (!active[j]) continue;
+        ++busy;
+        some = j;
+        n = std::min(n, at[j].target(*chunk[j]) - at[j].pos);
+      }
+      if (busy < 2) break;
       if (n > 0) {
         detail::LaneStreams streams;
         for (int j = 0; j < detail::kLanes; ++j) {
-          streams.codes[j] = stream_.codes.data() + at[j].pos;
-          const bool keep = j < lane_count && out_ != nullptr && at[j].pos >= chunk[j]->begin;
+          const int from = active[j] ? j : some;
+          streams.codes[j] = stream_.codes.data() + at[from].pos;
+          const bool keep = active[j] && out_ != nullptr && at[j].pos >= chunk[j]->begin;
           streams.out[j] = keep ? out_ + at[j].pos : nullptr;
         }
         if (kernel_ == Kernel::Lanes && avx2()) {
@@ -168,15 +191,16 @@ class FirstPass {
           detail::decode_lanes_scalar(states, stream_.stage, t, streams, n);
         }
       }
-      bool any_done = false;
       for (int j = 0; j < detail::kLanes; ++j) {
+        if (!active[j]) continue;
         at[j].pos += n;
         at[j].arrive(*chunk[j], states[j]);
-        any_done |= at[j].done(*chunk[j]);
+        active[j] = !at[j].done(*chunk[j]);
       }
-      if (any_done) break;
     }
-    for (int j = 0; j < lane_count; ++j) run_stream(*chunk[j], states[j], at[j]);
+    for (int j = 0; j < lane_count; ++j) {
+      if (active[j]) run_stream(*chunk[j], states[j], at[j]);
+    }
   }
 
   // The second pass, in stream order: a chunk whose start state was not the
@@ -231,9 +255,13 @@ AdpcmState ParallelDecoder::decode(const AdpcmState& start, const CodeStream& st
   stats_ = {};
   std::vector<Chunk> chunks = plan_chunks(stream, pool_.threads(), options_);
   stats_.chunks = chunks.size();
-  const FirstPass pass(stream, start, out, options_.kernel);
+  // Without AVX2, eight lanes on one thread are eight chunks in turn.
+  const bool avx2 = detail::kernel_available(detail::Kernel::Avx2);
+  const Kernel kernel =
+      options_.kernel == Kernel::Lanes && !avx2 ? Kernel::Streams : options_.kernel;
+  const FirstPass pass(stream, start, out, kernel);
 
-  if (options_.kernel == Kernel::Streams) {
+  if (kernel == Kernel::Streams) {
     pool_.run(chunks.size(), [&](std::size_t i) { pass.run_chunk(chunks[i]); });
   } else {
     // Groups of eight chunks of one width, in stream order within a width.

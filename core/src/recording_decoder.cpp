@@ -71,22 +71,26 @@ constexpr uint32_t kWindowPages = 128 * kCheckpointPages;
 void decode_pages(const RecordingPages& recording, uint32_t first, uint32_t last,
                   const AdpcmState& start, ParallelDecoder& parallel, bool keep_samples,
                   DecodedPages& into) {
-  std::vector<uint8_t> codes;
+  std::size_t total = 0;
+  for (uint32_t page = first; page < last; ++page)
+    total += static_cast<std::size_t>(recording.descriptor(recording.page_mode(page)).codes());
+  // Room for a whole page's codes after the last page's.
+  std::vector<uint8_t> codes(total + kMaxPageCodes);
   std::vector<WidthRun> runs;
   std::vector<std::size_t> marks;
   into.page_ends.clear();
+  std::size_t at = 0;
   for (uint32_t page = first; page < last; ++page) {
-    if (page > first && page % kCheckpointPages == 0) marks.push_back(codes.size());
-    const std::size_t at = codes.size();
-    codes.resize(at + kMaxPageCodes);
-    const std::size_t count = recording.page_codes(
-        page, std::span<uint8_t, kMaxPageCodes>(codes.data() + at, kMaxPageCodes));
-    codes.resize(at + count);
+    if (page > first && page % kCheckpointPages == 0) marks.push_back(at);
+    const std::size_t from = at;
+    at += recording.page_codes(page,
+                               std::span<uint8_t, kMaxPageCodes>(codes.data() + at, kMaxPageCodes));
     const int bits = recording.descriptor(recording.page_mode(page)).code_bits;
-    if (runs.empty() || runs.back().bits != bits) runs.push_back({at, bits});
-    runs.back().end = codes.size();
-    into.page_ends.push_back(codes.size());
+    if (runs.empty() || runs.back().bits != bits) runs.push_back({from, bits});
+    runs.back().end = at;
+    into.page_ends.push_back(at);
   }
+  codes.resize(at);
   if (last > first && last % kCheckpointPages == 0) marks.push_back(codes.size());
   into.samples.resize(keep_samples ? codes.size() : 0);
   into.checkpoints.resize(marks.size());
@@ -109,7 +113,7 @@ std::vector<AdpcmState> checkpoint_states(const RecordingPages& recording,
 
 void RecordingDecoder::decode_pages(uint32_t last, ParallelDecoder& parallel,
                                     std::vector<int16_t>& out) {
-  DecodedPages window;
+  DecodedPages& window = window_;
   while (next_ < last) {
     const uint32_t first = next_;
     const uint32_t end = std::min(last, first + kWindowPages);
@@ -118,11 +122,16 @@ void RecordingDecoder::decode_pages(uint32_t last, ParallelDecoder& parallel,
     calendo::decode_pages(recording_, first, end, codec_.state(), parallel, true, window);
     std::size_t from = 0;
     for (uint32_t page = first; page < end; ++page) {
+      const auto decoded = window.samples.begin() + static_cast<std::ptrdiff_t>(from);
       const std::size_t count = window.page_ends[page - first] - from;
-      std::copy_n(window.samples.begin() + static_cast<std::ptrdiff_t>(from), count,
-                  work_.decoded.begin());
-      const auto shaped = shape_page(shapes_[recording_.page_mode(page)], count, work_);
-      out.insert(out.end(), shaped.begin(), shaped.end());
+      const PageShape shape = shapes_[recording_.page_mode(page)];
+      if (shape.shape == Shape::AsDecoded) {
+        out.insert(out.end(), decoded, decoded + static_cast<std::ptrdiff_t>(count));
+      } else {
+        std::copy_n(decoded, count, work_.decoded.begin());
+        const auto shaped = shape_page(shape, count, work_);
+        out.insert(out.end(), shaped.begin(), shaped.end());
+      }
       from = window.page_ends[page - first];
     }
     // window.checkpoints[k] stands before page (first / kCheckpointPages + 1 + k) *

@@ -37,6 +37,16 @@ inline constexpr uint32_t kCheckpointPages = 64;
 // Samples one page gives at most in a conversion (293 groups of 7 -> 11).
 inline constexpr std::size_t kMaxPageSamples = kRepeat7to11Capacity;
 
+// The decoded samples (before shaping) of pages [first, last) one after the
+// other, from the codec state `start`, decoded on `parallel`.
+struct DecodedPages {
+  std::vector<int16_t> samples;        // empty unless asked for
+  std::vector<std::size_t> page_ends;  // where each page's samples end
+  AdpcmState end{};                    // the state after page last - 1
+  // The state before each page p in (first, last] with p % kCheckpointPages == 0.
+  std::vector<AdpcmState> checkpoints;
+};
+
 class RecordingDecoder {
  public:
   // REQUIRES: `recording` (and its source) outlive the decoder.
@@ -87,17 +97,9 @@ class RecordingDecoder {
   uint32_t next_ = 0;
   std::array<uint8_t, kMaxPageCodes> codes_{};
   PageWork work_{};
+  DecodedPages window_;  // decode_pages()'s buffers, kept for the next call
 };
 
-// The decoded samples (before shaping) of pages [first, last) one after the
-// other, from the codec state `start`, decoded on `parallel`.
-struct DecodedPages {
-  std::vector<int16_t> samples;        // empty unless asked for
-  std::vector<std::size_t> page_ends;  // where each page's samples end
-  AdpcmState end{};                    // the state after page last - 1
-  // The state before each page p in (first, last] with p % kCheckpointPages == 0.
-  std::vector<AdpcmState> checkpoints;
-};
 void decode_pages(const RecordingPages& recording, uint32_t first, uint32_t last,
                   const AdpcmState& start, ParallelDecoder& parallel, bool keep_samples,
                   DecodedPages& into);
