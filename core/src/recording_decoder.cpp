@@ -99,11 +99,12 @@ void decode_pages(const RecordingPages& recording, uint32_t first, uint32_t last
 }
 
 std::vector<AdpcmState> checkpoint_states(const RecordingPages& recording,
-                                          ParallelDecoder& parallel) {
+                                          ParallelDecoder& parallel, std::stop_token stop) {
   std::vector<AdpcmState> states{reset_state()};
   DecodedPages window;
   for (uint32_t first = 0; first < recording.page_count(); first += kWindowPages) {
     const uint32_t last = std::min(recording.page_count(), first + kWindowPages);
+    if (stop.stop_requested()) return {};
     decode_pages(recording, first, last, states.back(), parallel, false, window);
     // Windows end on checkpoints (or at the end): the last state is the next start.
     states.insert(states.end(), window.checkpoints.begin(), window.checkpoints.end());

@@ -10,32 +10,13 @@
 #include <random>
 #include <vector>
 
+#include "any_state.h"
 #include "code_streams.h"
 
 namespace {
 
 using namespace calendo;
 using namespace calendo::detail;
-
-AdpcmState any_state(std::mt19937& rng) {
-  AdpcmState s;
-  auto bits16 = [&] { return static_cast<uint16_t>(rng()); };
-  s.sr1 = bits16();
-  s.sr2 = bits16();
-  for (uint16_t& v : s.dq) v = bits16();
-  s.a1 = bits16();
-  s.a2 = bits16();
-  for (uint16_t& v : s.b) v = bits16();
-  s.pk1 = static_cast<uint8_t>(rng());
-  s.pk2 = static_cast<uint8_t>(rng());
-  s.yu = bits16();
-  s.yl = static_cast<uint32_t>(rng());
-  s.dms = bits16();
-  s.dml = bits16();
-  s.ap = bits16();
-  s.td = static_cast<uint8_t>(rng());
-  return s;
-}
 
 using LaneKernel = void (*)(AdpcmState (&)[kLanes], OutputStage, const WidthTables&,
                             const LaneStreams&, std::size_t);
@@ -86,7 +67,7 @@ TEST_P(LaneKernels, AgreeFromAnyState) {
     AdpcmState states[kLanes];
     for (int j = 0; j < kLanes; ++j) {
       for (uint8_t& c : codes[j]) c = static_cast<uint8_t>(rng());
-      states[j] = any_state(rng);
+      states[j] = codec_test::any_state(rng);
     }
     expect_lanes_agree(kernel(), codes, states, stage, bits, rng() & 0xFF,
                        "trial " + std::to_string(trial));

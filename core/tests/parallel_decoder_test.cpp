@@ -76,6 +76,16 @@ ParallelStats expect_serial_result(const AdpcmState& start, const CodeStream& s,
 
 const Kernel kKernels[] = {Kernel::Streams, Kernel::Lanes, Kernel::ScalarLanes};
 
+ParallelOptions options_of(Kernel kernel, std::size_t chunk, std::size_t warmup,
+                           std::size_t probe) {
+  ParallelOptions options;
+  options.kernel = kernel;
+  options.chunk_codes = chunk;
+  options.warmup_codes = warmup;
+  options.probe_codes = probe;
+  return options;
+}
+
 TEST(ParallelDecoder, EveryKindAtEveryWidthAcrossChunkSizes) {
   const AdpcmState reset = reset_state();
   for (const codec_test::Kind kind : codec_test::kAllKinds) {
@@ -86,11 +96,7 @@ TEST(ParallelDecoder, EveryKindAtEveryWidthAcrossChunkSizes) {
       const CodeStream stream{codes, runs, marks, OutputStage::Gain3_5};
       for (const Kernel kernel : kKernels) {
         for (const std::size_t chunk : {std::size_t{9973}, std::size_t{40000}, std::size_t{0}}) {
-          ParallelOptions options;
-          options.kernel = kernel;
-          options.chunk_codes = chunk;
-          options.warmup_codes = 4096;
-          options.probe_codes = 2048;
+          const ParallelOptions options = options_of(kernel, chunk, 4096, 2048);
           expect_serial_result(reset, stream, options, 2,
                                codec_test::kind_name(kind) + " " + std::to_string(bits) +
                                    " bits, kernel " + std::to_string(static_cast<int>(kernel)) +
@@ -120,11 +126,7 @@ TEST(ParallelDecoder, StreamsOfSeveralWidthsAndStartStates) {
   const AdpcmState later = decode_serially(reset_state(), stream).at_marks[1];
   for (const AdpcmState& start : {reset_state(), later}) {
     for (const Kernel kernel : kKernels) {
-      ParallelOptions options;
-      options.kernel = kernel;
-      options.chunk_codes = 12000;
-      options.warmup_codes = 3000;
-      options.probe_codes = 1000;
+      const ParallelOptions options = options_of(kernel, 12000, 3000, 1000);
       expect_serial_result(start, stream, options, 3,
                            "kernel " + std::to_string(static_cast<int>(kernel)));
     }
@@ -144,11 +146,7 @@ TEST(ParallelDecoder, WhereWarmUpsNeverConvergeTheSecondPassMakesItExact) {
   const std::vector<std::size_t> marks = marks_every(5000, codes.size());
   const CodeStream stream{codes, runs, marks, OutputStage::Gain3_5};
   for (const Kernel kernel : kKernels) {
-    ParallelOptions options;
-    options.kernel = kernel;
-    options.chunk_codes = 10000;
-    options.warmup_codes = 2000;
-    options.probe_codes = 1000;
+    const ParallelOptions options = options_of(kernel, 10000, 2000, 1000);
     const ParallelStats stats = expect_serial_result(
         reset_state(), stream, options, 2, "kernel " + std::to_string(static_cast<int>(kernel)));
     EXPECT_GE(stats.mismatches, 10u);
@@ -169,11 +167,7 @@ TEST(ParallelDecoder, ShortAndEmptyStreams) {
     const WidthRun runs[] = {{size, 3}};
     const std::vector<std::size_t> marks = marks_every(3, size);
     for (const Kernel kernel : kKernels) {
-      ParallelOptions options;
-      options.kernel = kernel;
-      options.chunk_codes = 5;
-      options.warmup_codes = 2;
-      options.probe_codes = 2;
+      const ParallelOptions options = options_of(kernel, 5, 2, 2);
       expect_serial_result(reset_state(), {codes, runs, marks, OutputStage::Gain3_5}, options, 2,
                            std::to_string(size) + " codes");
     }

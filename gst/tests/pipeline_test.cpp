@@ -78,6 +78,16 @@ std::string Collect(GstElement* sink, std::size_t enough, GstClockTime& first_pt
   return data;
 }
 
+// The decodebin pipeline of `path` paused, its sink "out" pulling two buffers at most.
+void OpenPaused(const fs::path& path, GstElement*& pipeline, GstElement*& sink) {
+  pipeline = gst_parse_launch((DecodebinPipeline(path) + " max-buffers=2").c_str(), nullptr);
+  ASSERT_NE(pipeline, nullptr);
+  sink = gst_bin_get_by_name(GST_BIN(pipeline), "out");
+  gst_element_set_state(pipeline, GST_STATE_PAUSED);
+  ASSERT_EQ(gst_element_get_state(pipeline, nullptr, nullptr, 10 * GST_SECOND),
+            GST_STATE_CHANGE_SUCCESS);
+}
+
 struct Target {
   GstClockTime time;
   std::size_t bytes;  // to collect; SIZE_MAX: to the end
@@ -119,13 +129,9 @@ TEST(Decodebin, SeekYieldsTheSamplesFromThere) {
   const Converted expected = Convert(path);
   const guint64 total = expected.data.size() / 2;
 
-  GstElement* pipeline =
-      gst_parse_launch((DecodebinPipeline(path) + " max-buffers=2").c_str(), nullptr);
-  ASSERT_NE(pipeline, nullptr);
-  GstElement* sink = gst_bin_get_by_name(GST_BIN(pipeline), "out");
-  gst_element_set_state(pipeline, GST_STATE_PAUSED);
-  ASSERT_EQ(gst_element_get_state(pipeline, nullptr, nullptr, 10 * GST_SECOND),
-            GST_STATE_CHANGE_SUCCESS);
+  GstElement* pipeline = nullptr;
+  GstElement* sink = nullptr;
+  ASSERT_NO_FATAL_FAILURE(OpenPaused(path, pipeline, sink));
 
   const GstClockTime duration = gst_util_uint64_scale(total, GST_SECOND, expected.rate);
   // The middle (a stretch of samples), then near the end (all that is left),
@@ -165,13 +171,9 @@ TEST(Decodebin, OnceEveryCheckpointIsKnownSeeksAnywhereAreExact) {
   const Converted expected = Convert(path);
   const guint64 total = expected.data.size() / 2;
 
-  GstElement* pipeline =
-      gst_parse_launch((DecodebinPipeline(path) + " max-buffers=2").c_str(), nullptr);
-  ASSERT_NE(pipeline, nullptr);
-  GstElement* sink = gst_bin_get_by_name(GST_BIN(pipeline), "out");
-  gst_element_set_state(pipeline, GST_STATE_PAUSED);
-  ASSERT_EQ(gst_element_get_state(pipeline, nullptr, nullptr, 10 * GST_SECOND),
-            GST_STATE_CHANGE_SUCCESS);
+  GstElement* pipeline = nullptr;
+  GstElement* sink = nullptr;
+  ASSERT_NO_FATAL_FAILURE(OpenPaused(path, pipeline, sink));
   EXPECT_EQ(WaitForCheckpoints(pipeline), 420u / 64 + 1);
 
   const GstClockTime duration = gst_util_uint64_scale(total, GST_SECOND, expected.rate);

@@ -24,6 +24,7 @@
 #include <array>
 #include <cstdint>
 #include <span>
+#include <stop_token>
 #include <vector>
 
 #include "calendo/adpcm.h"
@@ -106,8 +107,10 @@ void decode_pages(const RecordingPages& recording, uint32_t first, uint32_t last
 
 // The state before page k * kCheckpointPages for every k with k *
 // kCheckpointPages <= page_count(), as decoding from the first page leaves
-// it: exact, computed on `parallel`, reading the recording once.
+// it: exact, computed on `parallel`, reading the recording once. Nothing
+// when `stop` is requested before it is done (it looks between stretches of
+// some thousand pages).
 std::vector<AdpcmState> checkpoint_states(const RecordingPages& recording,
-                                          ParallelDecoder& parallel);
+                                          ParallelDecoder& parallel, std::stop_token stop = {});
 
 }  // namespace calendo
