@@ -4,6 +4,7 @@
 // decodes the pages again in short chunks (the parallel decoder's way, its
 // verification included) and from checkpoints computed ahead, which must give
 // the same samples. Traps when a result breaks the decoder's contracts.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -57,7 +58,9 @@ void exercise(const RecordingPages& recording, std::span<const uint8_t> input) {
       // with the next page; a sample belongs to the last page that starts there.
       const uint64_t start = decoder.page_start(page);
       check(decoder.page_start(decoder.page_of_sample(start)) == start);
-      decoder.decode_next();
+      const auto out = decoder.decode_next();
+      check(std::equal(out.begin(), out.end(),
+                       straight.begin() + static_cast<std::ptrdiff_t>(start)));
     }
   }
 }
