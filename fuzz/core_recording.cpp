@@ -44,7 +44,9 @@ void exercise(const RecordingPages& recording, std::span<const uint8_t> input) {
   static ParallelDecoder parallel(1, options);
   RecordingDecoder chunked(recording);
   std::vector<int16_t> in_chunks;
-  chunked.decode_pages(chunked.page_count(), parallel, in_chunks);
+  chunked.decode_pages(chunked.page_count(), parallel, [&](std::span<const int16_t> some) {
+    in_chunks.insert(in_chunks.end(), some.begin(), some.end());
+  });
   check(in_chunks == straight);
   decoder.adopt_checkpoints(checkpoint_states(recording, parallel));
   check(decoder.checkpoint_count() == decoder.page_count() / kCheckpointPages + 1);

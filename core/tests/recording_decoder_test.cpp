@@ -106,7 +106,10 @@ TEST(RecordingDecoder, PagesDecodedInParallelAreThePagesDecodedInTurn) {
     RecordingDecoder decoder(recording);
     std::vector<int16_t> samples;
     for (const uint32_t last : {1u, 70u, 130u, recording.page_count()}) {
-      decoder.decode_pages(std::min(last, recording.page_count()), parallel, samples);
+      decoder.decode_pages(std::min(last, recording.page_count()), parallel,
+                           [&](std::span<const int16_t> some) {
+                             samples.insert(samples.end(), some.begin(), some.end());
+                           });
     }
     EXPECT_EQ(decoder.next_page(), recording.page_count());
     EXPECT_TRUE(samples == straight.samples);

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <thread>
 #include <vector>
 
 #include "calendo/byte_source.h"
@@ -55,25 +56,42 @@ AllPages AppendPagesOnEveryCore(const RecorderInfo& info, uint32_t pages, const 
   if (!wav.ok()) return AllPages::kCannotAppend;
   ParallelDecoder parallel(threads);
   RecordingDecoder decoder(recording.value());
-  std::vector<int16_t> samples;
-  std::vector<uint8_t> bytes;
-  while (decoder.next_page() < pages) {
-    failed_page = static_cast<int32_t>(decoder.next_page());
-    samples.clear();
-    decoder.decode_pages(std::min(pages, decoder.next_page() + kStepPages), parallel, samples);
-    // The file must still be what was opened: a page cut off would read as 0xFF.
-    if (!file->unchanged().ok()) return AllPages::kUnreadable;
+  // Each stretch is written on a thread of their own while the next one
+  // decodes (its samples stay valid until the next hand-over has returned);
+  // a stretch waits for the write before it.
+  std::vector<uint8_t> bytes[2];
+  int turn = 0;
+  bool written = true;
+  std::jthread writer;
+  const auto finish_write = [&] {
+    if (writer.joinable()) writer.join();
+    return written;
+  };
+  const auto append = [&](std::span<const int16_t> samples) {
+    if (!finish_write()) return;
     std::span<const uint8_t> out;
     if (format == client::kWav16Bit && std::endian::native == std::endian::little) {
       // Already the file's byte form.
-      out = {reinterpret_cast<const uint8_t*>(samples.data()), samples.size() * 2};
+      out = {reinterpret_cast<const uint8_t*>(samples.data()), samples.size_bytes()};
     } else {
-      bytes.resize(samples.size() * 2);
-      out = std::span(bytes.data(), pcm_bytes(samples, format, bytes.data()));
+      std::vector<uint8_t>& to = bytes[turn];
+      turn ^= 1;
+      to.resize(samples.size() * 2);
+      out = std::span(to.data(), pcm_bytes(samples, format, to.data()));
     }
-    if (!write_all(wav->get(), out).ok()) return AllPages::kCannotAppend;
+    writer = std::jthread([&, out] { written = write_all(wav->get(), out).ok(); });
+  };
+  while (decoder.next_page() < pages) {
+    failed_page = static_cast<int32_t>(decoder.next_page());
+    decoder.decode_pages(std::min(pages, decoder.next_page() + kStepPages), parallel, append);
+    // The file must still be what was opened: a page cut off would read as 0xFF.
+    if (!file->unchanged().ok()) {
+      finish_write();
+      return AllPages::kUnreadable;
+    }
     bar.Update(decoder.next_page());
   }
+  if (!finish_write()) return AllPages::kCannotAppend;
   if (!wav->close().ok()) return AllPages::kCannotAppend;
   return AllPages::kAppended;
 }

@@ -83,6 +83,8 @@ class ParallelDecoder {
                     std::span<AdpcmState> mark_states = {});
 
   unsigned threads() const { return pool_.threads(); }
+  // Its threads, for other work between decodes.
+  WorkerPool& pool() { return pool_; }
   const ParallelOptions& options() const { return options_; }
   const ParallelStats& last_stats() const { return stats_; }
 

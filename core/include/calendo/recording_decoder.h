@@ -23,8 +23,12 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
+#include <memory>
+#include <new>
 #include <span>
 #include <stop_token>
+#include <utility>
 #include <vector>
 
 #include "calendo/adpcm.h"
@@ -40,10 +44,29 @@ inline constexpr std::size_t kMaxPageSamples = kRepeat7to11Capacity;
 
 // The decoded samples (before shaping) of pages [first, last) one after the
 // other, from the codec state `start`, decoded on `parallel`.
+// An allocator that leaves the elements a vector grows by unset, for
+// buffers every element of which is written before it is read.
+template <typename T>
+struct UnsetAllocator : std::allocator<T> {
+  template <typename U>
+  struct rebind {
+    using other = UnsetAllocator<U>;
+  };
+  template <typename U>
+  void construct(U* p) noexcept {
+    ::new (static_cast<void*>(p)) U;
+  }
+  template <typename U, typename... Args>
+  void construct(U* p, Args&&... args) {
+    ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+  }
+};
+
 struct DecodedPages {
-  std::vector<int16_t> samples;        // empty unless asked for
-  std::vector<std::size_t> page_ends;  // where each page's samples end
-  AdpcmState end{};                    // the state after page last - 1
+  std::vector<uint8_t, UnsetAllocator<uint8_t>> codes;    // the pages' codes, and room after them
+  std::vector<int16_t, UnsetAllocator<int16_t>> samples;  // empty unless asked for
+  std::vector<std::size_t> page_ends;                     // where each page's samples end
+  AdpcmState end{};                                       // the state after page last - 1
   // The state before each page p in (first, last] with p % kCheckpointPages == 0.
   std::vector<AdpcmState> checkpoints;
 };
@@ -74,10 +97,14 @@ class RecordingDecoder {
   // first page leaves it there. REQUIRES: page <= page_count().
   void seek(uint32_t page);
 
-  // Decodes pages next_page() ... last - 1 on `parallel` and appends their
-  // samples to `out`: what decode_next() gives for each in turn, and the
-  // state it leaves. REQUIRES: next_page() <= last <= page_count().
-  void decode_pages(uint32_t last, ParallelDecoder& parallel, std::vector<int16_t>& out);
+  // Decodes pages next_page() ... last - 1 on `parallel` and hands their
+  // samples to `take`, some thousand pages a call: what decode_next() gives
+  // for each in turn, and the state it leaves. A span handed over stays valid
+  // until the next call of `take` (in this decode_pages() or the next) has
+  // returned, so that it can be written while the next pages decode.
+  // REQUIRES: next_page() <= last <= page_count().
+  void decode_pages(uint32_t last, ParallelDecoder& parallel,
+                    const std::function<void(std::span<const int16_t>)>& take);
 
   // Takes the states checkpoint_states() computed for the same recording.
   void adopt_checkpoints(std::vector<AdpcmState> checkpoints);
@@ -98,7 +125,10 @@ class RecordingDecoder {
   uint32_t next_ = 0;
   std::array<uint8_t, kMaxPageCodes> codes_{};
   PageWork work_{};
-  DecodedPages window_;  // decode_pages()'s buffers, kept for the next call
+  // decode_pages()'s buffers, in turn, kept for the next call.
+  DecodedPages windows_[2];
+  std::vector<int16_t> shaped_[2];
+  int turn_ = 0;
 };
 
 void decode_pages(const RecordingPages& recording, uint32_t first, uint32_t last,
