@@ -37,7 +37,7 @@ class Transcoder {
       : request_(request), result_(result) {}
 
   // Replaces the WAV file at `pending_path` by the requested format.
-  bool Run(const std::string& pending_path, const ArchiveTags& tags, std::string& error) {
+  bool Run(const std::string& pending_path, std::string& error) {
     SF_INFO info{};
     SndfileReader reader(sf_open(pending_path.c_str(), SFM_READ, &info));
     if (!reader) {
@@ -55,9 +55,7 @@ class Transcoder {
         SettingsFor(request_.format, rate, result_.bits, request_.quality);
     result_.rate = settings.rate;
     result_.summary = settings.summary;
-    const bool library_tags = request_.format != AudioFormat::kWav;
-    std::unique_ptr<AudioWriter> writer =
-        AudioWriter::Create(pending_path, rate, settings, library_tags ? &tags : nullptr, error);
+    std::unique_ptr<AudioWriter> writer = AudioWriter::Create(pending_path, rate, settings, error);
     if (!writer) return false;
     std::vector<int16_t> block(kBlockSamples);
     for (;;) {
@@ -117,11 +115,10 @@ bool ConvertToArchive(const ArchiveRequest& request, ArchiveResult& result, std:
                                 const ConversionResult& decoded, std::string& step_error) {
     result.conversion = decoded;
     result.rate = decoded.sample_rate;
-    const ArchiveTags tags = MakeArchiveTags(info, modified.value_or(timespec{}));
-    if (!plain_wav && !Transcoder(request, result).Run(pending_path, tags, step_error))
-      return false;
-    if (request.format == AudioFormat::kWav && request.wav_tags &&
-        !AppendWavInfo(pending_path, tags, step_error)) {
+    if (!plain_wav && !Transcoder(request, result).Run(pending_path, step_error)) return false;
+    const bool tagged = request.format != AudioFormat::kWav || request.wav_tags;
+    if (tagged && !WriteTags(pending_path, request.format,
+                             MakeArchiveTags(info, modified.value_or(timespec{})), step_error)) {
       return false;
     }
     return !request.keep_time || !modified ||

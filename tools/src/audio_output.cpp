@@ -36,7 +36,7 @@ bool Configure(SNDFILE* file, const EncoderSettings& settings, std::string& erro
 
 std::unique_ptr<AudioWriter> AudioWriter::Create(const std::string& path, uint32_t rate,
                                                  const EncoderSettings& settings,
-                                                 const ArchiveTags* tags, std::string& error) {
+                                                 std::string& error) {
   SF_INFO info{};
   info.samplerate = static_cast<int>(settings.rate);
   info.channels = 1;
@@ -53,7 +53,6 @@ std::unique_ptr<AudioWriter> AudioWriter::Create(const std::string& path, uint32
     int original = static_cast<int>(rate);
     sf_command(file, SFC_SET_ORIGINAL_SAMPLERATE, &original, sizeof original);
   }
-  if (tags != nullptr && !SetTags(file, *tags, error)) return nullptr;
   if (settings.rate != rate) {
     writer->converter_ = std::make_unique<RateConverter>(rate, settings.rate, error);
     if (!writer->converter_->ok()) return nullptr;

@@ -1,7 +1,6 @@
 // Writing mono 16-bit samples as a WAV, FLAC, Ogg Vorbis, Opus or MP3 file
-// through libsndfile, with the settings of encoder_settings.h, the tags of
-// tags.h, and the sample rate the encoder takes (libsoxr where it differs
-// from the samples').
+// through libsndfile, with the settings of encoder_settings.h and the sample rate the encoder takes
+// (libsoxr where it differs from the samples').
 //
 // Every failure carries libsndfile's own text. Threads: one writer per thread.
 #pragma once
@@ -16,17 +15,15 @@
 
 #include "encoder_settings.h"
 #include "rate_converter.h"
-#include "tags.h"
 
 namespace calendo::tool {
 
 class AudioWriter {
  public:
-  // Creates `path` for samples at `rate`. `tags` may be null (none written).
-  // On failure returns nothing, the reason in `error`.
+  // Creates `path` for samples at `rate`. On failure returns nothing, the
+  // reason in `error`.
   static std::unique_ptr<AudioWriter> Create(const std::string& path, uint32_t rate,
-                                             const EncoderSettings& settings,
-                                             const ArchiveTags* tags, std::string& error);
+                                             const EncoderSettings& settings, std::string& error);
   ~AudioWriter();
   AudioWriter(const AudioWriter&) = delete;
   AudioWriter& operator=(const AudioWriter&) = delete;
