@@ -91,11 +91,9 @@ void decode_pages(const RecordingPages& recording, uint32_t first, uint32_t last
   constexpr uint32_t kPagesPerTask = 256;
   parallel.pool().run((last - first + kPagesPerTask - 1) / kPagesPerTask, [&](std::size_t task) {
     const auto from = static_cast<uint32_t>(first + task * kPagesPerTask);
-    for (uint32_t page = from; page < std::min(last, from + kPagesPerTask); ++page) {
-      const std::size_t offset = page == first ? 0 : into.page_ends[page - first - 1];
-      recording.page_codes(
-          page, std::span<uint8_t, kMaxPageCodes>(into.codes.data() + offset, kMaxPageCodes));
-    }
+    const uint32_t count = std::min(last - from, kPagesPerTask);
+    const std::size_t offset = from == first ? 0 : into.page_ends[from - first - 1];
+    recording.pages_codes(from, count, into.codes.data() + offset);
   });
   const std::span<const uint8_t> codes(into.codes.data(), at);
   into.samples.resize(keep_samples ? at : 0);
