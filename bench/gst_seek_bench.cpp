@@ -90,9 +90,9 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "gst_seek_bench: the pipeline does not preroll\n");
     return 1;
   }
-  std::printf("preroll: %.1f ms\n",
-              std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - opened)
-                  .count());
+  std::printf(
+      "preroll: %.1f ms\n",
+      std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - opened).count());
   if (after) {
     const double seconds = wait_for_checkpoints(pipeline);
     if (seconds < 0) {
