@@ -114,7 +114,10 @@ void publish_position(GstCalendoDec* self, uint64_t sample) {
 }
 
 // Posts the refusal of a file as an error on the bus.
+void wait_until_errors_pass(GstCalendoDec* self);
+
 void post_refusal(GstCalendoDec* self, const calendo::Fault& refusal) {
+  wait_until_errors_pass(self);
   const std::string text = "Not a playable voice recording: " + refusal.message + " (at byte " +
                            std::to_string(refusal.offset) + ")";
   if (refusal.offset == 0) {
@@ -281,6 +284,18 @@ void pause_task(GstCalendoDec* self, GstFlowReturn ret) {
   if (ret == GST_FLOW_NOT_LINKED || ret < GST_FLOW_EOS) GST_ELEMENT_FLOW_ERROR(self, ret);
   if ((ret == GST_FLOW_EOS || ret == GST_FLOW_NOT_LINKED || ret < GST_FLOW_EOS) && self->srcpad)
     gst_pad_push_event(self->srcpad, gst_event_new_eos());
+}
+
+// A bin that plugs the element (decodebin) holds back its errors until the
+// element has reached PAUSED and then drops those that came meanwhile; it
+// lets the element's state go only after that. A refusal waits for that
+// moment (a bounded while), so that it reaches the bus.
+void wait_until_errors_pass(GstCalendoDec* self) {
+  for (int waited_ms = 0; waited_ms < 2000; ++waited_ms) {
+    if (!gst_element_is_locked_state(GST_ELEMENT_CAST(self))) return;
+    if (GST_PAD_IS_FLUSHING(self->sinkpad)) return;
+    g_usleep(1000);
+  }
 }
 
 void loop(GstPad* pad) {
