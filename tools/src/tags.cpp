@@ -39,8 +39,10 @@ void PutEntry(std::vector<uint8_t>& out, const char* id, const std::string& text
   if ((text.size() + 1) % 2 != 0) out.push_back(0);
 }
 
-std::string WriteFailure(const std::string& path) {
-  return "cannot add tags to " + path + ": " + std::strerror(errno);
+Fault WriteFailure(const std::string& path) {
+  const int error_number = errno;
+  return Fault{Failure::CannotWrite, 0,
+               "cannot add tags to " + path + ": " + std::strerror(error_number), error_number};
 }
 
 }  // namespace
@@ -58,21 +60,19 @@ ArchiveTags MakeArchiveTags(const RecorderInfo& info, const timespec& modified) 
   return tags;
 }
 
-bool SetTags(SNDFILE* file, const ArchiveTags& tags, std::string& error) {
+Status SetTags(SNDFILE* file, const ArchiveTags& tags) {
   const std::pair<int, const std::string*> strings[] = {{SF_STR_TITLE, &tags.title},
                                                         {SF_STR_DATE, &tags.date},
                                                         {SF_STR_COMMENT, &tags.comment},
                                                         {SF_STR_SOFTWARE, &tags.software}};
   for (const auto& [kind, text] : strings) {
-    if (sf_set_string(file, kind, text->c_str()) != 0) {
-      error = std::string("cannot set tags: ") + sf_strerror(file);
-      return false;
-    }
+    if (sf_set_string(file, kind, text->c_str()) != 0)
+      return Fault{Failure::CannotWrite, 0, std::string("cannot set tags: ") + sf_strerror(file)};
   }
-  return true;
+  return {};
 }
 
-bool AppendWavInfo(const std::string& path, const ArchiveTags& tags, std::string& error) {
+Status AppendWavInfo(const std::string& path, const ArchiveTags& tags) {
   std::vector<uint8_t> entries;
   PutId(entries, "INFO");
   PutEntry(entries, "INAM", tags.title);
@@ -85,23 +85,18 @@ bool AppendWavInfo(const std::string& path, const ArchiveTags& tags, std::string
   chunk.insert(chunk.end(), entries.begin(), entries.end());
 
   FILE* file = std::fopen(path.c_str(), "r+b");
-  if (file == nullptr) {
-    error = WriteFailure(path);
-    return false;
-  }
+  if (file == nullptr) return WriteFailure(path);
   bool ok = std::fseek(file, 0, SEEK_END) == 0;
   const long end = ok ? std::ftell(file) : -1;
   if (end < 12) {
     std::fclose(file);
-    error = "cannot add tags to " + path + ": not a whole WAV file";
-    return false;
+    return Fault{Failure::WrongKind, 0, "cannot add tags to " + path + ": not a whole WAV file"};
   }
   if (end % 2 != 0) chunk.insert(chunk.begin(), 0);  // the data chunk's pad byte
   const uint64_t riff = static_cast<uint64_t>(end) + chunk.size() - 8;
   if (riff > kRiffLimit) {
     std::fclose(file);
-    error = "too long for tags in one WAV file";
-    return false;
+    return Fault{Failure::Unsupported, 0, "too long for tags in one WAV file"};
   }
   std::vector<uint8_t> riff_field;
   PutU32(riff_field, static_cast<uint32_t>(riff));
@@ -109,8 +104,8 @@ bool AppendWavInfo(const std::string& path, const ArchiveTags& tags, std::string
        std::fseek(file, 4, SEEK_SET) == 0 &&
        std::fwrite(riff_field.data(), 1, riff_field.size(), file) == riff_field.size();
   if (std::fclose(file) != 0) ok = false;
-  if (!ok) error = WriteFailure(path);
-  return ok;
+  if (!ok) return WriteFailure(path);
+  return {};
 }
 
 }  // namespace calendo::tool

@@ -14,6 +14,8 @@
 
 #include <sndfile.h>
 
+#include "calendo/fault.h"
+
 namespace calendo::tool {
 
 struct ArchiveTags {
@@ -28,11 +30,11 @@ struct RecorderInfo;
 ArchiveTags MakeArchiveTags(const RecorderInfo& info, const timespec& modified);
 
 // Sets the tags on a file open for writing, before its first sample.
-bool SetTags(SNDFILE* file, const ArchiveTags& tags, std::string& error);
+Status SetTags(SNDFILE* file, const ArchiveTags& tags);
 
 // Appends a LIST/INFO chunk (INAM, ICRD, ICMT, ISFT) to the RIFF WAV file at
 // `path` and sets its RIFF length to match. An odd data chunk gets its pad
 // byte first.
-bool AppendWavInfo(const std::string& path, const ArchiveTags& tags, std::string& error);
+Status AppendWavInfo(const std::string& path, const ArchiveTags& tags);
 
 }  // namespace calendo::tool
