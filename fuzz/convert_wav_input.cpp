@@ -15,6 +15,7 @@
 
 #include "libraries.h"
 #include "pcm_source.h"
+#include "testing/temp_dir.h"
 
 namespace {
 
@@ -43,13 +44,8 @@ const Scratch& scratch() {
     made.fd = memfd_create("convert_wav_input", MFD_CLOEXEC);
     if (made.fd < 0) __builtin_trap();
     made.input = "/proc/self/fd/" + std::to_string(made.fd);
-    static std::string folder = (fs::temp_directory_path() / "calendo-fuzz-wav-XXXXXX").string();
-    if (mkdtemp(folder.data()) == nullptr) __builtin_trap();
-    made.folder = folder;
-    std::atexit([] {
-      std::error_code ignored;
-      fs::remove_all(folder, ignored);
-    });
+    static const testkit::TempDir folder;
+    made.folder = folder.path();
     return made;
   }();
   return s;
