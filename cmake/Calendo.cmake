@@ -34,7 +34,7 @@ function(calendo_shared_library target)
     C_VISIBILITY_PRESET hidden
     VISIBILITY_INLINES_HIDDEN ON)
   calendo_warnings(${target})
-  install(TARGETS ${target} LIBRARY DESTINATION lib)
+  install(TARGETS ${target} LIBRARY DESTINATION ${CALENDO_INSTALL_LIBRARY_DIR} COMPONENT programs)
 endfunction()
 
 # Makes `target` wait for the libraries it binds at run time (calendo-client's

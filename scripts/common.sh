@@ -19,15 +19,28 @@ calendo_install_packages() {
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
-# Configures (only when the build folder is new) and builds.
-# Usage: calendo_build BUILD_DIR [extra cmake options...]
-calendo_build() {
+# Configures a build folder. A new one gets the user's language
+# (calendo_user_lang) and the options given, which win over it. An existing
+# one is configured again when options are given or CALENDO_LANG is set, so
+# that an option never goes unheard; without either it is left as it is.
+# Usage: calendo_configure BUILD_DIR [extra cmake options...]
+calendo_configure() {
   local build_dir=$1
   shift
-  if [ ! -f "$build_dir/build.ninja" ]; then
-    cmake -S "$calendo_root" -B "$build_dir" -G Ninja "$@"
+  if [ ! -f "$build_dir/CMakeCache.txt" ]; then
+    cmake -S "$calendo_root" -B "$build_dir" -G Ninja -DCALENDO_LANG="$(calendo_user_lang)" "$@"
+  elif [ $# -gt 0 ] || [ -n "${CALENDO_LANG:-}" ] || [ ! -f "$build_dir/build.ninja" ]; then
+    local language=()
+    [ -n "${CALENDO_LANG:-}" ] && language=(-DCALENDO_LANG="$CALENDO_LANG")
+    cmake -S "$calendo_root" -B "$build_dir" "${language[@]}" "$@" >/dev/null
   fi
-  cmake --build "$build_dir"
+}
+
+# Configures (calendo_configure) and builds everything.
+# Usage: calendo_build BUILD_DIR [extra cmake options...]
+calendo_build() {
+  calendo_configure "$@"
+  cmake --build "$1"
 }
 
 # The language of a new build's player: CALENDO_LANG when set, else J when the

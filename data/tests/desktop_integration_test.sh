@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
 # Installs the desktop files into a scratch prefix and checks that the
 # desktop's own tools accept the entry and recognise recorder files by
-# extension (in either case) and by their magic bytes.
+# extension (in either case) and by their magic bytes, and that AppStream
+# accepts the metainfo files.
 # Usage: desktop_integration_test.sh BUILD_DIR SOURCE_DIR DATADIR
 # Exits 77 (skipped) when a tool is missing.
 set -euo pipefail
 build=$1 source=$2 datadir=$3
 
-for tool in desktop-file-validate update-desktop-database xdg-mime update-mime-database mimetype; do
+for tool in desktop-file-validate update-desktop-database xdg-mime update-mime-database mimetype \
+            appstreamcli; do
   # Outside a desktop session xdg-mime asks `mimetype`; without it, it falls
   # back to `file`, which does not read the shared MIME database.
   if ! command -v "$tool" >/dev/null; then
@@ -40,6 +42,9 @@ for installed in applications/calendo.desktop mime/packages/calendo.xml \
 done
 desktop-file-validate "$share/applications/calendo.desktop" || fail "the installed entry does not validate"
 update-mime-database "$share/mime" || fail "update-mime-database refused the types"
+[ -f "$share/metainfo/invalid.calendo.calendo.metainfo.xml" ] || fail "the AppStream data was not installed"
+appstreamcli validate --pedantic --no-net "$source"/*.metainfo.xml >"$scratch/appstream.log" ||
+  { cat "$scratch/appstream.log"; fail "AppStream refuses the metainfo files"; }
 update-desktop-database "$share/applications"
 
 files=$scratch/files

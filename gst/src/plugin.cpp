@@ -18,4 +18,4 @@ gboolean plugin_init(GstPlugin* plugin) {
 #define PACKAGE "calendo"
 GST_PLUGIN_DEFINE(GST_VERSION_MAJOR, GST_VERSION_MINOR, calendo,
                   "Plays the vqr and vqm files of a digital voice recorder", plugin_init,
-                  CALENDO_VERSION, "Proprietary", "Calendo", "https://calendo.invalid/")
+                  CALENDO_VERSION, "GPL", "Calendo", "https://calendo.invalid/")

@@ -37,7 +37,7 @@ bool valid_program(std::string_view program) {
 }
 
 UniqueFd open_lock_file(std::string_view program) {
-  const std::string dir = desktop_registry::directory(nullptr);
+  const std::string dir = desktop_registry::directory().value_or({});
   if (dir.empty()) return UniqueFd();
   const std::string path = dir + "/" + std::string(program) + ".instance";
   return UniqueFd(::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600));
@@ -52,11 +52,11 @@ flock whole_file(short type) {
 
 }  // namespace
 
-std::string desktop_directory(std::string* error) {
+calendo::Result<std::string> desktop_directory() {
   try {
-    return desktop_registry::directory(error);
+    return desktop_registry::directory();
   } catch (const std::bad_alloc&) {
-    return {};
+    return calendo::Fault{calendo::Failure::CannotOpen, 0, "out of memory"};
   }
 }
 

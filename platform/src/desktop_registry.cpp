@@ -60,23 +60,18 @@ std::vector<std::string> list_names(const std::string& dir) {
   return names;
 }
 
-bool refuse(std::string* error, const std::string& message) {
-  if (error != nullptr) *error = message;
-  return false;
+calendo::Fault refuse(std::string message, int error_number = 0) {
+  return {calendo::Failure::CannotOpen, 0, std::move(message), error_number};
 }
 
-bool check_directory(const std::string& path, std::string* error) {
+calendo::Status check_directory(const std::string& path) {
   struct stat info {};
-  if (::lstat(path.c_str(), &info) != 0) {
-    return refuse(error, path + ": " + std::strerror(errno));
-  }
-  if (S_ISLNK(info.st_mode)) return refuse(error, path + ": is a symbolic link");
-  if (!S_ISDIR(info.st_mode)) return refuse(error, path + ": is not a directory");
-  if (info.st_uid != ::geteuid()) return refuse(error, path + ": owned by another user");
-  if ((info.st_mode & 077) != 0) {
-    return refuse(error, path + ": open to other users (mode must be 0700)");
-  }
-  return true;
+  if (::lstat(path.c_str(), &info) != 0) return refuse(path + ": " + std::strerror(errno), errno);
+  if (S_ISLNK(info.st_mode)) return refuse(path + ": is a symbolic link");
+  if (!S_ISDIR(info.st_mode)) return refuse(path + ": is not a directory");
+  if (info.st_uid != ::geteuid()) return refuse(path + ": owned by another user");
+  if ((info.st_mode & 077) != 0) return refuse(path + ": open to other users (mode must be 0700)");
+  return {};
 }
 
 bool is_directory(const char* path) {
@@ -130,7 +125,7 @@ std::optional<ProcessStat> read_process_stat(int64_t pid) {
 
 }  // namespace
 
-std::string directory(std::string* error) {
+calendo::Result<std::string> directory() {
   std::string path;
   if (const char* chosen = std::getenv("CALENDO_DESKTOP_DIR"); chosen != nullptr && *chosen) {
     path = chosen;
@@ -140,19 +135,16 @@ std::string directory(std::string* error) {
     path = "/tmp/calendo-" + std::to_string(::geteuid());
   }
   while (path.size() > 1 && path.back() == '/') path.pop_back();
-  if (path.size() + kLongestSocketName >= sizeof(sockaddr_un::sun_path)) {
-    refuse(error, path + ": too long for a socket name");
-    return {};
-  }
+  if (path.size() + kLongestSocketName >= sizeof(sockaddr_un::sun_path))
+    return refuse(path + ": too long for a socket name");
   if (::mkdir(path.c_str(), 0700) == 0) {
     // The umask may have taken bits away; give the owner exactly rwx.
     UniqueFd fd(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     if (fd.valid()) ::fchmod(fd.get(), 0700);
   } else if (errno != EEXIST) {
-    refuse(error, path + ": " + std::strerror(errno));
-    return {};
+    return refuse(path + ": " + std::strerror(errno), errno);
   }
-  if (!check_directory(path, error)) return {};
+  if (const calendo::Status checked = check_directory(path); !checked.ok()) return checked.fault();
   return path;
 }
 

@@ -10,6 +10,8 @@
 // change to the directory happens under the registry lock.
 #pragma once
 
+#include "calendo/fault.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -29,8 +31,9 @@ struct Entry {
   std::string title;
 };
 
-// Validates (and creates) the per-user directory; empty with `error` on refusal.
-std::string directory(std::string* error);
+// Validates (and creates) the per-user directory; a Fault that says why it is
+// refused.
+calendo::Result<std::string> directory();
 
 std::string entry_path(const std::string& dir, uint32_t handle);
 std::string socket_path(const std::string& dir, uint32_t handle);

@@ -54,7 +54,7 @@ bool wait_for(int fd, short events, Clock::time_point deadline) {
 DesktopDelivery send_request(DesktopWindow window, const std::vector<uint8_t>& bytes,
                              std::chrono::milliseconds timeout) {
   const auto deadline = Clock::now() + timeout;
-  const std::string dir = desktop_registry::directory(nullptr);
+  const std::string dir = desktop_registry::directory().value_or({});
   if (dir.empty() || window == 0) return DesktopDelivery::no_window;
   const std::optional<desktop_registry::Entry> entry = desktop_registry::read_entry(dir, window);
   if (!entry || !desktop_registry::owner_alive(*entry)) return DesktopDelivery::no_window;

@@ -9,13 +9,13 @@ namespace platform {
 namespace {
 
 std::vector<desktop_registry::Entry> live() {
-  const std::string dir = desktop_registry::directory(nullptr);
+  const std::string dir = desktop_registry::directory().value_or({});
   if (dir.empty()) return {};
   return desktop_registry::live_entries(dir);
 }
 
 std::optional<desktop_registry::Entry> live_entry(DesktopWindow window) {
-  const std::string dir = desktop_registry::directory(nullptr);
+  const std::string dir = desktop_registry::directory().value_or({});
   if (dir.empty() || window == 0) return std::nullopt;
   std::optional<desktop_registry::Entry> entry = desktop_registry::read_entry(dir, window);
   if (!entry || !desktop_registry::owner_alive(*entry)) return std::nullopt;

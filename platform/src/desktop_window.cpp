@@ -275,29 +275,30 @@ desktop_wire::Status dispatch(OwnedWindow& window, const desktop_wire::Request& 
 
 using desktop_owned::OwnedWindow;
 
-DesktopWindow desktop_create_window(std::string_view title, std::string* error) {
-  title = desktop_owned::cut_at_zero(title);
-  if (title.size() > desktop_registry::kMaxTitle) {
-    if (error != nullptr) *error = "title longer than 65535 bytes";
+DesktopWindow desktop_create_window(std::string_view title, calendo::Fault* why) {
+  auto refuse = [why](std::string message) -> DesktopWindow {
+    if (why != nullptr)
+      *why = calendo::Fault{calendo::Failure::CannotCreate, 0, std::move(message)};
     return 0;
-  }
+  };
+  title = desktop_owned::cut_at_zero(title);
+  if (title.size() > desktop_registry::kMaxTitle) return refuse("title longer than 65535 bytes");
   try {
     auto window = std::make_shared<OwnedWindow>();
-    window->dir = desktop_registry::directory(error);
-    if (window->dir.empty()) return 0;
+    calendo::Result<std::string> dir = desktop_registry::directory();
+    if (!dir.ok()) {
+      if (why != nullptr) *why = dir.fault();
+      return 0;
+    }
+    window->dir = std::move(dir.value());
     window->owner = std::this_thread::get_id();
     window->epoll_fd.reset(::epoll_create1(EPOLL_CLOEXEC));
     window->timer_fd.reset(::timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC));
     window->listen_fd.reset(::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
-    if (!window->epoll_fd.valid() || !window->timer_fd.valid() || !window->listen_fd.valid()) {
-      if (error != nullptr) *error = std::string("cannot make the window: ") + std::strerror(errno);
-      return 0;
-    }
+    if (!window->epoll_fd.valid() || !window->timer_fd.valid() || !window->listen_fd.valid())
+      return refuse(std::string("cannot make the window: ") + std::strerror(errno));
     desktop_registry::RegistryLock lock(window->dir);
-    if (!lock.held()) {
-      if (error != nullptr) *error = window->dir + ": cannot take the registry lock";
-      return 0;
-    }
+    if (!lock.held()) return refuse(window->dir + ": cannot take the registry lock");
     desktop_registry::sweep_orphans(window->dir);
     DesktopWindow handle = 0;
     for (int attempt = 0; attempt < 64 && handle == 0; ++attempt) {
@@ -306,10 +307,7 @@ DesktopWindow desktop_create_window(std::string_view title, std::string* error) 
         handle = candidate;
       }
     }
-    if (handle == 0) {
-      if (error != nullptr) *error = "no free window handle";
-      return 0;
-    }
+    if (handle == 0) return refuse("no free window handle");
     const std::string socket_path = desktop_registry::socket_path(window->dir, handle);
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
@@ -318,15 +316,15 @@ DesktopWindow desktop_create_window(std::string_view title, std::string* error) 
     if (::bind(window->listen_fd.get(), reinterpret_cast<const sockaddr*>(&address),
                sizeof address) != 0 ||
         ::listen(window->listen_fd.get(), 16) != 0) {
-      if (error != nullptr) *error = socket_path + ": " + std::strerror(errno);
+      const std::string reason = socket_path + ": " + std::strerror(errno);
       ::unlink(socket_path.c_str());
-      return 0;
+      return refuse(reason);
     }
     if (!desktop_owned::epoll_add(window->epoll_fd.get(), window->listen_fd.get(), EPOLLIN) ||
         !desktop_owned::epoll_add(window->epoll_fd.get(), window->timer_fd.get(), EPOLLIN)) {
-      if (error != nullptr) *error = std::string("epoll: ") + std::strerror(errno);
+      const std::string reason = std::string("epoll: ") + std::strerror(errno);
       ::unlink(socket_path.c_str());
-      return 0;
+      return refuse(reason);
     }
     window->handle = handle;
     window->entry.handle = handle;
@@ -335,17 +333,15 @@ DesktopWindow desktop_create_window(std::string_view title, std::string* error) 
     window->entry.stamp = desktop_registry::now_stamp();
     window->entry.title.assign(title);
     if (!desktop_registry::write_entry(window->dir, window->entry)) {
-      if (error != nullptr) *error = window->dir + ": cannot write the window entry";
       ::unlink(socket_path.c_str());
-      return 0;
+      return refuse(window->dir + ": cannot write the window entry");
     }
     auto& windows = desktop_owned::table();
     std::lock_guard table_lock(windows.mutex);
     windows.windows[handle] = std::move(window);
     return handle;
   } catch (const std::exception& failure) {
-    if (error != nullptr) *error = failure.what();
-    return 0;
+    return refuse(failure.what());
   }
 }
 

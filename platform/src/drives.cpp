@@ -1,9 +1,11 @@
 // Space, type and reachability of the file system that holds a root.
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <climits>
@@ -32,28 +34,22 @@ bool is_drive_letter(const std::string& root) {
 }  // namespace
 
 DriveQuery<std::string> resolve_root(const std::string& root) {
-  DriveQuery<std::string> result;
   if (root.empty() || is_drive_letter(root) || root.find('\0') != std::string::npos) {
-    result.error = ENOENT;
-    return result;
+    return drive_failure(ENOENT);
   }
   std::unique_ptr<char, decltype(&std::free)> canonical(::realpath(root.c_str(), nullptr),
                                                         &std::free);
   if (!canonical) {
-    result.error = errno;
-    return result;
+    return drive_failure(errno);
   }
   struct stat info {};
   if (::stat(canonical.get(), &info) != 0) {
-    result.error = errno;
-    return result;
+    return drive_failure(errno);
   }
   if (!S_ISDIR(info.st_mode)) {
-    result.error = ENOTDIR;
-    return result;
+    return drive_failure(ENOTDIR);
   }
-  result.value = canonical.get();
-  return result;
+  return std::string(canonical.get());
 }
 
 std::string disk_sysfs_dir(uint32_t major, uint32_t minor) {
@@ -72,14 +68,14 @@ std::string disk_sysfs_dir(uint32_t major, uint32_t minor) {
 }
 
 std::optional<std::string> read_first_line(const std::string& path) {
-  FILE* file = std::fopen(path.c_str(), "re");
-  if (file == nullptr) return std::nullopt;
-  std::array<char, 256> line{};
-  const bool read = std::fgets(line.data(), static_cast<int>(line.size()), file) != nullptr;
-  std::fclose(file);
-  if (!read) return std::nullopt;
-  std::string text = line.data();
-  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+  const calendo::Result<calendo::UniqueFd> file = calendo::open_fd(path.c_str(), O_RDONLY);
+  if (!file.ok()) return std::nullopt;
+  std::array<uint8_t, 255> bytes{};
+  const std::size_t got = calendo::read_up_to(file->get(), bytes);
+  if (got == 0) return std::nullopt;
+  std::string text(reinterpret_cast<const char*>(bytes.data()), got);
+  text.erase(std::min(text.find('\n'), text.size()));
+  while (!text.empty() && text.back() == '\r') text.pop_back();
   return text;
 }
 
@@ -101,7 +97,7 @@ uint32_t saturate32(uint64_t value) {
 uint32_t logical_sector_size(const DriveQuery<MountLocation>& where) {
   if (!where.ok()) return 512;
   const std::string disk =
-      drives_detail::disk_sysfs_dir(where.value.mount.major, where.value.mount.minor);
+      drives_detail::disk_sysfs_dir(where.value().mount.major, where.value().mount.minor);
   if (disk.empty()) return 512;
   const auto text = drives_detail::read_first_line(disk + "/queue/logical_block_size");
   uint32_t size = 0;
@@ -119,49 +115,43 @@ bool is_removable_device(uint32_t major, uint32_t minor) {
 }  // namespace
 
 DriveQuery<MountLocation> locate_mount(const std::string& root) {
-  DriveQuery<MountLocation> result;
   auto canonical = drives_detail::resolve_root(root);
   if (!canonical.ok()) {
-    result.error = canonical.error;
-    return result;
+    return drive_failure(query_error(canonical));
   }
   auto mounts = mounted_file_systems();
   if (!mounts.ok()) {
-    result.error = mounts.error;
-    return result;
+    return drive_failure(query_error(mounts));
   }
-  const MountEntry* mount = find_mount(mounts.value, canonical.value);
+  const MountEntry* mount = find_mount(mounts.value(), canonical.value());
   if (mount == nullptr) {
-    result.error = ENOENT;
-    return result;
+    return drive_failure(ENOENT);
   }
-  result.value.mount = *mount;
-  result.value.is_mount_point = mount->mount_point == canonical.value;
-  result.value.path = std::move(canonical.value);
-  return result;
+  MountLocation location;
+  location.mount = *mount;
+  location.is_mount_point = mount->mount_point == canonical.value();
+  location.path = std::move(canonical.value());
+  return location;
 }
 
 DriveQuery<DiskSpace> disk_space(const std::string& root) {
-  DriveQuery<DiskSpace> result;
   auto canonical = drives_detail::resolve_root(root);
   if (!canonical.ok()) {
-    result.error = canonical.error;
-    return result;
+    return drive_failure(query_error(canonical));
   }
   struct statvfs info {};
-  if (::statvfs(canonical.value.c_str(), &info) != 0) {
-    result.error = errno;
-    return result;
+  if (::statvfs(canonical.value().c_str(), &info) != 0) {
+    return drive_failure(errno);
   }
   // Block counts are in units of the fragment size; a file system that does
   // not fill it in means its block size.
   const uint64_t block = info.f_frsize != 0 ? info.f_frsize : info.f_bsize;
-  DiskSpace& space = result.value;
+  DiskSpace space;
   space.total_bytes = saturating_product(info.f_blocks, block);
   space.free_bytes = saturating_product(info.f_bfree, block);
   space.available_bytes = saturating_product(info.f_bavail, block);
 
-  const uint32_t sector = logical_sector_size(locate_mount(canonical.value));
+  const uint32_t sector = logical_sector_size(locate_mount(canonical.value()));
   if (block >= sector && block % sector == 0) {
     space.bytes_per_sector = sector;
     space.sectors_per_cluster = saturate32(block / sector);
@@ -171,7 +161,7 @@ DriveQuery<DiskSpace> disk_space(const std::string& root) {
   }
   space.total_clusters = saturate32(info.f_blocks);
   space.free_clusters = saturate32(info.f_bfree);
-  return result;
+  return space;
 }
 
 DriveType drive_type_of_file_system(std::string_view file_system) {
@@ -190,7 +180,7 @@ DriveType drive_type(const std::string& root) {
   if (!drives_detail::resolve_root(root).ok()) return DriveType::no_root_dir;
   const auto where = locate_mount(root);
   if (!where.ok()) return DriveType::unknown;
-  const MountEntry& mount = where.value.mount;
+  const MountEntry& mount = where.value().mount;
   const DriveType type = drive_type_of_file_system(mount.file_system);
   if (type == DriveType::fixed && is_removable_device(mount.major, mount.minor)) {
     return DriveType::removable;
@@ -201,7 +191,7 @@ DriveType drive_type(const std::string& root) {
 bool root_can_be_listed(const std::string& root) {
   const auto canonical = drives_detail::resolve_root(root);
   if (!canonical.ok()) return false;
-  DIR* dir = ::opendir(canonical.value.c_str());
+  DIR* dir = ::opendir(canonical.value().c_str());
   if (dir == nullptr) return false;
   errno = 0;
   const bool listed = ::readdir(dir) != nullptr || errno == 0;

@@ -130,11 +130,9 @@ const MountEntry* find_mount(const std::vector<MountEntry>& mounts, std::string_
 }
 
 DriveQuery<std::vector<MountEntry>> mounted_file_systems() {
-  DriveQuery<std::vector<MountEntry>> result;
   const calendo::UniqueFd fd(::open("/proc/self/mountinfo", O_RDONLY | O_CLOEXEC));
   if (!fd.valid()) {
-    result.error = errno;
-    return result;
+    return drive_failure(errno);
   }
   // The file reports no size, so it is read to its end. Thousands of mounts
   // make a few hundred kilobytes; the cap only stops a runaway.
@@ -147,16 +145,14 @@ DriveQuery<std::vector<MountEntry>> mounted_file_systems() {
     const calendo::Result<std::size_t> got =
         calendo::read_full(fd.get(), {reinterpret_cast<uint8_t*>(text.data()) + had, kChunk});
     if (!got.ok()) {
-      result.error = got.fault().system_error;
-      return result;
+      return drive_failure(got.fault().system_error);
     }
     text.resize(had + got.value());
     if (got.value() < kChunk) break;
   }
   // A line cut at the cap is not parsed as if it were whole.
   if (text.size() >= kLimit) text.erase(text.rfind('\n') + 1);
-  result.value = parse_mountinfo(text);
-  return result;
+  return parse_mountinfo(text);
 }
 
 }  // namespace platform

@@ -39,20 +39,7 @@ int hex_digit(char c) {
   return -1;
 }
 
-// An open descriptor that closes itself.
-class Descriptor {
- public:
-  explicit Descriptor(int fd) : fd_(fd) {}
-  ~Descriptor() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  Descriptor(const Descriptor&) = delete;
-  Descriptor& operator=(const Descriptor&) = delete;
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
+using Descriptor = calendo::UniqueFd;
 
 // The entry of a /dev/disk/by-* folder that names this block device, with
 // udev's escapes decoded; empty when there is none (no udev, no such name).
@@ -167,40 +154,37 @@ uint32_t file_system_flags(std::string_view file_system, std::string_view super_
 }
 
 DriveQuery<VolumeInfo> volume_info(const std::string& root) {
-  DriveQuery<VolumeInfo> result;
   const auto where = locate_mount(root);
   if (!where.ok()) {
-    result.error = where.error;
-    return result;
+    return drive_failure(query_error(where));
   }
   struct statvfs info {};
-  if (::statvfs(where.value.path.c_str(), &info) != 0) {
-    result.error = errno;
-    return result;
+  if (::statvfs(where.value().path.c_str(), &info) != 0) {
+    return drive_failure(errno);
   }
-  const MountEntry& mount = where.value.mount;
+  const MountEntry& mount = where.value().mount;
   const bool read_only = (info.f_flag & ST_RDONLY) != 0;
   // Label and serial ioctls need only a descriptor of any folder on the file
   // system; the file system answers or refuses (ENOTTY).
-  const Descriptor dir(::open(where.value.path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  const Descriptor dir(::open(where.value().path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
 
-  VolumeInfo& volume = result.value;
+  VolumeInfo volume;
   volume.label = read_label(dir.get(), mount);
   volume.serial = read_serial(dir.get(), mount, info.f_fsid);
   volume.max_name_length =
       info.f_namemax > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(info.f_namemax);
   volume.file_system = mount.file_system;
   volume.flags = file_system_flags(mount.file_system, mount.super_options, read_only);
-  return result;
+  return volume;
 }
 
 int set_volume_label(const std::string& root, const std::string& label) {
   const auto canonical = drives_detail::resolve_root(root);
-  if (!canonical.ok()) return canonical.error;
+  if (!canonical.ok()) return query_error(canonical);
   std::array<char, FSLABEL_MAX> buffer{};
   if (label.size() >= buffer.size() || label.find('\0') != std::string::npos) return EINVAL;
   std::memcpy(buffer.data(), label.data(), label.size());
-  const Descriptor dir(::open(canonical.value.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  const Descriptor dir(::open(canonical.value().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (dir.get() < 0) return errno;
   return ::ioctl(dir.get(), FS_IOC_SETFSLABEL, buffer.data()) == 0 ? 0 : errno;
 }

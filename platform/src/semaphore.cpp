@@ -8,6 +8,8 @@
 #include <cstring>
 #include <ctime>
 
+#include "calendo/io.h"
+
 namespace platform {
 
 struct NamedSemaphore::Handle {
@@ -37,13 +39,15 @@ std::string NamedSemaphore::system_name(std::string_view name) {
   return result;
 }
 
-std::unique_ptr<NamedSemaphore> NamedSemaphore::open(std::string_view name, unsigned initial,
-                                                     unsigned maximum, std::string* error) {
+calendo::Result<std::unique_ptr<NamedSemaphore>> NamedSemaphore::open(std::string_view name,
+                                                                      unsigned initial,
+                                                                      unsigned maximum) {
   const std::string path = system_name(name);
   sem_t* sem = ::sem_open(path.c_str(), O_CREAT, 0600, initial);
   if (sem == SEM_FAILED) {
-    if (error != nullptr) *error = path + ": " + std::strerror(errno);
-    return nullptr;
+    const int error_number = errno;
+    return calendo::Fault{calendo::Failure::CannotOpen, 0,
+                          path + ": " + calendo::system_text(error_number), error_number};
   }
   return std::unique_ptr<NamedSemaphore>(new NamedSemaphore(new Handle{sem}, maximum));
 }

@@ -79,8 +79,8 @@ class OpenDevice {
 
   // Stops the device and the notice thread; false (with `error`) when the
   // device did not finish cleanly.
-  bool shut_down(std::string& error) {
-    const bool stopped = device_->stop(error);
+  calendo::Status shut_down() {
+    calendo::Status stopped = device_->stop();
     {
       std::lock_guard lock(notice_mutex_);
       closing_ = true;
@@ -295,10 +295,9 @@ WaveResult wave_out_close(WaveOut device) {
     std::lock_guard lock(devices.mutex);
     devices.devices.erase(device);
   }
-  std::string error;
-  const bool clean = open->shut_down(error);
+  const calendo::Status clean = open->shut_down();
   post_message(open->callback(), kWaveOutClose, static_cast<std::uintptr_t>(device), 0);
-  if (!clean) return fail(WaveResult::error, error);
+  if (!clean.ok()) return fail(WaveResult::error, clean.fault().message);
   return WaveResult::ok;
 }
 

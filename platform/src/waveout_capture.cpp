@@ -57,10 +57,10 @@ class CaptureSink final : public PacedSink {
       : format_(format), path_(std::move(path)), file_(std::move(file)), data_bytes_(data_bytes) {}
 
   // Writes the provisional header of a new file.
-  bool start(std::string& error) {
+  calendo::Status start() {
     const calendo::Status wrote = calendo::write_all(file_.get(), capture_header(format_, 0));
-    if (!wrote.ok()) error = part_path() + ": " + wrote.fault().message;
-    return wrote.ok();
+    if (!wrote.ok()) return device_fault(part_path() + ": " + wrote.fault().message);
+    return {};
   }
 
   void consume(const std::uint8_t* data, std::size_t bytes) override {
@@ -76,8 +76,8 @@ class CaptureSink final : public PacedSink {
 
   bool wants_bytes() const override { return true; }
 
-  bool finish(std::string& error) override {
-    if (!file_.valid()) return true;
+  calendo::Status finish() override {
+    if (!file_.valid()) return {};
     bool ok = !write_failed_;
     if (ok) {
       const calendo::Status wrote =
@@ -92,8 +92,8 @@ class CaptureSink final : public PacedSink {
       ok = false;
       write_error_ = std::strerror(errno);
     }
-    if (!ok) error = path_ + ": capture file not completed: " + write_error_;
-    return ok;
+    if (!ok) return device_fault(path_ + ": capture file not completed: " + write_error_);
+    return {};
   }
 
   std::string part_path() const { return path_ + ".part"; }
@@ -137,8 +137,8 @@ std::unique_ptr<Device> open_capture_device(const WaveFormat& format, BufferQueu
     return nullptr;
   }
   auto sink = std::make_unique<CaptureSink>(format, path, std::move(*file), 0);
-  if (!sink->start(failure.text)) {
-    failure.result = WaveResult::bad_device;
+  if (const calendo::Status started = sink->start(); !started.ok()) {
+    failure = {WaveResult::bad_device, started.fault().message};
     sink.reset();
     std::remove(part.c_str());
     return nullptr;

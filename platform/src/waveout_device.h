@@ -12,6 +12,8 @@
 // while paused, so a device plays silence or waits.
 #pragma once
 
+#include "calendo/fault.h"
+
 #include <memory>
 #include <string>
 
@@ -26,8 +28,13 @@ class Device {
   virtual void wake() = 0;
   // Ends playing; false (with `error`) when the device could not finish
   // cleanly, e.g. a capture file that could not be completed.
-  virtual bool stop(std::string& error) = 0;
+  virtual calendo::Status stop() = 0;
 };
+
+// A device that failed to play or to finish what it played, in its own words.
+inline calendo::Fault device_fault(std::string text) {
+  return {calendo::Failure::CannotWrite, 0, std::move(text)};
+}
 
 struct OpenFailure {
   WaveResult result = WaveResult::error;

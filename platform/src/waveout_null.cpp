@@ -8,7 +8,7 @@ class NullSink final : public PacedSink {
  public:
   void consume(const std::uint8_t*, std::size_t) override {}
   bool wants_bytes() const override { return false; }
-  bool finish(std::string&) override { return true; }
+  calendo::Status finish() override { return {}; }
 };
 
 }  // namespace

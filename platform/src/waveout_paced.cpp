@@ -29,8 +29,8 @@ PacedDevice::PacedDevice(const WaveFormat& format, BufferQueue& queue, unsigned 
 
 PacedDevice::~PacedDevice() {
   if (thread_.joinable()) {
-    std::string ignored;
-    stop(ignored);
+    // A destructor has no one to report to.
+    [[maybe_unused]] const calendo::Status stopped = stop();
   }
 }
 
@@ -40,14 +40,14 @@ void PacedDevice::wake() {
   wakeup_.notify_one();
 }
 
-bool PacedDevice::stop(std::string& error) {
+calendo::Status PacedDevice::stop() {
   {
     std::lock_guard lock(mutex_);
     stopping_ = true;
     wakeup_.notify_one();
   }
   if (thread_.joinable()) thread_.join();
-  return sink_->finish(error);
+  return sink_->finish();
 }
 
 bool PacedDevice::sleep_until(std::chrono::steady_clock::time_point deadline) {

@@ -23,7 +23,7 @@ class PacedSink {
   virtual void consume(const std::uint8_t* data, std::size_t bytes) = 0;
   virtual bool wants_bytes() const = 0;
   // After the last consume; false with `error` when the sink failed.
-  virtual bool finish(std::string& error) = 0;
+  virtual calendo::Status finish() = 0;
 };
 
 class PacedDevice final : public Device {
@@ -33,7 +33,7 @@ class PacedDevice final : public Device {
   ~PacedDevice() override;
 
   void wake() override;
-  bool stop(std::string& error) override;
+  calendo::Status stop() override;
 
  private:
   void run();

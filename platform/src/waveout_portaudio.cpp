@@ -74,8 +74,8 @@ class PortAudioDevice final : public Device {
   PortAudioDevice(BufferQueue& queue, std::size_t frame_bytes, std::uint8_t silence)
       : queue_(queue), frame_bytes_(frame_bytes), silence_(silence) {}
   ~PortAudioDevice() override {
-    std::string ignored;
-    stop(ignored);
+    // A destructor has no one to report to.
+    [[maybe_unused]] const calendo::Status stopped = stop();
   }
 
   // REQUIRES: PortAudio initialised for this device (balanced by stop()).
@@ -117,27 +117,22 @@ class PortAudioDevice final : public Device {
 
   void wake() override {}  // the stream runs all the time, silent while starved
 
-  bool stop(std::string& error) override {
-    if (!initialised_) return true;
+  calendo::Status stop() override {
+    if (!initialised_) return {};
     std::lock_guard lock(portaudio_mutex());
     QuietStderr quiet;
-    bool ok = true;
+    calendo::Status stopped;
     if (stream_ != nullptr) {
       const PaError aborted = Pa_AbortStream(stream_);
-      if (aborted != paNoError && aborted != paStreamIsStopped) {
-        error = portaudio_text(aborted);
-        ok = false;
-      }
+      if (aborted != paNoError && aborted != paStreamIsStopped)
+        stopped = device_fault(portaudio_text(aborted));
       const PaError closed = Pa_CloseStream(stream_);
-      if (closed != paNoError && ok) {
-        error = portaudio_text(closed);
-        ok = false;
-      }
+      if (closed != paNoError && stopped.ok()) stopped = device_fault(portaudio_text(closed));
       stream_ = nullptr;
     }
     Pa_Terminate();
     initialised_ = false;
-    return ok;
+    return stopped;
   }
 
  private:

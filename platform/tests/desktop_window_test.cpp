@@ -19,9 +19,9 @@ TEST(Desktop_Directory, IsCreatedPrivateEvenUnderAPermissiveUmask) {
   const std::string inner = scratch.path() + "/inner";
   ::setenv("CALENDO_DESKTOP_DIR", inner.c_str(), 1);
   const mode_t old = ::umask(0);
-  const std::string dir = platform::desktop_directory();
+  const std::string dir = platform::desktop_directory().value_or({});
   ::umask(0077);
-  const std::string again = platform::desktop_directory();
+  const std::string again = platform::desktop_directory().value_or({});
   ::umask(old);
   ASSERT_EQ(dir, inner);
   EXPECT_EQ(again, inner);
@@ -32,13 +32,15 @@ TEST(Desktop_Directory, IsCreatedPrivateEvenUnderAPermissiveUmask) {
 
 TEST(Desktop_Directory, LooseModeSymlinkOrForeignOwnerIsRefused) {
   ScratchDesktop scratch;
-  std::string error;
   const std::string loose = scratch.path() + "/loose";
   ASSERT_EQ(::mkdir(loose.c_str(), 0700), 0);
   ASSERT_EQ(::chmod(loose.c_str(), 0755), 0);
   ::setenv("CALENDO_DESKTOP_DIR", loose.c_str(), 1);
-  EXPECT_EQ(platform::desktop_directory(&error), "");
-  EXPECT_NE(error.find("0700"), std::string::npos) << error;
+  {
+    const auto refused = platform::desktop_directory();
+    ASSERT_FALSE(refused.ok());
+    EXPECT_NE(refused.fault().message.find("0700"), std::string::npos) << refused.fault().message;
+  }
   EXPECT_EQ(platform::desktop_create_window("Calendo"), 0u);
   EXPECT_EQ(platform::desktop_take_instance_lock("calendo"), platform::InstanceLock::unavailable);
 
@@ -47,16 +49,22 @@ TEST(Desktop_Directory, LooseModeSymlinkOrForeignOwnerIsRefused) {
   ASSERT_EQ(::mkdir(target.c_str(), 0700), 0);
   ASSERT_EQ(::symlink(target.c_str(), link.c_str()), 0);
   ::setenv("CALENDO_DESKTOP_DIR", link.c_str(), 1);
-  EXPECT_EQ(platform::desktop_directory(&error), "");
-  EXPECT_NE(error.find("symbolic link"), std::string::npos) << error;
+  {
+    const auto refused = platform::desktop_directory();
+    ASSERT_FALSE(refused.ok());
+    EXPECT_NE(refused.fault().message.find("symbolic link"), std::string::npos)
+        << refused.fault().message;
+  }
 
   if (::geteuid() == 0) {
     const std::string foreign = scratch.path() + "/foreign";
     ASSERT_EQ(::mkdir(foreign.c_str(), 0700), 0);
     ASSERT_EQ(::chown(foreign.c_str(), 65534, 65534), 0);
     ::setenv("CALENDO_DESKTOP_DIR", foreign.c_str(), 1);
-    EXPECT_EQ(platform::desktop_directory(&error), "");
-    EXPECT_NE(error.find("another user"), std::string::npos) << error;
+    const auto refused = platform::desktop_directory();
+    ASSERT_FALSE(refused.ok());
+    EXPECT_NE(refused.fault().message.find("another user"), std::string::npos)
+        << refused.fault().message;
   }
 }
 
@@ -66,7 +74,7 @@ TEST(Desktop_Directory, DefaultsToTheRuntimeDirectory) {
   const char* old = std::getenv("XDG_RUNTIME_DIR");
   const std::string saved = old != nullptr ? old : "";
   ::setenv("XDG_RUNTIME_DIR", scratch.path().c_str(), 1);
-  EXPECT_EQ(platform::desktop_directory(), scratch.path() + "/calendo");
+  EXPECT_EQ(platform::desktop_directory().value_or({}), scratch.path() + "/calendo");
   if (old != nullptr) {
     ::setenv("XDG_RUNTIME_DIR", saved.c_str(), 1);
   } else {

@@ -26,10 +26,12 @@ TEST_F(Semaphore_Named, NameIsPerUser) {
 }
 
 TEST_F(Semaphore_Named, TwoHandlesShareOneCountAcrossThreads) {
-  auto first = platform::NamedSemaphore::open(name_, 0, 100);
-  auto second = platform::NamedSemaphore::open(name_, 5, 100);  // opens: initial ignored
-  ASSERT_NE(first, nullptr);
-  ASSERT_NE(second, nullptr);
+  auto opened_first = platform::NamedSemaphore::open(name_, 0, 100);
+  auto opened_second = platform::NamedSemaphore::open(name_, 5, 100);  // opens: initial ignored
+  ASSERT_TRUE(opened_first.ok());
+  ASSERT_TRUE(opened_second.ok());
+  auto& first = *opened_first;
+  auto& second = *opened_second;
   EXPECT_FALSE(first->try_wait());
 
   std::thread releaser([&] {
@@ -42,8 +44,9 @@ TEST_F(Semaphore_Named, TwoHandlesShareOneCountAcrossThreads) {
 }
 
 TEST_F(Semaphore_Named, WaitIsBoundedAndMaximumHolds) {
-  auto sem = platform::NamedSemaphore::open(name_, 0, 2);
-  ASSERT_NE(sem, nullptr);
+  auto opened = platform::NamedSemaphore::open(name_, 0, 2);
+  ASSERT_TRUE(opened.ok());
+  auto& sem = *opened;
   const auto start = std::chrono::steady_clock::now();
   EXPECT_FALSE(sem->wait_for(30ms));
   EXPECT_GE(std::chrono::steady_clock::now() - start, 25ms);
@@ -56,10 +59,9 @@ TEST_F(Semaphore_Named, WaitIsBoundedAndMaximumHolds) {
 }
 
 TEST_F(Semaphore_Named, BadNameFailsWithReason) {
-  std::string error;
-  auto sem = platform::NamedSemaphore::open(std::string(300, 'x'), 0, 1, &error);
-  EXPECT_EQ(sem, nullptr);
-  EXPECT_NE(error.find("xxx"), std::string::npos);
+  auto sem = platform::NamedSemaphore::open(std::string(300, 'x'), 0, 1);
+  EXPECT_FALSE(sem.ok());
+  EXPECT_NE(sem.fault().message.find("xxx"), std::string::npos);
 }
 
 }  // namespace

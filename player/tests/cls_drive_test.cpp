@@ -18,11 +18,13 @@ namespace {
 class StubDrives final : public DriveSystem {
  public:
   platform::DriveQuery<platform::DiskSpace> DiskSpace(const std::string&) const override {
-    return {fail ? ENOENT : 0, space};
+    if (fail) return platform::drive_failure(ENOENT);
+    return space;
   }
   platform::DriveType DriveType(const std::string&) const override { return type; }
   platform::DriveQuery<platform::VolumeInfo> VolumeInfo(const std::string&) const override {
-    return {fail ? ENOENT : 0, volume};
+    if (fail) return platform::drive_failure(ENOENT);
+    return volume;
   }
   int SetVolumeLabel(const std::string&, const std::string& label) const override {
     labelled = label;

@@ -39,7 +39,7 @@ class ShortDrive final : public DriveSystem {
   platform::DriveQuery<platform::DiskSpace> DiskSpace(const std::string& root) const override {
     asked = root;
     auto space = PlatformDriveSystem().DiskSpace(root);
-    space.value.free_bytes = free_bytes_;
+    if (space.ok()) space.value().free_bytes = free_bytes_;
     return space;
   }
   platform::DriveType DriveType(const std::string& root) const override {

@@ -37,7 +37,7 @@ class Transcoder {
       : request_(request), result_(result) {}
 
   // Replaces the WAV file at `pending_path` by the requested format.
-  Status Run(const std::string& pending_path, const ArchiveTags& tags) {
+  Status Run(const std::string& pending_path) {
     SF_INFO info{};
     SndfileReader reader(sf_open(pending_path.c_str(), SFM_READ, &info));
     if (!reader) {
@@ -59,9 +59,7 @@ class Transcoder {
         SettingsFor(request_.format, rate, result_.bits, request_.quality);
     result_.rate = settings.rate;
     result_.summary = settings.summary;
-    const bool library_tags = request_.format != AudioFormat::kWav;
-    Result<std::unique_ptr<AudioWriter>> writer =
-        AudioWriter::Create(pending_path, rate, settings, library_tags ? &tags : nullptr);
+    Result<std::unique_ptr<AudioWriter>> writer = AudioWriter::Create(pending_path, rate, settings);
     if (!writer.ok()) return writer.fault();
     std::vector<int16_t> block(kBlockSamples);
     for (;;) {
@@ -119,14 +117,14 @@ Result<ArchiveResult> ConvertToArchive(const ArchiveRequest& request) {
                                 const ConversionResult& decoded) -> Status {
     result.conversion = decoded;
     result.rate = decoded.sample_rate;
-    const ArchiveTags tags = MakeArchiveTags(info, modified.ok() ? *modified : timespec{});
     if (!plain_wav) {
-      if (const Status transcoded = Transcoder(request, result).Run(pending_path, tags);
-          !transcoded.ok())
+      if (const Status transcoded = Transcoder(request, result).Run(pending_path); !transcoded.ok())
         return transcoded;
     }
-    if (request.format == AudioFormat::kWav && request.wav_tags) {
-      if (const Status tagged = AppendWavInfo(pending_path, tags); !tagged.ok()) return tagged;
+    if (request.format != AudioFormat::kWav || request.wav_tags) {
+      const Status tagged = WriteTags(pending_path, request.format,
+                                      MakeArchiveTags(info, modified.value_or(timespec{})));
+      if (!tagged.ok()) return tagged;
     }
     if (!request.keep_time || !modified.ok()) return {};
     return SetModificationTime(pending_path, *modified);

@@ -35,8 +35,7 @@ Status Configure(SNDFILE* file, const EncoderSettings& settings) {
 }  // namespace
 
 Result<std::unique_ptr<AudioWriter>> AudioWriter::Create(const std::string& path, uint32_t rate,
-                                                         const EncoderSettings& settings,
-                                                         const ArchiveTags* tags) {
+                                                         const EncoderSettings& settings) {
   SF_INFO info{};
   info.samplerate = static_cast<int>(settings.rate);
   info.channels = 1;
@@ -50,9 +49,6 @@ Result<std::unique_ptr<AudioWriter>> AudioWriter::Create(const std::string& path
     // The Opus header records the rate the recording had.
     int original = static_cast<int>(rate);
     sf_command(file, SFC_SET_ORIGINAL_SAMPLERATE, &original, sizeof original);
-  }
-  if (tags != nullptr) {
-    if (const Status tagged = SetTags(file, *tags); !tagged.ok()) return tagged.fault();
   }
   if (settings.rate != rate) {
     Result<std::unique_ptr<RateConverter>> converter = RateConverter::Create(rate, settings.rate);

@@ -1,7 +1,6 @@
 // Writing mono 16-bit samples as a WAV, FLAC, Ogg Vorbis, Opus or MP3 file
-// through libsndfile, with the settings of encoder_settings.h, the tags of
-// tags.h, and the sample rate the encoder takes (libsoxr where it differs
-// from the samples').
+// through libsndfile, with the settings of encoder_settings.h and the sample rate the encoder takes
+// (libsoxr where it differs from the samples').
 //
 // Every failure carries libsndfile's own text. Threads: one writer per thread.
 #pragma once
@@ -16,16 +15,14 @@
 #include "calendo/fault.h"
 #include "encoder_settings.h"
 #include "rate_converter.h"
-#include "tags.h"
 
 namespace calendo::tool {
 
 class AudioWriter {
  public:
-  // Creates `path` for samples at `rate`. `tags` may be null (none written).
+  // Creates `path` for samples at `rate`.
   static Result<std::unique_ptr<AudioWriter>> Create(const std::string& path, uint32_t rate,
-                                                     const EncoderSettings& settings,
-                                                     const ArchiveTags* tags);
+                                                     const EncoderSettings& settings);
   ~AudioWriter();
   AudioWriter(const AudioWriter&) = delete;
   AudioWriter& operator=(const AudioWriter&) = delete;

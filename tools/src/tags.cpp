@@ -1,14 +1,26 @@
 #include "tags.h"
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <utility>
-#include <vector>
+#include <optional>
+
+#include <taglib/flacfile.h>
+#include <taglib/id3v2tag.h>
+#include <taglib/infotag.h>
+#include <taglib/mpegfile.h>
+#include <taglib/opusfile.h>
+#include <taglib/textidentificationframe.h>
+#include <taglib/vorbisfile.h>
+#include <taglib/wavfile.h>
+#include <taglib/xiphcomment.h>
 
 #include "file_times.h"
 #include "recorder_info.h"
+#include "tag_stream.h"
 #include "time_format.h"
 
 #ifndef CALENDO_VERSION
@@ -18,31 +30,65 @@
 namespace calendo::tool {
 namespace {
 
-constexpr uint32_t kRiffLimit = 0xFFFFFFFFu;
+// RIFF sizes are 32 bits: room for the tag chunks, which stay far below this.
+constexpr uint64_t kWavTagRoom = 1u << 16;
+constexpr uint64_t kRiffLimit = 0xFFFFFFFFu;
 
-void PutU32(std::vector<uint8_t>& out, uint32_t value) {
-  for (int shift = 0; shift < 32; shift += 8) out.push_back(static_cast<uint8_t>(value >> shift));
+TagLib::String Utf8(const std::string& text) {
+  return TagLib::String(text, TagLib::String::UTF8);
 }
 
-// Byte by byte: GCC's -Wstringop-overflow takes a range insert into an empty
-// vector for an overflow in some builds (ThreadSanitizer's).
-void PutId(std::vector<uint8_t>& out, const char* id) {
-  for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(id[i]));
+// `software_field`: the name libsndfile gives the software in that format,
+// so that files keep the fields they had when libsndfile wrote them.
+void SetXiph(TagLib::Ogg::XiphComment& comment, const ArchiveTags& tags,
+             const char* software_field) {
+  comment.addField("TITLE", Utf8(tags.title));
+  comment.addField("DATE", Utf8(tags.date));
+  comment.addField("COMMENT", Utf8(tags.comment));
+  comment.addField(software_field, Utf8(tags.software));
 }
 
-// One INFO entry: its text with the closing NUL, padded to an even length.
-void PutEntry(std::vector<uint8_t>& out, const char* id, const std::string& text) {
-  PutId(out, id);
-  PutU32(out, static_cast<uint32_t>(text.size() + 1));
-  for (const char c : text) out.push_back(static_cast<uint8_t>(c));
-  out.push_back(0);
-  if ((text.size() + 1) % 2 != 0) out.push_back(0);
+// TagLib opens many a file that is not of its format; one with no sound in
+// it is refused here.
+bool HasAudio(const TagLib::File& file) {
+  return file.isValid() && file.audioProperties() != nullptr &&
+         file.audioProperties()->sampleRate() > 0;
 }
 
-Fault WriteFailure(const std::string& path) {
-  const int error_number = errno;
-  return Fault{Failure::CannotWrite, 0,
-               "cannot add tags to " + path + ": " + std::strerror(error_number), error_number};
+void SetText(TagLib::ID3v2::Tag& tag, const char* id, const std::string& text) {
+  tag.removeFrames(id);
+  auto* frame = new TagLib::ID3v2::TextIdentificationFrame(id, TagLib::String::UTF8);
+  frame->setText(Utf8(text));
+  tag.addFrame(frame);
+}
+
+// ID3v2.4 timestamps are UTC without a zone: 2020-03-05T14:07:09.
+void SetId3(TagLib::ID3v2::Tag& tag, const ArchiveTags& tags) {
+  std::string date = tags.date;
+  if (!date.empty() && date.back() == 'Z') date.pop_back();
+  SetText(tag, "TIT2", tags.title);
+  SetText(tag, "TDRC", date);
+  SetText(tag, "TSSE", tags.software);
+  tag.setComment(Utf8(tags.comment));
+}
+
+Status FitsInRiff(const std::string& path) {
+  struct stat status {};
+  if (::stat(path.c_str(), &status) != 0 ||
+      static_cast<uint64_t>(status.st_size) + kWavTagRoom > kRiffLimit) {
+    return Fault{Failure::Unsupported, 0, "too long for tags in one WAV file"};
+  }
+  return {};
+}
+
+// Nothing when TagLib does not read the file as an Ogg stream of its kind.
+template <typename OggFile>
+std::optional<bool> WriteOggTags(TagStream& stream, const ArchiveTags& tags,
+                                 const char* software_field) {
+  OggFile file(&stream);
+  if (!HasAudio(file) || file.tag() == nullptr) return std::nullopt;
+  SetXiph(*file.tag(), tags, software_field);
+  return file.save();
 }
 
 }  // namespace
@@ -60,51 +106,61 @@ ArchiveTags MakeArchiveTags(const RecorderInfo& info, const timespec& modified) 
   return tags;
 }
 
-Status SetTags(SNDFILE* file, const ArchiveTags& tags) {
-  const std::pair<int, const std::string*> strings[] = {{SF_STR_TITLE, &tags.title},
-                                                        {SF_STR_DATE, &tags.date},
-                                                        {SF_STR_COMMENT, &tags.comment},
-                                                        {SF_STR_SOFTWARE, &tags.software}};
-  for (const auto& [kind, text] : strings) {
-    if (sf_set_string(file, kind, text->c_str()) != 0)
-      return Fault{Failure::CannotWrite, 0, std::string("cannot set tags: ") + sf_strerror(file)};
+Status WriteTags(const std::string& path, AudioFormat format, const ArchiveTags& tags) {
+  if (format == AudioFormat::kWav) {
+    if (const Status fits = FitsInRiff(path); !fits.ok()) return fits;
   }
-  return {};
-}
-
-Status AppendWavInfo(const std::string& path, const ArchiveTags& tags) {
-  std::vector<uint8_t> entries;
-  PutId(entries, "INFO");
-  PutEntry(entries, "INAM", tags.title);
-  PutEntry(entries, "ICRD", tags.date);
-  PutEntry(entries, "ICMT", tags.comment);
-  PutEntry(entries, "ISFT", tags.software);
-  std::vector<uint8_t> chunk;
-  PutId(chunk, "LIST");
-  PutU32(chunk, static_cast<uint32_t>(entries.size()));
-  chunk.insert(chunk.end(), entries.begin(), entries.end());
-
-  FILE* file = std::fopen(path.c_str(), "r+b");
-  if (file == nullptr) return WriteFailure(path);
-  bool ok = std::fseek(file, 0, SEEK_END) == 0;
-  const long end = ok ? std::ftell(file) : -1;
-  if (end < 12) {
-    std::fclose(file);
-    return Fault{Failure::WrongKind, 0, "cannot add tags to " + path + ": not a whole WAV file"};
+  TagStream stream(path);
+  if (!stream.isOpen()) {
+    const int error_number = errno;
+    return Fault{Failure::CannotOpen, 0,
+                 "cannot add tags to " + path + ": " + std::strerror(error_number), error_number};
   }
-  if (end % 2 != 0) chunk.insert(chunk.begin(), 0);  // the data chunk's pad byte
-  const uint64_t riff = static_cast<uint64_t>(end) + chunk.size() - 8;
-  if (riff > kRiffLimit) {
-    std::fclose(file);
-    return Fault{Failure::Unsupported, 0, "too long for tags in one WAV file"};
+  std::optional<bool> saved;  // nothing: TagLib does not read the file as its format
+  switch (format) {
+    case AudioFormat::kFlac: {
+      TagLib::FLAC::File file(&stream, TagLib::ID3v2::FrameFactory::instance());
+      if (!HasAudio(file)) break;
+      SetXiph(*file.xiphComment(true), tags, "SOFTWARE");
+      saved = file.save();
+      break;
+    }
+    case AudioFormat::kOgg:
+      saved = WriteOggTags<TagLib::Ogg::Vorbis::File>(stream, tags, "SOFTWARE");
+      break;
+    case AudioFormat::kOpus:
+      saved = WriteOggTags<TagLib::Ogg::Opus::File>(stream, tags, "ENCODER");
+      break;
+    case AudioFormat::kMp3: {
+      TagLib::MPEG::File file(&stream, TagLib::ID3v2::FrameFactory::instance());
+      if (!HasAudio(file)) break;
+      SetId3(*file.ID3v2Tag(true), tags);
+      saved = file.save(TagLib::MPEG::File::ID3v2, TagLib::File::StripOthers, TagLib::ID3v2::v4);
+      break;
+    }
+    case AudioFormat::kWav: {
+      TagLib::RIFF::WAV::File file(&stream);
+      if (!HasAudio(file)) break;
+      TagLib::RIFF::Info::Tag& info = *file.InfoTag();
+      info.setTitle(Utf8(tags.title));
+      info.setFieldText("ICRD", Utf8(tags.date));
+      info.setComment(Utf8(tags.comment));
+      info.setFieldText("ISFT", Utf8(tags.software));
+      SetId3(*file.ID3v2Tag(), tags);
+      saved =
+          file.save(TagLib::RIFF::WAV::File::AllTags, TagLib::File::StripOthers, TagLib::ID3v2::v4);
+      break;
+    }
   }
-  std::vector<uint8_t> riff_field;
-  PutU32(riff_field, static_cast<uint32_t>(riff));
-  ok = std::fwrite(chunk.data(), 1, chunk.size(), file) == chunk.size() &&
-       std::fseek(file, 4, SEEK_SET) == 0 &&
-       std::fwrite(riff_field.data(), 1, riff_field.size(), file) == riff_field.size();
-  if (std::fclose(file) != 0) ok = false;
-  if (!ok) return WriteFailure(path);
+  const bool closed = stream.Close();
+  if (!saved) {
+    return Fault{Failure::WrongKind, 0,
+                 "cannot add tags to " + path + ": not a whole " + FormatName(format) + " file"};
+  }
+  if (!*saved || !closed) {
+    return Fault{Failure::CannotWrite, 0,
+                 "cannot add tags to " + path + ": they could not all be written (disk full?)"};
+  }
   return {};
 }
 

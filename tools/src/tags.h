@@ -2,25 +2,23 @@
 // its extension), date (its modification time), a comment telling the
 // container, SP and LP pages and play time, and the software that wrote it.
 //
-// Formats libsndfile writes get them as its strings (Vorbis comments in FLAC,
-// Ogg and Opus files, ID3 in MP3 files, which have no software field). A WAV file written by the
-// player's conversion gets them as a LIST/INFO chunk appended after its data chunk, so that its
-// header and samples stay exactly as they were.
+// TagLib writes them into the finished file: Vorbis comments in FLAC, Ogg
+// Vorbis and Opus files (the software as SOFTWARE, in Opus ENCODER), an ID3v2.4 tag in MP3 files
+// (the date in TDRC), and a LIST/INFO chunk with an ID3v2.4 chunk in WAV files. Only the tags
+// change; the samples and, in a WAV file, the header and data chunk stay as written.
 #pragma once
 
-#include <cstdint>
 #include <ctime>
 #include <string>
 
-#include <sndfile.h>
-
+#include "audio_format.h"
 #include "calendo/fault.h"
 
 namespace calendo::tool {
 
 struct ArchiveTags {
   std::string title;
-  std::string date;
+  std::string date;  // ISO 8601 in UTC: 2020-03-05T14:07:09Z
   std::string comment;
   std::string software;
 };
@@ -29,12 +27,8 @@ struct RecorderInfo;
 
 ArchiveTags MakeArchiveTags(const RecorderInfo& info, const timespec& modified);
 
-// Sets the tags on a file open for writing, before its first sample.
-Status SetTags(SNDFILE* file, const ArchiveTags& tags);
-
-// Appends a LIST/INFO chunk (INAM, ICRD, ICMT, ISFT) to the RIFF WAV file at
-// `path` and sets its RIFF length to match. An odd data chunk gets its pad
-// byte first.
-Status AppendWavInfo(const std::string& path, const ArchiveTags& tags);
+// Writes the tags into the complete file at `path`, of `format`. After a
+// refusal the file may be changed.
+Status WriteTags(const std::string& path, AudioFormat format, const ArchiveTags& tags);
 
 }  // namespace calendo::tool

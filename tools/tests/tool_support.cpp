@@ -11,6 +11,8 @@
 #include <random>
 #include <stdexcept>
 
+#include <gtest/gtest.h>
+
 #include "platform/memory.h"
 #include "tesmor.h"
 
@@ -84,6 +86,18 @@ std::vector<int16_t> Decode(const std::vector<uint8_t>& page_codes, int code_bit
 
 const char* ConvertProgram() {
   return CALENDO_CONVERT;
+}
+
+std::filesystem::path ConvertToFormat(const std::filesystem::path& source,
+                                      const std::string& format,
+                                      const std::filesystem::path& folder,
+                                      const std::vector<std::string>& more) {
+  std::vector<std::string> arguments = {"--format", format, "-o", folder.string()};
+  arguments.insert(arguments.end(), more.begin(), more.end());
+  arguments.push_back(source.string());
+  const ToolRun run = RunConvert(arguments);
+  EXPECT_EQ(run.status, 0) << run.err;
+  return folder / (source.stem().string() + "." + format);
 }
 
 ToolRun RunConvert(const std::vector<std::string>& arguments, uint64_t file_size_limit,

@@ -25,6 +25,13 @@ struct ToolRun {
 ToolRun RunConvert(const std::vector<std::string>& arguments, uint64_t file_size_limit = 0,
                    bool child_signals_ignored = false);
 
+// Runs calendo-convert --format FORMAT -o FOLDER, then `more`, on `source`,
+// expecting success; returns the file it names FOLDER/<source's stem>.FORMAT.
+std::filesystem::path ConvertToFormat(const std::filesystem::path& source,
+                                      const std::string& format,
+                                      const std::filesystem::path& folder,
+                                      const std::vector<std::string>& more = {});
+
 // The path of the program, for tests that start it themselves.
 const char* ConvertProgram();
 

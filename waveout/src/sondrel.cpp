@@ -43,7 +43,7 @@ int32_t WavCreate(void) {
   if (!semaphore) return 0;
   auto thread = std::make_unique<sondrel::CWavThread>();
   if (!thread->Begin()) return 0;
-  if (!thread->WaitStarted(*semaphore, kStartTimeout)) {
+  if (!thread->WaitStarted(**semaphore, kStartTimeout)) {
     thread->WaitEnded(kEndTimeout);
     return 0;
   }

@@ -79,7 +79,7 @@ void CWavThread::Run() {
     Start expected = Start::pending;
     const bool ours = start_.compare_exchange_strong(expected, made ? Start::ready : Start::failed);
     if (auto semaphore = platform::NamedSemaphore::open(kSemaphoreName, 0, 100)) {
-      semaphore->release();
+      (*semaphore)->release();
     }
     if (made && ours) {
       platform::Message message;

@@ -54,6 +54,8 @@ class [[nodiscard]] Result {
   T& operator*() { return value(); }
   const T& operator*() const { return value(); }
   const Fault& fault() const { return std::get<Fault>(state_); }
+  // The value, or `otherwise` for a fault.
+  T value_or(T otherwise) const { return ok() ? value() : std::move(otherwise); }
 
  private:
   std::variant<T, Fault> state_;

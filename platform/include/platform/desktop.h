@@ -31,6 +31,7 @@
 #include <string_view>
 #include <vector>
 
+#include "calendo/fault.h"
 #include "platform/export.h"
 
 namespace platform {
@@ -40,9 +41,9 @@ using DesktopWindow = uint32_t;
 
 // ---- The per-user directory ------------------------------------------------
 
-// The per-user directory, created if missing. Returns an empty string when it
-// cannot be made or is refused; `error`, when given, then says why.
-CALENDO_PLATFORM_API std::string desktop_directory(std::string* error = nullptr);
+// The per-user directory, created if missing; a Fault that says why when it
+// cannot be made or is refused.
+CALENDO_PLATFORM_API calendo::Result<std::string> desktop_directory();
 
 // ---- Windows of this process (owner thread only) ---------------------------
 
@@ -55,10 +56,10 @@ using DesktopCopyDataHandler = std::function<void(const DesktopCopyData&)>;
 using DesktopFrontHandler = std::function<void()>;
 
 // Registers a new top-level window of the calling thread with `title`, at the
-// top of the z-order. Returns 0 (and says why in `error`) when the directory is
-// refused or the socket cannot be made.
+// top of the z-order. Returns 0 (and says why in `why`, when given) when the
+// directory is refused or the socket cannot be made.
 CALENDO_PLATFORM_API DesktopWindow desktop_create_window(std::string_view title,
-                                                         std::string* error = nullptr);
+                                                         calendo::Fault* why = nullptr);
 
 // Removes the window from the desktop. Requests still waiting are answered as
 // failed. False for a handle this process does not own.

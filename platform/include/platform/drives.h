@@ -18,6 +18,8 @@
 #include <string_view>
 #include <vector>
 
+#include "calendo/fault.h"
+#include "calendo/io.h"
 #include "platform/export.h"
 
 namespace platform {
@@ -42,15 +44,22 @@ inline constexpr uint32_t kFsSupportsSparseFiles = 0x40;
 inline constexpr uint32_t kFsVolumeIsCompressed = 0x8000;
 inline constexpr uint32_t kFsReadOnlyVolume = 0x80000;
 
-// The outcome of a query: `error` is 0 on success, else the errno that tells
-// why it failed (ENOENT for a missing root, ENOTDIR for a file, ...); `value`
-// is meaningful only on success.
+// The outcome of a query: its value, or a Fault whose system_error is the
+// errno that tells why it failed (ENOENT for a missing root, ENOTDIR for a
+// file, ...).
 template <typename T>
-struct DriveQuery {
-  int error = 0;
-  T value{};
-  bool ok() const { return error == 0; }
-};
+using DriveQuery = calendo::Result<T>;
+
+// A failed query for `error_number`.
+inline calendo::Fault drive_failure(int error_number) {
+  return {calendo::Failure::CannotOpen, 0, calendo::system_text(error_number), error_number};
+}
+
+// The errno of a query, 0 when it succeeded.
+template <typename T>
+int query_error(const DriveQuery<T>& query) {
+  return query.ok() ? 0 : query.fault().system_error;
+}
 
 // Free and total space. Byte counts are exact. The cluster view is the same
 // space in the 32-bit fields of the old interface: a cluster is one

@@ -12,6 +12,7 @@
 #include <string>
 #include <string_view>
 
+#include "calendo/fault.h"
 #include "platform/export.h"
 
 namespace platform {
@@ -19,10 +20,10 @@ namespace platform {
 class CALENDO_PLATFORM_API NamedSemaphore {
  public:
   // Creates the semaphore with `initial` count, or opens it when it exists
-  // (then `initial` is ignored). `maximum` bounds release(). nullptr when the
-  // system refuses; `error` (if given) then says why.
-  static std::unique_ptr<NamedSemaphore> open(std::string_view name, unsigned initial,
-                                              unsigned maximum, std::string* error = nullptr);
+  // (then `initial` is ignored). `maximum` bounds release(). A Fault that
+  // says why when the system refuses.
+  static calendo::Result<std::unique_ptr<NamedSemaphore>> open(std::string_view name,
+                                                               unsigned initial, unsigned maximum);
 
   ~NamedSemaphore();
   NamedSemaphore(const NamedSemaphore&) = delete;

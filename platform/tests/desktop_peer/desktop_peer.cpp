@@ -66,10 +66,10 @@ int main(int argc, char** argv) {
       delay_ms = std::atoi(argv[++i]);
     }
   }
-  std::string error;
-  const platform::DesktopWindow window = platform::desktop_create_window(argv[1], &error);
+  calendo::Fault why;
+  const platform::DesktopWindow window = platform::desktop_create_window(argv[1], &why);
   if (window == 0) {
-    std::fprintf(stderr, "desktop_peer: %s\n", error.c_str());
+    std::fprintf(stderr, "desktop_peer: %s\n", why.message.c_str());
     return 1;
   }
   platform::desktop_add_copy_data_handler(window, [&](const platform::DesktopCopyData& message) {

@@ -63,21 +63,21 @@ void clsDrive::RefreshFreeSpace() {
   const auto space = system_.DiskSpace(Root());
   last_result_ = space.ok() ? 1 : 0;
   if (!space.ok()) return;
-  sectors_per_cluster_ = space.value.sectors_per_cluster;
-  bytes_per_sector_ = space.value.bytes_per_sector;
-  free_clusters_ = space.value.free_clusters;
-  total_clusters_ = space.value.total_clusters;
+  sectors_per_cluster_ = space.value().sectors_per_cluster;
+  bytes_per_sector_ = space.value().bytes_per_sector;
+  free_clusters_ = space.value().free_clusters;
+  total_clusters_ = space.value().total_clusters;
 }
 
 void clsDrive::RefreshVolume() {
   const auto volume = system_.VolumeInfo(Root());
   last_result_ = volume.ok() ? 1 : 0;
   if (!volume.ok()) return;
-  volume_name_ = QFile::decodeName(volume.value.label.c_str());
-  serial_ = volume.value.serial;
-  max_name_length_ = volume.value.max_name_length;
-  flags_ = volume.value.flags;
-  file_system_ = QString::fromStdString(volume.value.file_system);
+  volume_name_ = QFile::decodeName(volume.value().label.c_str());
+  serial_ = volume.value().serial;
+  max_name_length_ = volume.value().max_name_length;
+  flags_ = volume.value().flags;
+  file_system_ = QString::fromStdString(volume.value().file_system);
 }
 
 int32_t clsDrive::SectorByte() {
@@ -95,13 +95,13 @@ int32_t clsDrive::ClusterSector() {
 double clsDrive::FreeSpace() {
   const auto space = system_.DiskSpace(Root());
   last_result_ = space.ok() ? 1 : 0;
-  return space.ok() ? static_cast<double>(space.value.free_bytes) : 0.0;
+  return space.ok() ? static_cast<double>(space.value().free_bytes) : 0.0;
 }
 
 double clsDrive::AllSpace() {
   const auto space = system_.DiskSpace(Root());
   last_result_ = space.ok() ? 1 : 0;
-  return space.ok() ? static_cast<double>(space.value.total_bytes) : 0.0;
+  return space.ok() ? static_cast<double>(space.value().total_bytes) : 0.0;
 }
 
 int32_t clsDrive::MediaType() {

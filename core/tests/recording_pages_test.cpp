@@ -1,0 +1,156 @@
+// The core's reading of whole recordings on damaged bytes: a valid file cut
+// at every length, and every header byte changed, is either read or refused
+// with the offset of the field that is wrong and a message that names it.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "calendo/byte_source.h"
+#include "calendo/recording_pages.h"
+#include "testing/recorder_writer.h"
+
+namespace calendo {
+namespace {
+
+using testkit::Bytes;
+
+Bytes TwoPageVqr() {
+  testkit::VqrFile file;
+  file.header.file_mode = kFileModeBoth;
+  file.pages = {testkit::vqr_sp_page(), testkit::vqr_lp_page()};
+  return file.bytes();
+}
+
+Bytes VqmWithGap() {
+  testkit::VqmFile file;
+  file.audio.assign(3 * kVqmPageSize, 0x5A);
+  file.gaps = {{700, 40}};
+  return file.bytes();
+}
+
+Result<RecordingPages> Read(const Bytes& bytes) {
+  static Bytes held;  // the source must outlive the result while it is looked at
+  held = bytes;
+  static SpanSource source(held);
+  source = SpanSource(held);
+  return RecordingPages::read(source);
+}
+
+// What the fault of a changed vqr header byte must say: the field's first
+// offset and a word of its message.
+struct Field {
+  uint32_t first, end;
+  const char* word;
+};
+constexpr Field kVqrFields[] = {
+    {0, 4, "OIFF"},           {8, 12, "WAVE"},           {12, 16, "'fmt '"},
+    {58, 60, "page size"},    {60, 61, "file mode"},     {61, 62, "SP rate code"},
+    {62, 63, "SP code bits"}, {63, 66, "SP descriptor"}, {66, 67, "LP rate code"},
+    {67, 68, "LP code bits"}, {68, 71, "LP descriptor"}, {84, 88, "'data'"},
+};
+
+TEST(RecordingPages_Vqr, CutAtEveryLengthIsRefusedAtTheCut) {
+  const Bytes whole = TwoPageVqr();
+  for (std::size_t length = 0; length < whole.size(); ++length) {
+    SCOPED_TRACE(length);
+    const Result<RecordingPages> read = Read(Bytes(whole.begin(), whole.begin() + length));
+    if (length >= kVqrHeaderSize + kVqrPageSize) {
+      ASSERT_TRUE(read.ok()) << read.fault().message;
+      EXPECT_EQ(read->page_count(), 1u);
+      continue;
+    }
+    ASSERT_FALSE(read.ok());
+    const Fault& fault = read.fault();
+    EXPECT_EQ(fault.failure, Failure::WrongKind);
+    if (length < 4) {
+      EXPECT_EQ(fault.offset, 0u);
+      EXPECT_NE(fault.message.find("neither OIFF nor VQ_VOICE"), std::string::npos);
+    } else if (length < kVqrHeaderSize) {
+      EXPECT_EQ(fault.offset, length);
+      EXPECT_EQ(fault.message, "header is cut short: the file has " + std::to_string(length) +
+                                   " of its 92 header bytes");
+    } else {
+      EXPECT_EQ(fault.offset, length);
+      EXPECT_EQ(fault.message, "the file holds no whole page of audio");
+    }
+  }
+}
+
+TEST(RecordingPages_Vqr, EveryChangedHeaderByteIsReadOrRefusedAtItsField) {
+  const Bytes whole = TwoPageVqr();
+  for (uint32_t at = 0; at < kVqrHeaderSize; ++at) {
+    for (const int mask : {0x01, 0x80, 0xFF}) {
+      SCOPED_TRACE(std::to_string(at) + " ^ " + std::to_string(mask));
+      Bytes bytes = whole;
+      bytes[at] = static_cast<uint8_t>(bytes[at] ^ mask);
+      const Result<RecordingPages> read = Read(bytes);
+      const Field* field = nullptr;
+      for (const Field& f : kVqrFields) {
+        if (at >= f.first && at < f.end) field = &f;
+      }
+      if (read.ok()) {
+        // Only bytes that no check reads, or changes a check allows.
+        EXPECT_TRUE(field == nullptr || field->first >= 60) << read->page_count();
+        continue;
+      }
+      ASSERT_NE(field, nullptr) << read.fault().message;
+      EXPECT_GE(read.fault().offset, field->first) << read.fault().message;
+      EXPECT_LT(read.fault().offset, field->end) << read.fault().message;
+      EXPECT_NE(read.fault().message.find(field->word), std::string::npos) << read.fault().message;
+    }
+  }
+}
+
+TEST(RecordingPages_Vqr, APageSizeOtherThan528IsRefused) {
+  for (const uint16_t size : {uint16_t{0}, uint16_t{1}, uint16_t{527}, uint16_t{529}}) {
+    testkit::VqrFile file;
+    file.header.page_size = size;
+    file.pages = {testkit::vqr_sp_page()};
+    const Result<RecordingPages> read = Read(file.bytes());
+    ASSERT_FALSE(read.ok()) << size;
+    EXPECT_EQ(read.fault().offset, kVqrPageSizeOffset);
+    EXPECT_NE(read.fault().message.find("page size must"), std::string::npos);
+  }
+}
+
+TEST(RecordingPages_Vqm, CutAtEveryLengthIsRefusedOrReadsItsWholePages) {
+  const Bytes whole = VqmWithGap();
+  const uint64_t audio_base = SpanSource(whole).be32_at(kVqmDirectoryLengthOffset) + 80;
+  for (std::size_t length = 0; length <= whole.size(); ++length) {
+    SCOPED_TRACE(length);
+    const Result<RecordingPages> read = Read(Bytes(whole.begin(), whole.begin() + length));
+    if (length < 8) {
+      ASSERT_FALSE(read.ok());
+      EXPECT_EQ(read.fault().offset, 0u);
+      continue;
+    }
+    if (length < kVqmHeaderSize) {
+      ASSERT_FALSE(read.ok());
+      EXPECT_EQ(read.fault().offset, length);
+      EXPECT_NE(read.fault().message.find("header is cut short"), std::string::npos);
+      continue;
+    }
+    if (!read.ok()) {
+      // A directory cut off, or no whole page yet.
+      EXPECT_TRUE(read.fault().offset == kVqmDirectoryLengthOffset || read.fault().offset == length)
+          << read.fault().message;
+      continue;
+    }
+    EXPECT_GE(length, audio_base + kVqmPageSize);
+    EXPECT_LE(read->page_count(), 3u);
+  }
+}
+
+TEST(RecordingPages_Vqm, ADirectoryLongerThanTheFileIsRefusedAtItsLength) {
+  testkit::VqmFile file;
+  file.audio.assign(2 * kVqmPageSize, 0);
+  file.directory_length_override = 0x7FFFFFF8;
+  const Result<RecordingPages> read = Read(file.bytes());
+  ASSERT_FALSE(read.ok());
+  EXPECT_EQ(read.fault().offset, kVqmDirectoryLengthOffset);
+  EXPECT_NE(read.fault().message.find("runs past the end of the file"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace calendo
