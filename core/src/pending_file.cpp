@@ -39,14 +39,14 @@ class WatcherHeld {
 };
 
 // The longest name the folder takes.
-std::size_t NameLimit(const std::filesystem::path& folder) {
+std::size_t name_limit(const std::filesystem::path& folder) {
   const long limit = ::pathconf(folder.c_str(), _PC_NAME_MAX);
   return limit > 0 ? static_cast<std::size_t>(limit) : NAME_MAX;
 }
 
 // ".NAME.part-", NAME cut where the whole name with its suffix would pass
 // `limit` bytes; a cut never splits a UTF-8 sequence.
-std::string TemporaryPrefix(const std::string& name, std::size_t limit) {
+std::string temporary_prefix(const std::string& name, std::size_t limit) {
   const std::size_t fixed = 1 + kPartMark.size() + kSuffixLength;
   std::size_t keep = name.size();
   if (fixed + keep > limit) {
@@ -57,7 +57,7 @@ std::string TemporaryPrefix(const std::string& name, std::size_t limit) {
 }
 
 // Six characters of the alphabet mkstemp(3) uses, random.
-std::string UniqueSuffix() {
+std::string unique_suffix() {
   static constexpr char kAlphabet[] =
       "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
   unsigned char bytes[kSuffixLength];
@@ -78,7 +78,7 @@ std::string UniqueSuffix() {
   return suffix;
 }
 
-Fault SystemFault(Failure failure, std::string what) {
+Fault system_fault(Failure failure, std::string what) {
   const int error_number = errno;
   return Fault{failure, 0, std::move(what) + ": " + system_text(error_number), error_number};
 }
@@ -94,11 +94,11 @@ Result<PendingFile> PendingFile::create(const std::string& target) {
   const std::filesystem::path folder =
       target_path.has_parent_path() ? target_path.parent_path() : ".";
   const std::string prefix =
-      (folder / TemporaryPrefix(target_path.filename().string(), NameLimit(folder))).string();
+      (folder / temporary_prefix(target_path.filename().string(), name_limit(folder))).string();
   PendingFileWatcher* watcher = g_watcher.load();
   const WatcherHeld held(watcher);
   for (int tries = 0;; ++tries) {
-    std::string temp_path = prefix + UniqueSuffix();
+    std::string temp_path = prefix + unique_suffix();
     // Created with 0666 the file gets the umask's permissions, as any new file.
     Result<UniqueFd> fd = open_fd(temp_path.c_str(), O_RDWR | O_CREAT | O_EXCL, 0666);
     if (fd.ok()) {
@@ -135,7 +135,7 @@ PendingFile::~PendingFile() {
   forget();
 }
 
-Fault PendingFile::Unflushed(const Fault& cause) const {
+Fault PendingFile::unflushed(const Fault& cause) const {
   return Fault{Failure::CannotWrite, 0, "cannot flush " + temp_path_ + ": " + cause.message,
                cause.system_error};
 }
@@ -150,11 +150,11 @@ Status PendingFile::commit(bool replace) {
     // The name is flushed, not the descriptor: a library may have put a new
     // file there.
     Result<UniqueFd> flushed = open_fd(temp_path_.c_str(), O_RDONLY);
-    if (!flushed.ok()) return Unflushed(flushed.fault());
+    if (!flushed.ok()) return unflushed(flushed.fault());
     if (::fsync(flushed->get()) != 0)
-      return SystemFault(Failure::CannotWrite, "cannot flush " + temp_path_);
+      return system_fault(Failure::CannotWrite, "cannot flush " + temp_path_);
   }
-  if (const Status closed = fd_.close(); !closed.ok()) return Unflushed(closed.fault());
+  if (const Status closed = fd_.close(); !closed.ok()) return unflushed(closed.fault());
 
   const WatcherHeld held(watcher_);
   int renamed = 0;
@@ -172,7 +172,7 @@ Status PendingFile::commit(bool replace) {
   }
   if (renamed != 0) {
     if (errno == EEXIST) return Fault{Failure::Exists, 0, target_ + " exists", EEXIST};
-    return SystemFault(Failure::CannotCreate, "cannot name " + target_);
+    return system_fault(Failure::CannotCreate, "cannot name " + target_);
   }
   forget();
   return {};

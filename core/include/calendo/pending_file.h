@@ -80,7 +80,7 @@ class PendingFile {
  private:
   PendingFile(std::string target, std::string temp_path, UniqueFd fd, PendingFileWatcher* watcher,
               int ticket);
-  Fault Unflushed(const Fault& cause) const;
+  Fault unflushed(const Fault& cause) const;
   void forget();
 
   std::string target_;
