@@ -34,12 +34,12 @@ PY
 
 size=$(stat -c %s "$work/hour.vqr")
 echo "input: $(( (size - 92) / 528 )) SP pages, $(( size / 1000000 )) MB"
-ours=$(cpu "$convert" --format flac --force -q -o "$work" "$work/hour.vqr")
-theirs=$(cpu ffmpeg -nostdin -loglevel error -y -f g726le -code_size 3 -ar 11025 \
-  -i "$work/codes.g726" -c:a flac "$work/ffmpeg.flac")
-printf '%-52s %8s\n' "to FLAC" "CPU s"
-printf '%-52s %8s\n' "calendo-convert --format flac" "$ours"
-printf '%-52s %8s\n' "ffmpeg -f g726le -code_size 3 ... -c:a flac" "$theirs"
+read -r ours ours_wall < <(cpu_and_wall "$convert" --format flac --force -q -o "$work" "$work/hour.vqr")
+read -r theirs theirs_wall < <(cpu_and_wall ffmpeg -nostdin -loglevel error -y -f g726le -code_size 3 \
+  -ar 11025 -i "$work/codes.g726" -c:a flac "$work/ffmpeg.flac")
+printf '%-52s %8s %8s\n' "to FLAC" "CPU s" "wall s"
+printf '%-52s %8s %8s\n' "calendo-convert --format flac" "$ours" "$ours_wall"
+printf '%-52s %8s %8s\n' "ffmpeg -f g726le -code_size 3 ... -c:a flac" "$theirs" "$theirs_wall"
 awk -v o="$ours" -v f="$theirs" 'BEGIN {
   r = f / o
   printf "calendo-convert is %.2f times as fast as ffmpeg (target 1.5): %s\n", r, (r >= 1.5 ? "met" : "NOT met")

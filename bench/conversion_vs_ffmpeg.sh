@@ -3,6 +3,9 @@
 # calls (conversion_bench) and, on the same codes, by ffmpeg's G.726 decoder,
 # side by side in one run. Both figures are CPU time (user + system) of one
 # whole conversion, the best of three. Target: ours at least 1.5 times faster.
+# Then calendo-convert, which decodes one file on every core, against the
+# same ffmpeg run as whole processes, CPU and wall time (best of three each).
+# Target: at least 3 times less CPU time and 5 times less wall time.
 #
 # Usage: bench/conversion_vs_ffmpeg.sh [BUILD_DIR]   (default: build)
 # Skips the ffmpeg side when /usr/bin/ffmpeg (or ffmpeg on PATH) is missing.
@@ -38,4 +41,21 @@ printf 'ffmpeg g726le:      %.3f s CPU for the same codes\n' "$best"
 awk -v o="$ours" -v f="$best" 'BEGIN{
   r = f / o
   printf "ours is %.2f times as fast as ffmpeg (target 1.5): %s\n", r, (r >= 1.5 ? "met" : "NOT met")
+}'
+
+convert="$build/bin/calendo-convert"
+[[ -x $convert ]] || { echo "no $convert: whole-job comparison skipped"; exit 0; }
+here=$(cd "$(dirname "$0")" && pwd)
+. "$here/cpu_support.sh"
+make_sp_hour "$here/../samples/memo-sp.vqr" "$work/hour.vqr"
+read -r conv_cpu conv_wall < <(cpu_and_wall "$convert" --bits 16 --force -q -o "$work" "$work/hour.vqr")
+read -r ff_cpu ff_wall < <(cpu_and_wall "$ffmpeg" -nostdin -loglevel error -y -f g726le -code_size 3 \
+  -ar 11025 -i "$work/codes.raw" "$work/ffmpeg.wav")
+printf '%-40s %8s %8s\n' "hour of SP to 16-bit WAV" "CPU s" "wall s"
+printf '%-40s %8s %8s\n' "calendo-convert --bits 16" "$conv_cpu" "$conv_wall"
+printf '%-40s %8s %8s\n' "ffmpeg -f g726le -code_size 3" "$ff_cpu" "$ff_wall"
+awk -v oc="$conv_cpu" -v ow="$conv_wall" -v fc="$ff_cpu" -v fw="$ff_wall" 'BEGIN{
+  c = fc / oc; w = fw / ow
+  printf "calendo-convert: %.2f times less CPU (target 3): %s; %.2f times less wall time (target 5): %s\n",
+    c, (c >= 3 ? "met" : "NOT met"), w, (w >= 5 ? "met" : "NOT met")
 }'

@@ -23,3 +23,16 @@ cpu() {
   done
   echo "$best"
 }
+
+# cpu_and_wall CMD...: "CPU WALL" seconds, each the best of three runs.
+cpu_and_wall() {
+  local best_cpu="" best_wall="" t cpu wall
+  for _ in 1 2 3; do
+    t=$( { TIMEFORMAT='%U %S %R'; time "$@" >/dev/null 2>&1; } 2>&1 | tail -1)
+    cpu=$(awk '{ print $1 + $2 }' <<<"$t")
+    wall=$(awk '{ print $3 }' <<<"$t")
+    if [ -z "$best_cpu" ] || awk -v a="$cpu" -v b="$best_cpu" 'BEGIN { exit !(a < b) }'; then best_cpu=$cpu; fi
+    if [ -z "$best_wall" ] || awk -v a="$wall" -v b="$best_wall" 'BEGIN { exit !(a < b) }'; then best_wall=$wall; fi
+  done
+  echo "$best_cpu $best_wall"
+}

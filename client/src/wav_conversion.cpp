@@ -87,7 +87,18 @@ ConversionOutcome ConvertToWav(const RecordingToConvert& recording, const char* 
       [&] { imports::AdpcmDecx(wav_path, code_buffer.data(), 0, 0, 0, 0, TESMOR_TARGET_RESET); });
   const int32_t target = ConversionTarget(sp_pages, lp_pages);
 
-  for (int32_t page = 0; page < recording.pages; ++page) {
+  using AllPages = ConversionSteps::AllPages;
+  int32_t failed_page = 0;
+  const AllPages all = steps.AppendAllPages(wav_path, format, failed_page);
+  if (all == AllPages::kUnreadable || all == AllPages::kCannotAppend) {
+    outcome.page = failed_page;
+    outcome.end = all == AllPages::kUnreadable ? ConversionEnd::kPageUnreadable
+                                               : ConversionEnd::kCannotAppend;
+    return outcome;
+  }
+  const int32_t first_page = all == AllPages::kAppended ? recording.pages : 0;
+
+  for (int32_t page = first_page; page < recording.pages; ++page) {
     outcome.page = page;
     if (!steps.BeforePage(page)) {
       outcome.end = ConversionEnd::kStopped;

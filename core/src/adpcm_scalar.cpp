@@ -1,4 +1,7 @@
 // The scalar kernel: every step in plain integer code, the state in locals.
+#include <algorithm>
+#include <iterator>
+
 #include "adpcm_kernels.h"
 #include "adpcm_steps.h"
 
@@ -107,6 +110,21 @@ void encode_scalar(AdpcmState& state, InputStage stage, const WidthTables& t,
     encode_loop<InputStage::Gain0_9>(state, t, samples, count, codes);
   } else {
     encode_loop<InputStage::Direct>(state, t, samples, count, codes);
+  }
+}
+
+void decode_lanes_scalar(AdpcmState (&states)[kLanes], OutputStage stage, const WidthTables& t,
+                         const LaneStreams& streams, std::size_t count) {
+  for (int j = 0; j < kLanes; ++j) {
+    if (streams.out[j] != nullptr) {
+      decode_scalar(states[j], stage, t, streams.codes[j], count, streams.out[j]);
+      continue;
+    }
+    int16_t discarded[1024];
+    for (std::size_t k = 0; k < count; k += std::size(discarded)) {
+      const std::size_t n = std::min(std::size(discarded), count - k);
+      decode_scalar(states[j], stage, t, streams.codes[j] + k, n, discarded);
+    }
   }
 }
 

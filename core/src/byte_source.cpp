@@ -1,6 +1,8 @@
 #include "calendo/byte_source.h"
 
 #include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 
 #include <cerrno>
 
@@ -78,6 +80,34 @@ Status RecorderFile::unchanged() const {
   if (now.st_mtim.tv_sec != modified_.tv_sec || now.st_mtim.tv_nsec != modified_.tv_nsec)
     return Fault{Failure::Changed, 0, "changed while it was read: it was written to"};
   return {};
+}
+
+Result<DiskImage> DiskImage::open(const char* path) {
+  Result<UniqueFd> fd = open_fd(path, O_RDONLY | O_NONBLOCK);
+  if (!fd.ok()) return fd.fault();
+  struct stat info {};
+  if (::fstat(fd->get(), &info) != 0) return Fault{Failure::CannotOpen, 0, system_text(errno)};
+  if (S_ISREG(info.st_mode)) {
+    return DiskImage(std::move(*fd), static_cast<uint64_t>(info.st_size), false, info.st_dev);
+  }
+  if (!S_ISBLK(info.st_mode)) {
+    return Fault{Failure::CannotOpen, 0, "neither a regular file nor a block device"};
+  }
+  uint64_t bytes = 0;
+  if (::ioctl(fd->get(), BLKGETSIZE64, &bytes) != 0)
+    return Fault{Failure::CannotOpen, 0, system_text(errno)};
+  return DiskImage(std::move(*fd), bytes, true, info.st_rdev);
+}
+
+void DiskImage::will_need(uint64_t offset, uint64_t length) const {
+  ::posix_fadvise(fd_.get(), static_cast<off_t>(offset), static_cast<off_t>(length),
+                  POSIX_FADV_WILLNEED);
+}
+
+std::size_t DiskImage::read_at(uint64_t offset, std::span<uint8_t> out) const {
+  if (offset >= size_) return 0;
+  out = out.first(std::min<uint64_t>(out.size(), size_ - offset));
+  return read_up_to_at(fd_.get(), offset, out);
 }
 
 }  // namespace calendo

@@ -61,14 +61,37 @@ Result<RecordingPages> RecordingPages::read(const ByteSource& file) {
   return pages;
 }
 
+std::size_t RecordingPages::unpack_page(uint32_t page, const uint8_t* page_bytes,
+                                        uint8_t* codes) const {
+  const ModeDescriptor& d = recording_.modes[page_modes_[page]];
+  const auto count = static_cast<std::size_t>(d.codes());
+  unpack_codes(page_bytes, count, d.code_bits, codes);
+  return count;
+}
+
 std::size_t RecordingPages::page_codes(uint32_t page,
                                        std::span<uint8_t, kMaxPageCodes> codes) const {
   std::array<uint8_t, kVqrPageSize> bytes;
   read_page(*file_, recording_, page, bytes);
-  const ModeDescriptor& d = recording_.modes[page_modes_[page]];
-  const auto count = static_cast<std::size_t>(d.codes());
-  unpack_codes(bytes.data(), count, d.code_bits, codes.data());
-  return count;
+  return unpack_page(page, bytes.data(), codes.data());
+}
+
+std::size_t RecordingPages::pages_codes(uint32_t first, uint32_t count, uint8_t* codes) const {
+  std::vector<uint8_t> bytes;
+  if (recording_.container == Container::Vqr) {
+    bytes.resize(std::size_t{count} * kVqrPageSize);
+    // Short of the whole stretch (the end, a bad sector): page by page, as ever.
+    if (file_->read_at(vqr_page_offset(first), bytes) < bytes.size()) bytes.clear();
+  }
+  std::size_t at = 0;
+  for (uint32_t i = 0; i < count; ++i) {
+    if (bytes.empty()) {
+      at += page_codes(first + i, std::span<uint8_t, kMaxPageCodes>(codes + at, kMaxPageCodes));
+    } else {
+      at += unpack_page(first + i, bytes.data() + std::size_t{i} * kVqrPageSize, codes + at);
+    }
+  }
+  return at;
 }
 
 }  // namespace calendo

@@ -8,32 +8,13 @@
 #include <random>
 #include <vector>
 
+#include "any_state.h"
 #include "test_signal.h"
 
 namespace {
 
 using namespace calendo;
 using namespace calendo::detail;
-
-AdpcmState random_state(std::mt19937& rng) {
-  AdpcmState s;
-  auto bits16 = [&] { return static_cast<uint16_t>(rng()); };
-  s.sr1 = bits16();
-  s.sr2 = bits16();
-  for (uint16_t& v : s.dq) v = bits16();
-  s.a1 = bits16();
-  s.a2 = bits16();
-  for (uint16_t& v : s.b) v = bits16();
-  s.pk1 = static_cast<uint8_t>(rng());
-  s.pk2 = static_cast<uint8_t>(rng());
-  s.yu = bits16();
-  s.yl = static_cast<uint32_t>(rng());
-  s.dms = bits16();
-  s.dml = bits16();
-  s.ap = bits16();
-  s.td = static_cast<uint8_t>(rng());
-  return s;
-}
 
 class AdpcmKernels : public ::testing::Test {
  protected:
@@ -51,7 +32,7 @@ TEST_F(AdpcmKernels, DecodeAgreesFromAnyState) {
     const int bits = 2 + trial % 3;
     const auto stage = trial % 2 ? OutputStage::Gain3_5 : OutputStage::Shift2;
     for (uint8_t& c : codes) c = static_cast<uint8_t>(rng());
-    AdpcmState scalar = random_state(rng);
+    AdpcmState scalar = codec_test::any_state(rng);
     AdpcmState vector = scalar;
     decode_scalar(scalar, stage, tables_for(bits), codes.data(), codes.size(), scalar_out.data());
     decode_avx2(vector, stage, tables_for(bits), codes.data(), codes.size(), vector_out.data());
@@ -69,7 +50,7 @@ TEST_F(AdpcmKernels, EncodeAgreesFromAnyState) {
     const int bits = 2 + trial % 3;
     const auto stage = trial % 2 ? InputStage::Direct : InputStage::Gain0_9;
     for (int16_t& x : samples) x = static_cast<int16_t>(rng());
-    AdpcmState scalar = random_state(rng);
+    AdpcmState scalar = codec_test::any_state(rng);
     AdpcmState vector = scalar;
     encode_scalar(scalar, stage, tables_for(bits), samples.data(), samples.size(),
                   scalar_codes.data());

@@ -3,6 +3,8 @@
 // with the offset of the field that is wrong and a message that names it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <string>
 #include <vector>
 
@@ -150,6 +152,64 @@ TEST(RecordingPages_Vqm, ADirectoryLongerThanTheFileIsRefusedAtItsLength) {
   ASSERT_FALSE(read.ok());
   EXPECT_EQ(read.fault().offset, kVqmDirectoryLengthOffset);
   EXPECT_NE(read.fault().message.find("runs past the end of the file"), std::string::npos);
+}
+
+// A file with one byte that cannot be read: a read stops short before it.
+class BadSpotSource final : public ByteSource {
+ public:
+  BadSpotSource(const Bytes& bytes, uint64_t bad) : bytes_(bytes), bad_(bad) {}
+  uint64_t size() const override { return bytes_.size(); }
+  std::size_t read_at(uint64_t offset, std::span<uint8_t> out) const override {
+    uint64_t end = std::min<uint64_t>(offset + out.size(), bytes_.size());
+    if (offset <= bad_ && bad_ < end) end = bad_;
+    if (offset >= end) return 0;
+    std::copy(bytes_.begin() + static_cast<std::ptrdiff_t>(offset),
+              bytes_.begin() + static_cast<std::ptrdiff_t>(end), out.begin());
+    return static_cast<std::size_t>(end - offset);
+  }
+
+ private:
+  const Bytes& bytes_;
+  uint64_t bad_;
+};
+
+TEST(RecordingPages, PagesReadAtOnceAreThePagesReadOneByOne) {
+  testkit::VqrFile vqr;
+  vqr.header.file_mode = kFileModeBoth;
+  for (int p = 0; p < 300; ++p) {
+    std::vector<uint8_t> codes(p % 3 == 1 ? 2046 : 1360);
+    for (std::size_t k = 0; k < codes.size(); ++k)
+      codes[k] = static_cast<uint8_t>((k * 7 + static_cast<std::size_t>(p)) & (p % 3 == 1 ? 3 : 7));
+    vqr.pages.push_back(p % 3 == 1 ? testkit::vqr_lp_page(codes) : testkit::vqr_sp_page(codes));
+  }
+  const Bytes vqr_bytes = vqr.bytes();
+  const Bytes vqm_bytes = VqmWithGap();
+  const SpanSource whole(vqr_bytes);
+  const BadSpotSource bad(vqr_bytes, vqr_page_offset(150) + 17);  // in page 150's codes
+  const SpanSource vqm(vqm_bytes);
+  for (const ByteSource* source :
+       {static_cast<const ByteSource*>(&whole), static_cast<const ByteSource*>(&bad),
+        static_cast<const ByteSource*>(&vqm)}) {
+    const Result<RecordingPages> read = RecordingPages::read(*source);
+    ASSERT_TRUE(read.ok()) << read.fault().message;
+    const RecordingPages& pages = read.value();
+    std::vector<uint8_t> one_by_one;
+    for (uint32_t p = 0; p < pages.page_count(); ++p) {
+      std::array<uint8_t, kMaxPageCodes> codes;
+      const std::size_t n = pages.page_codes(p, codes);
+      one_by_one.insert(one_by_one.end(), codes.begin(),
+                        codes.begin() + static_cast<std::ptrdiff_t>(n));
+    }
+    for (const uint32_t first : {0u, pages.page_count() / 2}) {
+      std::vector<uint8_t> at_once(one_by_one.size() + kMaxPageCodes);
+      const std::size_t n = pages.pages_codes(first, pages.page_count() - first, at_once.data());
+      const std::size_t skipped = one_by_one.size() - n;
+      at_once.resize(n);
+      EXPECT_TRUE(std::equal(at_once.begin(), at_once.end(),
+                             one_by_one.begin() + static_cast<std::ptrdiff_t>(skipped)))
+          << "from page " << first;
+    }
+  }
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "calendo/recording_decoder.h"
+#include "checkpoint_pass.h"
 #include "pad_source.h"
 
 GST_DEBUG_CATEGORY_STATIC(calendo_dec_debug);
@@ -26,6 +27,9 @@ constexpr guint64 kMaxFileBytes = guint64{1} << 30;
 constexpr guint kPullChunk = 1u << 20;
 // Pages decoded into one output buffer.
 constexpr uint32_t kPagesPerBuffer = 8;
+// A seek further than this past the decoder and its checkpoints waits for
+// the checkpoint pass (some seconds of decoding alone).
+constexpr uint32_t kPagesWorthWaiting = 16 * calendo::kCheckpointPages;
 
 // Everything the element knows about the file it plays.
 struct Stream {
@@ -40,6 +44,8 @@ struct Stream {
   bool headers_sent = false;
   bool discont = true;
   GstEvent* pending_segment = nullptr;
+  // Pull mode: every checkpoint computed ahead. Last, so that it stops first.
+  std::unique_ptr<calendo::gst::CheckpointPass> pass;
 
   ~Stream() {
     if (pending_segment) gst_event_unref(pending_segment);
@@ -291,6 +297,9 @@ void loop(GstPad* pad) {
       pause_task(self, ret);
       return;
     }
+    Stream& s = *self->stream;
+    s.pass = std::make_unique<calendo::gst::CheckpointPass>(
+        GST_ELEMENT_CAST(self), self->sinkpad, s.pulled ? s.pulled->size() : 0, s.held);
   }
   const GstFlowReturn ret = push_pages(self);
   if (ret != GST_FLOW_OK) pause_task(self, ret);
@@ -416,8 +425,9 @@ gboolean src_query(GstPad* pad, GstObject* parent, GstQuery* query) {
 }
 
 // A seek in pull mode: stop the streaming thread, bring the decoder to the
-// page holding the new start (decoding forward, so the samples are exact),
-// and start again from there.
+// page holding the new start (decoding forward from the nearest checkpoint,
+// so the samples are exact; once the checkpoint pass is done every
+// checkpoint is known), and start again from there.
 gboolean perform_seek(GstCalendoDec* self, GstEvent* event) {
   gdouble rate;
   GstFormat format;
@@ -460,6 +470,14 @@ gboolean perform_seek(GstCalendoDec* self, GstEvent* event) {
   const uint64_t first = std::min<uint64_t>(
       gst_util_uint64_scale_ceil(seeked.start, sample_rate, GST_SECOND), d.total_samples());
   const uint32_t page = d.page_of_sample(first);
+  if (s.pass) {
+    // Far past what the decoder knows, the pass (on every core) ends sooner
+    // than decoding there alone would.
+    const uint64_t known = std::max<uint64_t>(
+        d.next_page(), (d.checkpoint_count() - 1) * uint64_t{calendo::kCheckpointPages});
+    if (page > known + kPagesWorthWaiting) s.pass->wait();
+    s.pass->hand_over(d);
+  }
   d.seek(page);
   s.skip = page < d.page_count() ? first - d.page_start(page) : 0;
   s.next_sample = first;

@@ -78,6 +78,49 @@ std::string Collect(GstElement* sink, std::size_t enough, GstClockTime& first_pt
   return data;
 }
 
+// The decodebin pipeline of `path` paused, its sink "out" pulling two buffers at most.
+void OpenPaused(const fs::path& path, GstElement*& pipeline, GstElement*& sink) {
+  pipeline = gst_parse_launch((DecodebinPipeline(path) + " max-buffers=2").c_str(), nullptr);
+  ASSERT_NE(pipeline, nullptr);
+  sink = gst_bin_get_by_name(GST_BIN(pipeline), "out");
+  gst_element_set_state(pipeline, GST_STATE_PAUSED);
+  ASSERT_EQ(gst_element_get_state(pipeline, nullptr, nullptr, 10 * GST_SECOND),
+            GST_STATE_CHANGE_SUCCESS);
+}
+
+struct Target {
+  GstClockTime time;
+  std::size_t bytes;  // to collect; SIZE_MAX: to the end
+};
+
+// Seeks the paused or playing pipeline to `target`, plays, and expects the
+// converted samples from there.
+void SeekAndCompare(GstElement* pipeline, GstElement* sink, const Converted& expected,
+                    const Target& target) {
+  SCOPED_TRACE(target.time);
+  const guint64 total = expected.data.size() / 2;
+  ASSERT_TRUE(gst_element_seek_simple(pipeline, GST_FORMAT_TIME,
+                                      GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE),
+                                      static_cast<gint64>(target.time)));
+  gst_element_get_state(pipeline, nullptr, nullptr, 10 * GST_SECOND);
+  gst_element_set_state(pipeline, GST_STATE_PLAYING);
+
+  GstClockTime first_pts;
+  const std::string data = Collect(sink, target.bytes, first_pts);
+  const guint64 first = gst_util_uint64_scale_ceil(target.time, expected.rate, GST_SECOND);
+  EXPECT_EQ(first_pts, gst_util_uint64_scale(first, GST_SECOND, expected.rate));
+  gint64 position = -1;
+  ASSERT_TRUE(gst_element_query_position(pipeline, GST_FORMAT_DEFAULT, &position));
+  EXPECT_GE(static_cast<guint64>(position), first);
+  EXPECT_LE(static_cast<guint64>(position), total);
+  ASSERT_FALSE(data.empty());
+  if (target.bytes == SIZE_MAX) {
+    EXPECT_EQ(data.size(), 2 * (total - first));
+  }
+  EXPECT_TRUE(data == expected.data.substr(2 * first, data.size()))
+      << "samples from " << first << " differ";
+}
+
 TEST(Decodebin, SeekYieldsTheSamplesFromThere) {
   testkit::TempDir dir;
   const fs::path path = dir.file("long.vqr");
@@ -86,46 +129,60 @@ TEST(Decodebin, SeekYieldsTheSamplesFromThere) {
   const Converted expected = Convert(path);
   const guint64 total = expected.data.size() / 2;
 
-  GstElement* pipeline =
-      gst_parse_launch((DecodebinPipeline(path) + " max-buffers=2").c_str(), nullptr);
-  ASSERT_NE(pipeline, nullptr);
-  GstElement* sink = gst_bin_get_by_name(GST_BIN(pipeline), "out");
-  gst_element_set_state(pipeline, GST_STATE_PAUSED);
-  ASSERT_EQ(gst_element_get_state(pipeline, nullptr, nullptr, 10 * GST_SECOND),
-            GST_STATE_CHANGE_SUCCESS);
+  GstElement* pipeline = nullptr;
+  GstElement* sink = nullptr;
+  ASSERT_NO_FATAL_FAILURE(OpenPaused(path, pipeline, sink));
 
   const GstClockTime duration = gst_util_uint64_scale(total, GST_SECOND, expected.rate);
-  struct Target {
-    GstClockTime time;
-    std::size_t bytes;
-  };
   // The middle (a stretch of samples), then near the end (all that is left),
   // then back near the start (a saved state behind the decoder).
   const Target targets[] = {
       {duration / 2, 40000}, {duration - 30 * GST_MSECOND, SIZE_MAX}, {GST_SECOND / 7, 40000}};
-  for (const Target& target : targets) {
-    SCOPED_TRACE(target.time);
-    ASSERT_TRUE(gst_element_seek_simple(pipeline, GST_FORMAT_TIME,
-                                        GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE),
-                                        static_cast<gint64>(target.time)));
-    gst_element_get_state(pipeline, nullptr, nullptr, 10 * GST_SECOND);
-    gst_element_set_state(pipeline, GST_STATE_PLAYING);
+  for (const Target& target : targets) SeekAndCompare(pipeline, sink, expected, target);
+  gst_element_set_state(pipeline, GST_STATE_NULL);
+  gst_object_unref(sink);
+  gst_object_unref(pipeline);
+}
 
-    GstClockTime first_pts;
-    const std::string data = Collect(sink, target.bytes, first_pts);
-    const guint64 first = gst_util_uint64_scale_ceil(target.time, expected.rate, GST_SECOND);
-    EXPECT_EQ(first_pts, gst_util_uint64_scale(first, GST_SECOND, expected.rate));
-    gint64 position = -1;
-    ASSERT_TRUE(gst_element_query_position(pipeline, GST_FORMAT_DEFAULT, &position));
-    EXPECT_GE(static_cast<guint64>(position), first);
-    EXPECT_LE(static_cast<guint64>(position), total);
-    ASSERT_FALSE(data.empty());
-    if (target.bytes == SIZE_MAX) {
-      EXPECT_EQ(data.size(), 2 * (total - first));
-    }
-    EXPECT_TRUE(data == expected.data.substr(2 * first, data.size()))
-        << "samples from " << first << " differ";
+// Waits for the element's message that every checkpoint is known; its count.
+guint WaitForCheckpoints(GstElement* pipeline) {
+  GstBus* bus = gst_element_get_bus(pipeline);
+  guint count = 0;
+  for (;;) {
+    GstMessage* message = gst_bus_timed_pop_filtered(
+        bus, 60 * GST_SECOND, GstMessageType(GST_MESSAGE_ELEMENT | GST_MESSAGE_ERROR));
+    if (message == nullptr) break;
+    const GstStructure* s = gst_message_get_structure(message);
+    const bool done = GST_MESSAGE_TYPE(message) == GST_MESSAGE_ERROR ||
+                      gst_structure_has_name(s, "calendodec-checkpoints");
+    if (done && GST_MESSAGE_TYPE(message) == GST_MESSAGE_ELEMENT)
+      gst_structure_get_uint(s, "checkpoints", &count);
+    gst_message_unref(message);
+    if (done) break;
   }
+  gst_object_unref(bus);
+  return count;
+}
+
+TEST(Decodebin, OnceEveryCheckpointIsKnownSeeksAnywhereAreExact) {
+  testkit::TempDir dir;
+  const fs::path path = dir.file("longer.vqr");
+  WriteRecording(path, Repeat("SSLSLSS", 60), 13);  // 420 pages: 7 checkpoints
+  const Converted expected = Convert(path);
+  const guint64 total = expected.data.size() / 2;
+
+  GstElement* pipeline = nullptr;
+  GstElement* sink = nullptr;
+  ASSERT_NO_FATAL_FAILURE(OpenPaused(path, pipeline, sink));
+  EXPECT_EQ(WaitForCheckpoints(pipeline), 420u / 64 + 1);
+
+  const GstClockTime duration = gst_util_uint64_scale(total, GST_SECOND, expected.rate);
+  // Far ahead (nine tenths in), just past a checkpoint, back to the start.
+  const Target targets[] = {{duration / 10 * 9, 40000},
+                            {duration / 420 * 193, 20000},
+                            {GST_SECOND / 9, 40000},
+                            {duration - 10 * GST_MSECOND, SIZE_MAX}};
+  for (const Target& target : targets) SeekAndCompare(pipeline, sink, expected, target);
   gst_element_set_state(pipeline, GST_STATE_NULL);
   gst_object_unref(sink);
   gst_object_unref(pipeline);

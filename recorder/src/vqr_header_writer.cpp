@@ -1,11 +1,10 @@
 // The writers of the 92-byte vqr header that starts a file made from a WAV file.
 #include <array>
 #include <cstdint>
-#include <cstring>
 #include <optional>
 
-#include "calendo/byte_order.h"
 #include "calendo/byte_source.h"
+#include "calendo/vqr_header.h"
 #include "kestrune.h"
 #include "output_file.h"
 #include "page_layout.h"
@@ -14,50 +13,9 @@
 namespace kestrune {
 namespace {
 
-using making::kHeaderSize;
-using making::kPageSize;
+using HeaderValues = calendo::VqrHeaderValues;
 
-struct HeaderValues {
-  uint32_t size;       // of the whole vqr file
-  uint16_t seconds;    // 56
-  uint8_t file_mode;   // 60: 0 = SP, 1 = LP
-  uint8_t sp_bits;     // 62
-  uint16_t sp_length;  // 71
-};
-
-using calendo::put_le16;
-using calendo::put_le32;
-
-std::array<uint8_t, kHeaderSize> header_bytes(const HeaderValues& v) {
-  std::array<uint8_t, kHeaderSize> h{};
-  uint8_t* p = h.data();
-  std::memcpy(p + 0, "OIFF", 4);
-  put_le32(p + 4, v.size - 8);
-  std::memcpy(p + 8, "WAVEfmt ", 8);
-  put_le32(p + 16, 64);
-  std::memset(p + 20, 0xFF, 36);
-  put_le16(p + 56, v.seconds);
-  put_le16(p + 58, static_cast<uint16_t>(kPageSize));
-  p[60] = v.file_mode;
-  // SP descriptor: 11 kHz, 510 code bytes, no extra bits; LP: 7 kHz, 2 bits, 511 + 4 bits.
-  p[61] = 11;
-  p[62] = v.sp_bits;
-  put_le16(p + 63, 510);
-  p[65] = 0;
-  p[66] = 7;
-  p[67] = 2;
-  put_le16(p + 68, 511);
-  p[70] = 4;
-  put_le16(p + 71, v.sp_length);
-  put_le16(p + 73, 0);
-  // The SP page field holds the page count in its low three bytes only.
-  put_le32(p + 75, ((v.size - kHeaderSize) / kPageSize) & 0xFFFFFF);
-  put_le32(p + 79, 0);
-  p[83] = 0xFF;
-  std::memcpy(p + 84, "data", 4);
-  put_le32(p + 88, v.size - kHeaderSize);
-  return h;
-}
+const auto header_bytes = calendo::vqr_header_bytes;
 
 // Recording length in whole seconds at `rate`, from the data length D; the
 // header keeps the low 16 bits.

@@ -1,11 +1,13 @@
 #include "commands.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <set>
 #include <string>
 #include <system_error>
+#include <thread>
 #include <vector>
 
 #include "archive_conversion.h"
@@ -100,13 +102,14 @@ std::vector<std::filesystem::path> MakeFolders(const std::filesystem::path& fold
 }
 
 bool ConvertOne(const Options& options, const OutputPlan& plan, const ConversionJob& job,
-                bool progress) {
+                bool progress, unsigned threads = 0) {
   ArchiveRequest request;
   request.conversion.source = job.source;
   request.conversion.destination = job.destination;
   request.conversion.format = options.format;
   request.conversion.replace = options.force;
   request.conversion.progress = progress;
+  request.conversion.threads = threads;
   request.format = plan.format;
   request.quality = options.quality;
   request.normalize_lufs = options.normalize_lufs;
@@ -170,6 +173,9 @@ std::vector<ConversionJob> CollectJobs(const Options& options, const OutputPlan&
     ++tally.failed;
   }
   tally.skipped += walk.skipped;
+  for (const std::string& file : walk.damaged)
+    ReportFailure(file, "skipped: not a readable recording (damaged or never finished)");
+  tally.damaged += walk.damaged.size();
   for (const FoundRecording& found : walk.recordings) add(found.source, found.folder);
   return jobs;
 }
@@ -231,12 +237,16 @@ int RunConvert(const Options& options) {
     // Each child converts one file; the page lines of several files at once
     // would overwrite each other, so the line counts files instead. What a
     // child writes comes here whole and is shown with the line taken off.
+    // The cores are shared among the files converted at once.
     const auto count = static_cast<uint32_t>(jobs.size());
+    const auto at_once =
+        static_cast<unsigned>(std::min<size_t>(jobs.size(), static_cast<size_t>(options.jobs)));
+    const unsigned threads = std::max(1u, std::thread::hardware_concurrency() / at_once);
     ProgressBar bar("files", count, progress, "files");
     uint32_t done = 0;
     const Result<size_t> ran = RunInProcesses(
         jobs.size(), options.jobs,
-        [&](size_t i) { return ConvertOne(options, *plan, jobs[i], false); },
+        [&](size_t i) { return ConvertOne(options, *plan, jobs[i], false, threads); },
         [&](size_t i, const TaskEnd& end) {
           bar.Clear();
           std::fputs(end.out.c_str(), stdout);
@@ -262,6 +272,12 @@ int RunConvert(const Options& options) {
     const double wall =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     std::printf("%s\n", SummaryLine(tally, wall).c_str());
+  }
+  if (tally.failed > 0 || tally.damaged > 0) {
+    std::fputs(
+        "calendo-convert: calendo-rescue FILE... -o OUT brings back the pages of damaged "
+        "recordings (man calendo-rescue)\n",
+        stderr);
   }
   return tally.failed == 0 ? kExitDone : kExitFailed;
 }

@@ -12,6 +12,7 @@
 
 #include "audio_format.h"
 #include "output_file.h"
+#include "parallel_pages.h"
 #include "progress.h"
 #include "recorder_info.h"
 
@@ -30,10 +31,13 @@ int64_t FreeBytes(const std::string& path) {
 // of the folder that will hold the file, the progress line after each page.
 class ConversionSteps final : public client::ConversionSteps {
  public:
-  ConversionSteps(const std::string& destination, const std::string& source, uint32_t pages,
-                  bool progress)
+  ConversionSteps(const std::string& destination, const RecorderInfo& info, uint32_t pages,
+                  const ConversionRequest& request)
       : destination_(destination),
-        bar_(std::filesystem::path(source).filename().string(), pages, progress) {}
+        info_(info),
+        pages_(pages),
+        threads_(request.threads),
+        bar_(std::filesystem::path(request.source).filename().string(), pages, request.progress) {}
 
   void Call(const std::function<void()>& call) override {
     errno = 0;  // what AdpcmDecx leaves there tells why a page was not written
@@ -44,12 +48,18 @@ class ConversionSteps final : public client::ConversionSteps {
     return free_bytes_ < 0 || data_bytes <= free_bytes_;
   }
   void AfterPage(int32_t page) override { bar_.Update(static_cast<uint32_t>(page) + 1); }
+  AllPages AppendAllPages(const char* wav_path, int16_t format, int32_t& page) override {
+    return AppendPagesOnEveryCore(info_, pages_, wav_path, format, threads_, bar_, page);
+  }
 
   void Finish() { bar_.Finish(); }
   int64_t free_bytes() const { return free_bytes_; }
 
  private:
   const std::string& destination_;
+  const RecorderInfo& info_;
+  uint32_t pages_;
+  unsigned threads_;
   ProgressBar bar_;
   int64_t free_bytes_ = -1;
 };
@@ -86,7 +96,7 @@ Result<ConversionResult> ConvertToWav(const ConversionRequest& request, const Fi
   if (!output.ok()) return output.fault();
   const std::string& wav = output->temp_path();
 
-  ConversionSteps steps(request.destination, request.source, page_count, request.progress);
+  ConversionSteps steps(request.destination, *info, page_count, request);
 
   const client::RecordingToConvert recording{request.source.c_str(), file_kind_of(info->container),
                                              splp, static_cast<int32_t>(page_count)};

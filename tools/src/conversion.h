@@ -2,12 +2,16 @@
 // (calendo/client/wav_conversion.h), so that the two write the same bytes.
 //
 // The file's pages and their modes come from play_splpget, pb_splptblmk and
-// splp_pageno, as when the player opens a file. Unlike the player, the WAV
+// splp_pageno, as when the player opens a file. The samples are decoded on
+// every core from one open of the file (parallel_pages.h), the very bytes the
+// player's page calls write, or through those calls where the core reads the
+// file otherwise than they would. Unlike the player, the WAV
 // file is written under a temporary name and renamed when complete, and a
 // page that can no longer be read or a sample that cannot be written ends the
 // conversion with an error (no file left behind).
 //
-// Threads: one conversion at a time per process (one codec state).
+// Threads: one conversion at a time per process (one codec state); the
+// decoding's threads end with the conversion.
 #pragma once
 
 #include <cstdint>
@@ -28,6 +32,7 @@ struct ConversionRequest {
   SampleFormat format = SampleFormat::k16Bit;
   bool replace = false;   // --force: an existing destination is replaced
   bool progress = false;  // draw the progress line
+  unsigned threads = 0;   // cores the decoding may use (0: all)
 };
 
 struct ConversionResult {

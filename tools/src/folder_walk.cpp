@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <set>
 #include <system_error>
@@ -60,6 +61,10 @@ class Walker {
         walk_.recordings.push_back({entry.path().string(), out.string()});
       } else {
         ++walk_.skipped;  // another file, a link to a folder, a FIFO, a device
+        std::string ext = entry.path().extension().string();
+        for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        if (entry.is_regular_file(ignored) && (ext == ".vqr" || ext == ".vqm"))
+          walk_.damaged.push_back(entry.path().string());
       }
     }
     for (const fs::path& sub : subfolders) Walk(sub, out.empty() ? out : out / sub.filename());

@@ -29,6 +29,8 @@ struct UnreadableFolder {
 struct FolderWalk {
   std::vector<FoundRecording> recordings;  // folder by folder, names in byte order
   size_t skipped = 0;                      // files that are no recorder files
+  // Of those, the ones named as recordings (.vqr, .vqm): damaged or never finished.
+  std::vector<std::string> damaged;
   std::vector<UnreadableFolder> unreadable;
 };
 

@@ -12,6 +12,7 @@ struct RunTally {
   size_t failed = 0;
   size_t skipped = 0;  // no recorder file, or its output exists (--skip-existing)
   double audio_seconds = 0;
+  size_t damaged = 0;  // of the skipped, files named as recordings that are none
 };
 
 // "12 converted, 1 failed, 3 skipped; 2.4 h of audio in 61 s (142× real

@@ -59,6 +59,11 @@ TEST(Folders, ConvertTheirTreeWithItsLayout) {
   EXPECT_EQ(ReadFile(dir.file("out/in2/b.wav")), ReferenceWav(b, true, 16));
   EXPECT_NE(run.out.find("4 converted, 0 failed, 3 skipped; "), std::string::npos) << run.out;
   EXPECT_NE(run.out.find(" s of audio in "), std::string::npos) << run.out;
+  // A file named as a recording that is none is named, with the way to its pages.
+  EXPECT_NE(run.err.find("fake.vqr: skipped: not a readable recording"), std::string::npos)
+      << run.err;
+  EXPECT_NE(run.err.find("calendo-rescue FILE... -o OUT"), std::string::npos) << run.err;
+  EXPECT_EQ(run.err.find("notes.txt"), std::string::npos) << run.err;
 
   // A second run that carries on converts nothing and changes nothing.
   WriteText(dir.file("out/in1/a.wav"), "kept");

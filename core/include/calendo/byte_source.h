@@ -14,6 +14,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <utility>
 
 #include "calendo/fault.h"
 #include "calendo/io.h"
@@ -27,6 +28,13 @@ class ByteSource {
   // Copies the bytes at [offset, offset + out.size()) that exist and can be
   // read into the front of `out`; returns how many.
   virtual std::size_t read_at(uint64_t offset, std::span<uint8_t> out) const = 0;
+
+  // A hint that [offset, offset + length) will be read soon; sources that
+  // can start reading ahead do so.
+  virtual void will_need(uint64_t offset, uint64_t length) const {
+    (void)offset;
+    (void)length;
+  }
 
   // read_at() with every byte it could not give set to 0xFF.
   void read_padded(uint64_t offset, std::span<uint8_t> out) const;
@@ -68,6 +76,32 @@ class RecorderFile final : public ByteSource {
   UniqueFd fd_;
   uint64_t size_;
   timespec modified_;
+};
+
+// A card image or a block device opened read-only, for reading it whole:
+// regular files and block devices only (a FIFO or a terminal is refused).
+// read_at() gives what the system gives; a bad sector ends a read early.
+class DiskImage final : public ByteSource {
+ public:
+  static Result<DiskImage> open(const char* path);
+
+  uint64_t size() const override { return size_; }
+  std::size_t read_at(uint64_t offset, std::span<uint8_t> out) const override;
+  void will_need(uint64_t offset, uint64_t length) const override;
+
+  int fd() const { return fd_.get(); }
+  bool is_device() const { return device_; }
+  // The device the image lies on (st_dev), or the device itself (st_rdev).
+  dev_t device_id() const { return device_id_; }
+
+ private:
+  DiskImage(UniqueFd fd, uint64_t size, bool device, dev_t device_id)
+      : fd_(std::move(fd)), size_(size), device_(device), device_id_(device_id) {}
+
+  UniqueFd fd_;
+  uint64_t size_;
+  bool device_;
+  dev_t device_id_;
 };
 
 }  // namespace calendo

@@ -13,15 +13,27 @@
 // nearest checkpoint at or before N (one every kCheckpointPages pages, saved
 // as decoding passes them) and decodes forward from there without output:
 // exact, and a page already passed costs at most kCheckpointPages pages.
+// Checkpoints for the whole recording can be computed ahead, on every core
+// (checkpoint_states()), and handed to a decoder: every seek then costs at
+// most kCheckpointPages pages.
+//
+// decode_pages() decodes a stretch of pages on every core (parallel_decoder.h),
+// with the same samples and states as decoding them one by one.
 #pragma once
 
 #include <array>
 #include <cstdint>
+#include <functional>
+#include <memory>
+#include <new>
 #include <span>
+#include <stop_token>
+#include <utility>
 #include <vector>
 
 #include "calendo/adpcm.h"
 #include "calendo/page_shape.h"
+#include "calendo/parallel_decoder.h"
 #include "calendo/recording_pages.h"
 
 namespace calendo {
@@ -29,6 +41,35 @@ namespace calendo {
 inline constexpr uint32_t kCheckpointPages = 64;
 // Samples one page gives at most in a conversion (293 groups of 7 -> 11).
 inline constexpr std::size_t kMaxPageSamples = kRepeat7to11Capacity;
+
+// The decoded samples (before shaping) of pages [first, last) one after the
+// other, from the codec state `start`, decoded on `parallel`.
+// An allocator that leaves the elements a vector grows by unset, for
+// buffers every element of which is written before it is read.
+template <typename T>
+struct UnsetAllocator : std::allocator<T> {
+  template <typename U>
+  struct rebind {
+    using other = UnsetAllocator<U>;
+  };
+  template <typename U>
+  void construct(U* p) noexcept {
+    ::new (static_cast<void*>(p)) U;
+  }
+  template <typename U, typename... Args>
+  void construct(U* p, Args&&... args) {
+    ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+  }
+};
+
+struct DecodedPages {
+  std::vector<uint8_t, UnsetAllocator<uint8_t>> codes;    // the pages' codes, and room after them
+  std::vector<int16_t, UnsetAllocator<int16_t>> samples;  // empty unless asked for
+  std::vector<std::size_t> page_ends;                     // where each page's samples end
+  AdpcmState end{};                                       // the state after page last - 1
+  // The state before each page p in (first, last] with p % kCheckpointPages == 0.
+  std::vector<AdpcmState> checkpoints;
+};
 
 class RecordingDecoder {
  public:
@@ -56,6 +97,20 @@ class RecordingDecoder {
   // first page leaves it there. REQUIRES: page <= page_count().
   void seek(uint32_t page);
 
+  // Decodes pages next_page() ... last - 1 on `parallel` and hands their
+  // samples to `take`, some thousand pages a call: what decode_next() gives
+  // for each in turn, and the state it leaves. A span handed over stays valid
+  // until the next call of `take` (in this decode_pages() or the next) has
+  // returned, so that it can be written while the next pages decode.
+  // REQUIRES: next_page() <= last <= page_count().
+  void decode_pages(uint32_t last, ParallelDecoder& parallel,
+                    const std::function<void(std::span<const int16_t>)>& take);
+
+  // Takes the states checkpoint_states() computed for the same recording.
+  void adopt_checkpoints(std::vector<AdpcmState> checkpoints);
+  // Checkpoints known: the one before page k * kCheckpointPages for each k below.
+  std::size_t checkpoint_count() const { return checkpoints_.size(); }
+
  private:
   PageShape shape_of(int mode) const;
   // Decodes the next page's codes into work_.decoded and returns their count.
@@ -70,6 +125,22 @@ class RecordingDecoder {
   uint32_t next_ = 0;
   std::array<uint8_t, kMaxPageCodes> codes_{};
   PageWork work_{};
+  // decode_pages()'s buffers, in turn, kept for the next call.
+  DecodedPages windows_[2];
+  std::vector<int16_t> shaped_[2];
+  int turn_ = 0;
 };
+
+void decode_pages(const RecordingPages& recording, uint32_t first, uint32_t last,
+                  const AdpcmState& start, ParallelDecoder& parallel, bool keep_samples,
+                  DecodedPages& into);
+
+// The state before page k * kCheckpointPages for every k with k *
+// kCheckpointPages <= page_count(), as decoding from the first page leaves
+// it: exact, computed on `parallel`, reading the recording once. Nothing
+// when `stop` is requested before it is done (it looks between stretches of
+// some thousand pages).
+std::vector<AdpcmState> checkpoint_states(const RecordingPages& recording,
+                                          ParallelDecoder& parallel, std::stop_token stop = {});
 
 }  // namespace calendo

@@ -37,7 +37,15 @@ class RecordingPages {
   // how many there are. REQUIRES: page < page_count().
   std::size_t page_codes(uint32_t page, std::span<uint8_t, kMaxPageCodes> codes) const;
 
+  // page_codes() for pages first ... first + count - 1, their codes one after
+  // the other, the pages of a vqr file read at once. REQUIRES: the pages are
+  // in the file's count; `codes` has room for their codes and kMaxPageCodes more.
+  std::size_t pages_codes(uint32_t first, uint32_t count, uint8_t* codes) const;
+
  private:
+  // Unpacks the code words of `page` from its bytes `page_bytes`.
+  std::size_t unpack_page(uint32_t page, const uint8_t* page_bytes, uint8_t* codes) const;
+
   RecordingPages(const ByteSource& file, Recording recording)
       : file_(&file), recording_(std::move(recording)) {}
 

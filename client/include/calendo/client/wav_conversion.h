@@ -13,7 +13,8 @@
 // The caller reads the file's record and page counts first (play_splpget,
 // pb_splptblmk, splp_pageno) and drives the sequence through ConversionSteps:
 // how each library call runs, whether the data fits, and a checkpoint before
-// each page where it may show progress or stop.
+// each page where it may show progress or stop; calendo-convert appends all
+// pages at once where it can (AppendAllPages), the player page by page.
 //
 // Threads: the decode-to-file exports share one codec state, so one
 // conversion at a time per process.
@@ -74,6 +75,14 @@ class ConversionSteps {
   virtual bool BeforePage(int32_t /*page*/) { return true; }
   // After page `page`'s samples were appended.
   virtual void AfterPage(int32_t /*page*/) {}
+
+  // After the header and the reset, before the first page: may append the
+  // samples of every page at once, the very bytes the page calls would
+  // append, and say how that ended (`page` where it failed).
+  enum class AllPages { kDeclined, kAppended, kUnreadable, kCannotAppend };
+  virtual AllPages AppendAllPages(const char* /*wav_path*/, int16_t /*format*/, int32_t& /*page*/) {
+    return AllPages::kDeclined;
+  }
 
  protected:
   ~ConversionSteps() = default;
