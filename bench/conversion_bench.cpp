@@ -30,6 +30,7 @@
 #include "calendo/client/imports.h"
 #include "calendo/client/wav_conversion.h"
 #include "testing/recorder_writer.h"
+#include "testing/temp_dir.h"
 
 namespace {
 
@@ -81,20 +82,10 @@ bool convert(const char* vqr, const char* wav) {
          calendo::client::ConversionEnd::kDone;
 }
 
-std::filesystem::path make_folder() {
-  std::string folder = (std::filesystem::temp_directory_path() / "calendo-conv-XXXXXX").string();
-  if (mkdtemp(folder.data()) == nullptr) return {};
-  return folder;
-}
-
 void BM_Conversion_SpHourTo16BitWav(benchmark::State& state) {
-  const std::filesystem::path folder = make_folder();
-  if (folder.empty()) {
-    state.SkipWithError("cannot create a temporary folder");
-    return;
-  }
-  const std::string vqr = (folder / "hour.vqr").string();
-  const std::string wav = (folder / "hour.wav").string();
+  const testkit::TempDir folder;
+  const std::string vqr = folder.file("hour.vqr").string();
+  const std::string wav = folder.file("hour.wav").string();
   testkit::VqrFile file;
   file.pages = hour_pages();
   file.write(vqr);
@@ -112,7 +103,6 @@ void BM_Conversion_SpHourTo16BitWav(benchmark::State& state) {
   if (size != 44u + 2u * kCodes * kPages) state.SkipWithError("WAV file of the wrong size");
   state.counters["s_per_hour"] = best;
   state.counters["pages_per_s"] = kPages / best;
-  std::filesystem::remove_all(folder);
 }
 
 int write_codes(const char* path) {

@@ -27,6 +27,7 @@
 #include "calendo/adpcm.h"
 #include "platform/memory.h"
 #include "tesmor.h"
+#include "testing/temp_dir.h"
 
 namespace {
 
@@ -137,32 +138,9 @@ void BM_PbAdpcmDec_SpHour(benchmark::State& state) {
       }));
 }
 
-// A fresh folder in the temporary folder, removed with the object.
-class ScratchFolder {
- public:
-  ScratchFolder()
-      : path_((std::filesystem::temp_directory_path() / "calendo-bench-XXXXXX").string()) {
-    if (mkdtemp(path_.data()) == nullptr) path_.clear();
-  }
-  ScratchFolder(const ScratchFolder&) = delete;
-  ScratchFolder& operator=(const ScratchFolder&) = delete;
-  ~ScratchFolder() {
-    if (!path_.empty()) std::filesystem::remove_all(path_);
-  }
-  bool made() const { return !path_.empty(); }
-  std::string file(const char* name) const { return path_ + "/" + name; }
-
- private:
-  std::string path_;
-};
-
 void BM_AdpcmDecx_SpHourToWav(benchmark::State& state) {
-  const ScratchFolder folder;
-  if (!folder.made()) {
-    state.SkipWithError("cannot create a temporary folder");
-    return;
-  }
-  const std::string wav = folder.file("hour.wav");
+  const testkit::TempDir folder;
+  const std::string wav = folder.file("hour.wav").string();
   report_export(state, run_hour_against_codec(state, [&wav](int page, uint8_t* codes) {
                   if (page == 0) {
                     uint8_t header[44];
@@ -178,12 +156,8 @@ void BM_AdpcmDecx_SpHourToWav(benchmark::State& state) {
 // 1: opened once and only written per page, the least any design that stores
 // each page before its call returns could cost.
 void BM_FileAppendFloor_SpHour(benchmark::State& state) {
-  const ScratchFolder folder;
-  if (!folder.made()) {
-    state.SkipWithError("cannot create a temporary folder");
-    return;
-  }
-  const std::string wav = folder.file("hour.wav");
+  const testkit::TempDir folder;
+  const std::string wav = folder.file("hour.wav").string();
   const bool kept_open = state.range(0) == 1;
   static const std::vector<uint8_t> samples(kCodes * 2, 0x5a);
   int kept = -1;

@@ -37,6 +37,14 @@ function(calendo_shared_library target)
   install(TARGETS ${target} LIBRARY DESTINATION ${CALENDO_INSTALL_LIBRARY_DIR} COMPONENT programs)
 endfunction()
 
+# Makes `target` wait for the libraries it binds at run time (calendo-client's
+# binding table loads them by name, so no link names them): `ARGN` names them.
+function(calendo_binds_libraries target)
+  foreach(library IN LISTS ARGN)
+    add_dependencies(${target} ${library})
+  endforeach()
+endfunction()
+
 # A GoogleTest program registered with CTest. Tests are discovered when ctest
 # runs, so a sanitizer build never runs test code at build time.
 function(calendo_test target)

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "folder_walk.h"
+#include "testing/temp_dir.h"
 
 namespace {
 
@@ -27,16 +28,8 @@ void check(bool holds) {
 
 // A folder of this process's own, removed at exit.
 fs::path scratch() {
-  static std::string name = (fs::temp_directory_path() / "calendo-fuzz-walk-XXXXXX").string();
-  static const bool made = [] {
-    if (mkdtemp(name.data()) == nullptr) __builtin_trap();
-    return std::atexit([] {
-             std::error_code ignored;
-             fs::remove_all(name, ignored);
-           }) == 0;
-  }();
-  (void)made;
-  return name;
+  static const testkit::TempDir folder;
+  return folder.path();
 }
 
 // A name of 1 to 8 bytes from the input; '/' and NUL cannot be in a name,

@@ -15,6 +15,7 @@
 
 #include "libraries.h"
 #include "pcm_source.h"
+#include "testing/temp_dir.h"
 
 namespace {
 
@@ -43,13 +44,8 @@ const Scratch& scratch() {
     made.fd = memfd_create("convert_wav_input", MFD_CLOEXEC);
     if (made.fd < 0) __builtin_trap();
     made.input = "/proc/self/fd/" + std::to_string(made.fd);
-    static std::string folder = (fs::temp_directory_path() / "calendo-fuzz-wav-XXXXXX").string();
-    if (mkdtemp(folder.data()) == nullptr) __builtin_trap();
-    made.folder = folder;
-    std::atexit([] {
-      std::error_code ignored;
-      fs::remove_all(folder, ignored);
-    });
+    static const testkit::TempDir folder;
+    made.folder = folder.path();
     return made;
   }();
   return s;
@@ -64,11 +60,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (ftruncate(s.fd, 0) != 0 || pwrite(s.fd, data + 1, size - 1, 0) != ssize_t(size - 1))
     __builtin_trap();
 
-  std::string error;
   {
     const auto prepared =
-        calendo::tool::PrepareEncoderInput(s.input, lp, (s.folder / "out.vqr").string(), error);
-    if (prepared && prepared->temporary) {
+        calendo::tool::PrepareEncoderInput(s.input, lp, (s.folder / "out.vqr").string());
+    if (prepared.ok() && prepared->temporary) {
       std::ifstream in(prepared->path, std::ios::binary);
       const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
       check(bytes.size() >= 44);
@@ -79,10 +74,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       check(rate == (lp ? 8000u : 11025u) || (!lp && rate == 8000u));
       check(le32(bytes, 20) == (1u | 1u << 16));  // PCM, mono
       check((le32(bytes, 32) >> 16) == 16);       // 16 bits
-    } else if (prepared) {
+    } else if (prepared.ok()) {
       check(prepared->path == s.input);  // taken as it is
     } else {
-      check(!error.empty());
+      check(!prepared.fault().message.empty());
     }
   }
   check(fs::is_empty(s.folder));  // the work file went with the input prepared

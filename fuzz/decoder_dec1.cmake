@@ -1,1 +1,1 @@
-calendo_fuzz_target(decoder_dec1 LIBS tesmor)
+calendo_fuzz_target(decoder_dec1 LIBS tesmor calendo_testing)

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "tesmor.h"
+#include "testing/temp_dir.h"
 
 namespace {
 
@@ -22,15 +23,8 @@ struct Paths {
 
 const Paths& paths() {
   static const Paths p = [] {
-    static std::string made =
-        (std::filesystem::temp_directory_path() / "calendo-fuzz-dec1-XXXXXX").string();
-    if (mkdtemp(made.data()) == nullptr) std::abort();
-    std::atexit([] {
-      unlink((made + "/in.vqr").c_str());
-      unlink((made + "/out.wav").c_str());
-      rmdir(made.c_str());
-    });
-    return Paths{made + "/in.vqr", made + "/out.wav"};
+    static const testkit::TempDir folder;
+    return Paths{folder.file("in.vqr").string(), folder.file("out.wav").string()};
   }();
   return p;
 }

@@ -1,1 +1,1 @@
-calendo_fuzz_target(decoder_wavtype LIBS tesmor calendo-platform)
+calendo_fuzz_target(decoder_wavtype LIBS tesmor calendo-platform calendo_testing)

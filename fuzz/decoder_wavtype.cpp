@@ -10,18 +10,14 @@
 
 #include "platform/memory.h"
 #include "tesmor.h"
+#include "testing/temp_dir.h"
 
 namespace {
 
 const std::string& input_path() {
   static const std::string path = [] {
-    static std::string made =
-        (std::filesystem::temp_directory_path() / "calendo-fuzz-wavtype-XXXXXX").string();
-    const int fd = mkstemp(made.data());
-    if (fd < 0) std::abort();
-    close(fd);
-    std::atexit([] { unlink(made.c_str()); });
-    return made;
+    static const testkit::TempDir folder;
+    return folder.file("input.wav").string();
   }();
   return path;
 }

@@ -25,6 +25,10 @@ CALENDO_CHECK_IMPORT(get_time);
 CALENDO_CHECK_IMPORT(play_1pagerd);
 CALENDO_CHECK_IMPORT(pb_exdata);
 CALENDO_CHECK_IMPORT(splp_pageno);
+CALENDO_CHECK_IMPORT(wav_vqr_check);
+CALENDO_CHECK_IMPORT(wav_vqr_mkheader);
+CALENDO_CHECK_IMPORT(wav_vqr_encoder);
+CALENDO_CHECK_IMPORT(wav_samplef);
 CALENDO_CHECK_IMPORT(SoundSet11k16bit);
 CALENDO_CHECK_IMPORT(pb_adpcm_dec);
 CALENDO_CHECK_IMPORT(AdpcmDecHeader);
@@ -58,10 +62,21 @@ constexpr ImportName kTable[] = {
     NameOf(MsgCtlAttach),   NameOf(MsgCtlDestroy),
 };
 
+constexpr ImportName kEncoderTable[] = {
+    NameOf(wav_vqr_check),
+    NameOf(wav_vqr_mkheader),
+    NameOf(wav_vqr_encoder),
+    NameOf(wav_samplef),
+};
+
 }  // namespace
 
 std::span<const ImportName> BindingTable() {
   return kTable;
+}
+
+std::span<const ImportName> EncoderTable() {
+  return kEncoderTable;
 }
 
 }  // namespace calendo::imports

@@ -3,6 +3,9 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <cerrno>
+#include <string>
+
 #include "calendo/byte_order.h"
 #include "calendo/client/imports.h"
 #include "calendo/io.h"
@@ -12,13 +15,14 @@ namespace calendo::client {
 namespace {
 
 // Writes `value` at `offset` unless the file holds it there already.
-bool PutLengthAt(int fd, uint64_t offset, uint32_t value) {
+Status PutLengthAt(int fd, uint64_t offset, uint32_t value) {
   uint8_t bytes[4];
   const Result<std::size_t> got = read_full_at(fd, offset, bytes);
-  if (!got.ok() || got.value() != 4) return false;
-  if (le32(bytes) == value) return true;
+  if (!got.ok()) return got.fault();
+  if (got.value() != 4) return Fault{Failure::CannotRead, offset, "the file ended meanwhile"};
+  if (le32(bytes) == value) return {};
   put_le32(bytes, value);
-  return write_all_at(fd, offset, bytes).ok();
+  return write_all_at(fd, offset, bytes);
 }
 
 }  // namespace
@@ -27,18 +31,28 @@ int32_t ConversionTarget(uint32_t sp_pages, uint32_t lp_pages) {
   return sp_pages > 0 && lp_pages > 0 ? TESMOR_TARGET_11K : TESMOR_TARGET_8K;
 }
 
-int64_t CorrectWavLengths(const char* wav_path) {
+Result<uint32_t> CorrectWavLengths(const char* wav_path) {
   Result<UniqueFd> file = open_fd(wav_path, O_RDWR);
+  if (!file.ok()) return file.fault();
   struct stat info {};
-  if (!file.ok() || ::fstat(file->get(), &info) != 0) return -1;
-  const int64_t size = info.st_size;
-  if (size < TESMOR_WAV_HEADER || size - 8 > int64_t{UINT32_MAX}) return -1;
-  const auto data = static_cast<uint32_t>(size - TESMOR_WAV_HEADER);
-  if (!PutLengthAt(file->get(), kWavRiffLengthOffset, static_cast<uint32_t>(size - 8)) ||
-      !PutLengthAt(file->get(), kWavDataLengthOffset, data)) {
-    return -1;
+  if (::fstat(file->get(), &info) != 0) {
+    const int error_number = errno;
+    return Fault{Failure::CannotRead, 0, system_text(error_number), error_number};
   }
-  if (!file->close().ok()) return -1;
+  const int64_t size = info.st_size;
+  if (size < TESMOR_WAV_HEADER) {
+    return Fault{Failure::WrongKind, 0,
+                 "holds " + std::to_string(size) + " bytes, less than a WAV header"};
+  }
+  if (size - 8 > int64_t{UINT32_MAX})
+    return Fault{Failure::Unsupported, 0, "too long for the lengths of a WAV header"};
+  const auto data = static_cast<uint32_t>(size - TESMOR_WAV_HEADER);
+  if (Status put = PutLengthAt(file->get(), kWavRiffLengthOffset, static_cast<uint32_t>(size - 8));
+      !put.ok())
+    return put.fault();
+  if (Status put = PutLengthAt(file->get(), kWavDataLengthOffset, data); !put.ok())
+    return put.fault();
+  if (Status closed = file->close(); !closed.ok()) return closed.fault();
   return data;
 }
 
@@ -117,10 +131,10 @@ ConversionOutcome ConvertToWav(const RecordingToConvert& recording, const char* 
     steps.AfterPage(page);
   }
 
-  if (const int64_t data = CorrectWavLengths(wav_path); data >= 0) {
-    outcome.data_bytes = static_cast<uint32_t>(data);
+  if (const Result<uint32_t> data = CorrectWavLengths(wav_path); data.ok()) {
+    outcome.data_bytes = *data;
     put_le32(&outcome.header[kWavRiffLengthOffset],
-             static_cast<uint32_t>(data + TESMOR_WAV_HEADER - 8));
+             static_cast<uint32_t>(*data + TESMOR_WAV_HEADER - 8));
     put_le32(&outcome.header[kWavDataLengthOffset], outcome.data_bytes);
   }
   outcome.end = ConversionEnd::kDone;

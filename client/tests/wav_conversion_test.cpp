@@ -139,15 +139,21 @@ TEST_F(WavConversion, StoppedOrFailing_EndsWhereItStandsAndLeavesTheHeaderAlone)
             ConversionEnd::kCannotCreate);
 }
 
+// The data length CorrectWavLengths gives, or -1 for a refusal.
+int64_t Corrected(const fs::path& path) {
+  const Result<uint32_t> data = CorrectWavLengths(path.c_str());
+  return data.ok() ? int64_t{*data} : -1;
+}
+
 TEST(CorrectWavLengths, RefusesWhatIsNoWholeHeader) {
   testkit::TempDir dir;
   const fs::path short_file = dir.file("short.wav");
   testkit::write_file(short_file, std::vector<uint8_t>(43, 0));
-  EXPECT_EQ(CorrectWavLengths(short_file.c_str()), -1);
-  EXPECT_EQ(CorrectWavLengths(dir.file("missing.wav").c_str()), -1);
+  EXPECT_EQ(Corrected(short_file), -1);
+  EXPECT_EQ(Corrected(dir.file("missing.wav")), -1);
   const fs::path header_only = dir.file("empty.wav");
   testkit::write_file(header_only, std::vector<uint8_t>(44, 0xFF));
-  EXPECT_EQ(CorrectWavLengths(header_only.c_str()), 0);
+  EXPECT_EQ(Corrected(header_only), 0);
   const std::vector<uint8_t> bytes = ReadAll(header_only);
   EXPECT_EQ(Le32At(bytes, 4), 36u);
   EXPECT_EQ(Le32At(bytes, 40), 0u);

@@ -1,6 +1,7 @@
 #include "calendo/io.h"
 
 #include <fcntl.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -103,6 +104,15 @@ Status write_all_at(int fd, uint64_t offset, std::span<const uint8_t> bytes) {
     done += static_cast<std::size_t>(wrote);
   }
   return {};
+}
+
+Result<ChildEnd> wait_for_child(pid_t pid) {
+  ChildEnd end;
+  do {
+    end.pid = ::waitpid(pid, &end.status, 0);
+  } while (end.pid < 0 && errno == EINTR);
+  if (end.pid < 0) return system_fault(Failure::CannotRead, 0);
+  return end;
 }
 
 }  // namespace calendo

@@ -15,15 +15,14 @@
 #include <vector>
 
 #include "platform/desktop.h"
+#include "testing/temp_dir.h"
 
 namespace desktop_test {
 
 // Points the desktop at a fresh 0700 folder for the life of the object.
 class ScratchDesktop {
  public:
-  ScratchDesktop() {
-    char pattern[] = "/tmp/calendo-desktop-test-XXXXXX";
-    if (::mkdtemp(pattern) != nullptr) path_ = pattern;
+  ScratchDesktop() : path_(folder_.path().string()) {
     if (const char* old = std::getenv("CALENDO_DESKTOP_DIR")) previous_ = old;
     ::setenv("CALENDO_DESKTOP_DIR", path_.c_str(), 1);
   }
@@ -33,8 +32,6 @@ class ScratchDesktop {
     } else {
       ::unsetenv("CALENDO_DESKTOP_DIR");
     }
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
   }
   ScratchDesktop(const ScratchDesktop&) = delete;
   ScratchDesktop& operator=(const ScratchDesktop&) = delete;
@@ -45,6 +42,7 @@ class ScratchDesktop {
   }
 
  private:
+  testkit::TempDir folder_;  // 0700, as mkdtemp makes it
   std::string path_;
   std::optional<std::string> previous_;
 };

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "platform/drives.h"
+#include "testing/temp_dir.h"
 
 namespace {
 
@@ -21,23 +22,6 @@ const platform::MountEntry* mount_at(const std::vector<platform::MountEntry>& mo
   const platform::MountEntry* found = platform::find_mount(mounts, point);
   return found != nullptr && found->mount_point == point ? found : nullptr;
 }
-
-// A fresh folder under the system's temporary directory, removed afterwards.
-class TempFolder {
- public:
-  TempFolder() {
-    std::string pattern = (fs::temp_directory_path() / "calendo-drives-XXXXXX").string();
-    path_ = ::mkdtemp(pattern.data()) ? pattern : "";
-  }
-  ~TempFolder() {
-    std::error_code ignored;
-    if (!path_.empty()) fs::remove_all(path_, ignored);
-  }
-  const std::string& path() const { return path_; }
-
- private:
-  std::string path_;
-};
 
 TEST(Drives_Root, IsAMountPointWithExactSpace) {
   const auto where = platform::locate_mount("/");
@@ -116,21 +100,21 @@ TEST(Drives_Proc, IsAListableFixedMount) {
 }
 
 TEST(Drives_Folder, InsideAMountAnswersForThatMount) {
-  TempFolder folder;
-  ASSERT_FALSE(folder.path().empty());
-  const std::string inner = folder.path() + "/voice";
+  testkit::TempDir folder;
+  ASSERT_FALSE(folder.path().string().empty());
+  const std::string inner = folder.path().string() + "/voice";
   ASSERT_TRUE(fs::create_directory(inner));
   const auto where = platform::locate_mount(inner + "/");
   ASSERT_TRUE(where.ok()) << where.fault().message;
   EXPECT_FALSE(where.value().is_mount_point);
   EXPECT_EQ(where.value().path, fs::canonical(inner).string());
-  const auto parent = platform::locate_mount(folder.path());
+  const auto parent = platform::locate_mount(folder.path().string());
   ASSERT_TRUE(parent.ok());
   EXPECT_EQ(where.value().mount.mount_id, parent.value().mount.mount_id);
   EXPECT_TRUE(platform::is_on_mounted_file_system(inner));
   EXPECT_TRUE(platform::root_can_be_listed(inner));
   EXPECT_EQ(platform::disk_space(inner).value().total_bytes,
-            platform::disk_space(folder.path()).value().total_bytes);
+            platform::disk_space(folder.path().string()).value().total_bytes);
 }
 
 TEST(Drives_Folder, RelativeRootsResolveAgainstTheWorkingDirectory) {
@@ -140,11 +124,11 @@ TEST(Drives_Folder, RelativeRootsResolveAgainstTheWorkingDirectory) {
 }
 
 TEST(Drives_Missing, RootsThatDoNotExistAnswerNoRootDir) {
-  TempFolder folder;
-  ASSERT_FALSE(folder.path().empty());
-  const std::string file = folder.path() + "/file.wav";
+  testkit::TempDir folder;
+  ASSERT_FALSE(folder.path().string().empty());
+  const std::string file = folder.path().string() + "/file.wav";
   std::ofstream(file) << "x";
-  const std::string missing = folder.path() + "/no/such/folder";
+  const std::string missing = folder.path().string() + "/no/such/folder";
   for (const std::string& root : {missing, std::string("E:\\"), std::string("c:"), std::string()}) {
     EXPECT_EQ(platform::drive_type(root), DriveType::no_root_dir) << root;
     EXPECT_EQ(platform::query_error(platform::locate_mount(root)), ENOENT) << root;
@@ -157,7 +141,7 @@ TEST(Drives_Missing, RootsThatDoNotExistAnswerNoRootDir) {
   EXPECT_EQ(platform::query_error(platform::disk_space(file)), ENOTDIR);
   EXPECT_FALSE(platform::is_on_mounted_file_system(file));
   EXPECT_EQ(platform::set_volume_label(missing, "VOICE"), ENOENT);
-  EXPECT_EQ(platform::set_volume_label(folder.path(), std::string(300, 'L')), EINVAL);
+  EXPECT_EQ(platform::set_volume_label(folder.path().string(), std::string(300, 'L')), EINVAL);
 }
 
 TEST(Drives_Mounts, ListIncludesTheRoot) {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/messages.h"
+#include "testing/temp_dir.h"
 
 namespace {
 
@@ -295,8 +296,9 @@ TEST(WaveOut_Capture, FileHoldsExactlyTheBytesPlayedAndLaterDevicesAppend) {
 // diagnostics never reach standard error.
 TEST(WaveOut_Default, OpensOrFailsQuietlyWithPortAudiosText) {
   Notices notices;
-  char name[] = "/tmp/calendo-stderr-XXXXXX";
-  const int captured = ::mkstemp(name);
+  const testkit::TempDir folder;
+  const std::string name = folder.file("stderr").string();
+  const int captured = ::open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
   ASSERT_GE(captured, 0);
   std::fflush(stderr);
   const int saved = ::dup(STDERR_FILENO);
@@ -313,7 +315,7 @@ TEST(WaveOut_Default, OpensOrFailsQuietlyWithPortAudiosText) {
   ::close(saved);
   const off_t chatter = ::lseek(captured, 0, SEEK_END);
   ::close(captured);
-  ::unlink(name);
+  ::unlink(name.c_str());
 
   EXPECT_EQ(chatter, 0) << "the sound systems wrote to standard error";
   if (opened == WaveResult::ok) {

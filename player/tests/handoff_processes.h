@@ -16,6 +16,8 @@
 #include <string>
 #include <vector>
 
+#include "testing/temp_dir.h"
+
 extern char** environ;
 
 namespace calendo::testing {
@@ -25,23 +27,14 @@ namespace calendo::testing {
 // another test program running at the same time). Set before any test runs and
 // inherited by every child process.
 inline const std::string& ScratchDesktopDirectory() {
-  // Never destroyed: the clean-up at exit still reads it.
+  // The name is never destroyed: the clean-up at exit still reads it. The
+  // folder goes with its files at exit.
   static const std::string* directory = [] {
-    std::string path = (std::filesystem::temp_directory_path() / "calendo-desktop-XXXXXX").string();
-    if (mkdtemp(path.data()) == nullptr) return new std::string();
-    setenv("CALENDO_DESKTOP_DIR", path.c_str(), 1);
-    return new std::string(path);
+    static const testkit::TempDir* folder = new testkit::TempDir;
+    std::atexit([] { delete folder; });
+    setenv("CALENDO_DESKTOP_DIR", folder->path().c_str(), 1);
+    return new std::string(folder->path().string());
   }();
-  static const bool cleanup_registered = [] {
-    if (!directory->empty()) {
-      std::atexit([] {
-        std::error_code ignored;
-        std::filesystem::remove_all(*directory, ignored);
-      });
-    }
-    return true;
-  }();
-  static_cast<void>(cleanup_registered);
   return *directory;
 }
 

@@ -18,17 +18,6 @@ std::vector<uint8_t> pattern(std::size_t size) {
   return bytes;
 }
 
-TempFolder::TempFolder() {
-  std::string name = (std::filesystem::temp_directory_path() / "calendo-readers-XXXXXX").string();
-  if (::mkdtemp(name.data()) == nullptr) throw std::runtime_error("cannot make a temporary folder");
-  path_ = name;
-}
-
-TempFolder::~TempFolder() {
-  std::error_code ignored;
-  std::filesystem::remove_all(path_, ignored);
-}
-
 std::string TempFolder::write(const std::string& name, const std::vector<uint8_t>& bytes) const {
   const std::string file = path_ + "/" + name;
   std::ofstream out(file, std::ios::binary);

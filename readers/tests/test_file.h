@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "testing/temp_dir.h"
+
 namespace readers_test {
 
 // The byte at offset i of every test file: no two neighbours alike, so a
@@ -12,19 +14,16 @@ namespace readers_test {
 uint8_t pattern_byte(std::size_t i);
 std::vector<uint8_t> pattern(std::size_t size);
 
+// The tests' temporary folder (testing/temp_dir.h), with a writer of files.
 class TempFolder {
  public:
-  TempFolder();
-  ~TempFolder();
-  TempFolder(const TempFolder&) = delete;
-  TempFolder& operator=(const TempFolder&) = delete;
-
   const std::string& path() const { return path_; }
   // Writes `bytes` to a file of this folder and returns its path.
   std::string write(const std::string& name, const std::vector<uint8_t>& bytes) const;
 
  private:
-  std::string path_;
+  testkit::TempDir dir_;
+  std::string path_ = dir_.path().string();
 };
 
 }  // namespace readers_test

@@ -172,6 +172,16 @@ enum {
   KESTRUNE_WAV_BAD_LAYOUT = 8   /* _f: code bits not 2-4, or stream not code_bits to 4096 bits */
 };
 
+/* Results of the header writers and the encoders, beside the check's
+ * KESTRUNE_WAV_CANNOT_OPEN, KESTRUNE_WAV_BAD_RATE and KESTRUNE_WAV_NO_SAMPLES,
+ * which they share: */
+enum {
+  KESTRUNE_VQR_WRITTEN = 0,         /* the header or the pages are written */
+  KESTRUNE_VQR_CANNOT_WRITE = 2,    /* the vqr file cannot be created, opened or written */
+  KESTRUNE_VQR_STREAM_TOO_LONG = 3, /* encoder_f: 8 * code_bytes + extra_bits exceeds 4096 */
+  KESTRUNE_VQR_BAD_CODE_BITS = 4    /* _f: code bits not 2, 3 or 4 */
+};
+
 /* Size in bytes of the vqr file of the standard layout, or a result 1 to 7. */
 KESTRUNE_API uint32_t wav_vqr_check(const char* wav_path);
 

@@ -87,7 +87,7 @@ int16_t encode_pages(const RecorderFile& wav, const wav::Samples& samples, const
                      PastEnd past_end, const char* vqr_path, uint32_t start_page,
                      uint32_t page_count) {
   std::optional<making::OutputFile> out = making::OutputFile::append(vqr_path);
-  if (!out) return 2;
+  if (!out) return KESTRUNE_VQR_CANNOT_WRITE;
   if (start_page == 0) g_encoder.adpcm_reset_state();
 
   SampleReader reader(wav, samples, uint64_t{start_page} * layout.codes);
@@ -100,10 +100,10 @@ int16_t encode_pages(const RecorderFile& wav, const wav::Samples& samples, const
     std::fill(codes.begin() + static_cast<std::ptrdiff_t>(encoded), codes.end(), uint8_t{7});
     if (!out->write(page_bytes(codes.data(), layout))) {
       out->undo();
-      return 2;
+      return KESTRUNE_VQR_CANNOT_WRITE;
     }
   }
-  return 0;
+  return KESTRUNE_VQR_WRITTEN;
 }
 
 }  // namespace
@@ -115,9 +115,9 @@ int16_t wav_vqr_encoder(const char* wav_path, const char* vqr_path, uint32_t sta
                         uint32_t page_count) {
   using namespace kestrune;
   const Result<RecorderFile> file = RecorderFile::open(wav_path);
-  if (!file.ok()) return 1;
+  if (!file.ok()) return KESTRUNE_WAV_CANNOT_OPEN;
   const uint32_t rate = wav::sample_rate(file.value());
-  if (rate != wav::kSpRate && rate != wav::kLpRate) return 3;
+  if (rate != wav::kSpRate && rate != wav::kLpRate) return KESTRUNE_WAV_BAD_RATE;
   const std::optional<wav::Samples> samples = wav::locate_samples(file.value());
   if (!samples) return static_cast<int16_t>(wav::kNoSamples);
   const bool sp = rate == wav::kSpRate;
@@ -131,9 +131,9 @@ int16_t wav_vqr_encoder_f(const char* wav_path, const char* vqr_path, uint32_t s
                           uint16_t code_bits) {
   using namespace kestrune;
   const Result<RecorderFile> file = RecorderFile::open(wav_path);
-  if (!file.ok()) return 1;
-  if (8u * code_bytes + extra_bits > making::kMaxStreamBits) return 3;
-  if (code_bits < 2 || code_bits > 4) return 4;
+  if (!file.ok()) return KESTRUNE_WAV_CANNOT_OPEN;
+  if (8u * code_bytes + extra_bits > making::kMaxStreamBits) return KESTRUNE_VQR_STREAM_TOO_LONG;
+  if (code_bits < 2 || code_bits > 4) return KESTRUNE_VQR_BAD_CODE_BITS;
   const std::optional<wav::Samples> samples = wav::locate_samples(file.value());
   if (!samples) return static_cast<int16_t>(wav::kNoSamples);
   const uint32_t codes = (8u * code_bytes + extra_bits) / code_bits;

@@ -35,12 +35,12 @@ uint16_t layout_seconds(uint32_t size, uint16_t code_bytes, uint16_t extra_bits,
 
 int16_t write_header(const char* vqr_path, const HeaderValues& values) {
   std::optional<making::OutputFile> out = making::OutputFile::create(vqr_path);
-  if (!out) return 2;
+  if (!out) return KESTRUNE_VQR_CANNOT_WRITE;
   if (!out->write(header_bytes(values))) {
     out->undo();
-    return 2;
+    return KESTRUNE_VQR_CANNOT_WRITE;
   }
-  return 0;
+  return KESTRUNE_VQR_WRITTEN;
 }
 
 }  // namespace
@@ -51,9 +51,9 @@ extern "C" {
 int16_t wav_vqr_mkheader(const char* wav_path, const char* vqr_path, uint32_t size) {
   using namespace kestrune;
   const Result<RecorderFile> file = RecorderFile::open(wav_path);
-  if (!file.ok()) return 1;
+  if (!file.ok()) return KESTRUNE_WAV_CANNOT_OPEN;
   const uint32_t rate = wav::sample_rate(file.value());
-  if (rate != wav::kSpRate && rate != wav::kLpRate) return 3;
+  if (rate != wav::kSpRate && rate != wav::kLpRate) return KESTRUNE_WAV_BAD_RATE;
   const std::optional<wav::Samples> samples = wav::locate_samples(file.value());
   if (!samples) return static_cast<int16_t>(wav::kNoSamples);
   const uint16_t l11 = data_seconds(*samples, wav::kSpRate);
@@ -66,8 +66,8 @@ int16_t wav_vqr_mkheader_f(const char* wav_path, const char* vqr_path, uint32_t 
                            uint16_t code_bytes, uint16_t extra_bits, uint16_t code_bits) {
   using namespace kestrune;
   const Result<RecorderFile> file = RecorderFile::open(wav_path);
-  if (!file.ok()) return 1;
-  if (code_bits < 2 || code_bits > 4) return 4;
+  if (!file.ok()) return KESTRUNE_WAV_CANNOT_OPEN;
+  if (code_bits < 2 || code_bits > 4) return KESTRUNE_VQR_BAD_CODE_BITS;
   if (!wav::locate_samples(file.value())) return static_cast<int16_t>(wav::kNoSamples);
   const uint16_t seconds =
       layout_seconds(size, code_bytes, extra_bits, code_bits, wav::sample_rate(file.value()));

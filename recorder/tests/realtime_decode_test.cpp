@@ -140,7 +140,8 @@ TEST(PbAdpcmDec, PagesContinueOneStreamUntilAReset) {
   std::vector<int16_t> around = decode(11, 4, {codes.begin(), codes.begin() + 1000});
   testkit::TempDir dir;
   const std::string missing = dir.file("none.wav").string();
-  EXPECT_EQ(wav_vqr_encoder(missing.c_str(), dir.file("o.vqr").c_str(), 0, 1), 1);
+  EXPECT_EQ(wav_vqr_encoder(missing.c_str(), dir.file("o.vqr").c_str(), 0, 1),
+            KESTRUNE_WAV_CANNOT_OPEN);
   const auto after = decode(11, 4, {codes.begin() + 1000, codes.end()});
   around.insert(around.end(), after.begin(), after.end());
   EXPECT_EQ(around, whole);

@@ -100,10 +100,11 @@ TEST_P(RoundTrip, EncodedSpeechOpensTimesAndDecodesCloseToTheSource) {
   // Make the file as a converter with a progress bar would: ten pages a call.
   const uint32_t size = wav_vqr_check(wav.c_str());
   ASSERT_GE(size, 92u);
-  ASSERT_EQ(wav_vqr_mkheader(wav.c_str(), vqr.c_str(), size), 0);
+  ASSERT_EQ(wav_vqr_mkheader(wav.c_str(), vqr.c_str(), size), KESTRUNE_VQR_WRITTEN);
   const uint32_t pages = (size - 92) / 528;
   for (uint32_t p = 0; p < pages; p += 10) {
-    ASSERT_EQ(wav_vqr_encoder(wav.c_str(), vqr.c_str(), p, std::min(10u, pages - p)), 0);
+    ASSERT_EQ(wav_vqr_encoder(wav.c_str(), vqr.c_str(), p, std::min(10u, pages - p)),
+              KESTRUNE_VQR_WRITTEN);
   }
 
   // Open and time it.

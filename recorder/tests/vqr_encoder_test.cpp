@@ -49,8 +49,8 @@ class VqrEncoder : public ::testing::Test {
   Bytes make(const std::string& in, const std::string& out) {
     const uint32_t size = wav_vqr_check(in.c_str());
     EXPECT_GE(size, 92u);
-    EXPECT_EQ(wav_vqr_mkheader(in.c_str(), out.c_str(), size), 0);
-    EXPECT_EQ(wav_vqr_encoder(in.c_str(), out.c_str(), 0, (size - 92) / 528), 0);
+    EXPECT_EQ(wav_vqr_mkheader(in.c_str(), out.c_str(), size), KESTRUNE_VQR_WRITTEN);
+    EXPECT_EQ(wav_vqr_encoder(in.c_str(), out.c_str(), 0, (size - 92) / 528), KESTRUNE_VQR_WRITTEN);
     return wavtest::read_file(out);
   }
 
@@ -101,10 +101,11 @@ TEST_F(VqrEncoder, WavVqrEncoder_RunsOfCallsMakeTheSameFileAsOneCall) {
     ASSERT_EQ(pages, rate == 11025 ? 6u : 4u);
 
     const std::string runs = vqr("runs.vqr");
-    ASSERT_EQ(wav_vqr_mkheader(in.c_str(), runs.c_str(), wav_vqr_check(in.c_str())), 0);
-    ASSERT_EQ(wav_vqr_encoder(in.c_str(), runs.c_str(), 0, 2), 0);
-    ASSERT_EQ(wav_vqr_encoder(in.c_str(), runs.c_str(), 2, 2), 0);
-    ASSERT_EQ(wav_vqr_encoder(in.c_str(), runs.c_str(), 4, pages - 4), 0);
+    ASSERT_EQ(wav_vqr_mkheader(in.c_str(), runs.c_str(), wav_vqr_check(in.c_str())),
+              KESTRUNE_VQR_WRITTEN);
+    ASSERT_EQ(wav_vqr_encoder(in.c_str(), runs.c_str(), 0, 2), KESTRUNE_VQR_WRITTEN);
+    ASSERT_EQ(wav_vqr_encoder(in.c_str(), runs.c_str(), 2, 2), KESTRUNE_VQR_WRITTEN);
+    ASSERT_EQ(wav_vqr_encoder(in.c_str(), runs.c_str(), 4, pages - 4), KESTRUNE_VQR_WRITTEN);
     EXPECT_EQ(wavtest::read_file(runs), whole) << rate;
   }
 }
@@ -168,7 +169,7 @@ TEST_F(VqrEncoder, WavVqrEncoderF_With511And4At2BitsEqualsTheLpPages) {
   const std::string in = wav(wavtest::wav16(8000, wavtest::test_signal(5000)));
   const Bytes lp = make(in, vqr("lp.vqr"));
   const std::string f = vqr("f.vqr");
-  ASSERT_EQ(wav_vqr_encoder_f(in.c_str(), f.c_str(), 0, 3, 511, 4, 2), 0);
+  ASSERT_EQ(wav_vqr_encoder_f(in.c_str(), f.c_str(), 0, 3, 511, 4, 2), KESTRUNE_VQR_WRITTEN);
   const Bytes pages = wavtest::read_file(f);
   ASSERT_EQ(pages.size(), 3 * kPage);
   EXPECT_TRUE(std::equal(pages.begin(), pages.end(), lp.begin() + 92));
@@ -188,7 +189,8 @@ TEST_F(VqrEncoder, WavVqrEncoderF_LaysOutCodesFlagAndTrailer) {
   for (const Case& c : {Case{512, 0, 4, 1024, 0}, Case{511, 4, 3, 1364, 0}, Case{100, 3, 2, 401, 1},
                         Case{510, 0, 3, 1360, 0}}) {
     const std::string out = vqr("f" + std::to_string(c.bits) + std::to_string(c.n) + ".vqr");
-    ASSERT_EQ(wav_vqr_encoder_f(in.c_str(), out.c_str(), 0, 2, c.n, c.e, c.bits), 0);
+    ASSERT_EQ(wav_vqr_encoder_f(in.c_str(), out.c_str(), 0, 2, c.n, c.e, c.bits),
+              KESTRUNE_VQR_WRITTEN);
     const Bytes file = wavtest::read_file(out);
     ASSERT_EQ(file.size(), 2 * kPage);
     std::vector<int16_t> padded = pcm;
@@ -209,20 +211,25 @@ TEST_F(VqrEncoder, WavVqrEncoder_RefusalsWriteNothing) {
   const std::string missing = dir_.file("missing.wav").string();
   const std::string no_dir = dir_.file("no/such.vqr").string();
   const std::string out = vqr();
-  EXPECT_EQ(wav_vqr_encoder(missing.c_str(), out.c_str(), 0, 1), 1);
-  EXPECT_EQ(wav_vqr_encoder_f(missing.c_str(), out.c_str(), 0, 1, 511, 4, 2), 1);
-  EXPECT_EQ(wav_vqr_encoder(good.c_str(), no_dir.c_str(), 0, 1), 2);
-  EXPECT_EQ(wav_vqr_encoder_f(good.c_str(), dir_.path().c_str(), 0, 1, 511, 4, 2), 2);
-  EXPECT_EQ(wav_vqr_encoder_f(good.c_str(), out.c_str(), 0, 1, 512, 1, 2), 3);
-  EXPECT_EQ(wav_vqr_encoder_f(good.c_str(), out.c_str(), 0, 1, 511, 4, 5), 4);
-  EXPECT_EQ(wav_vqr_encoder_f(good.c_str(), out.c_str(), 0, 1, 511, 4, 1), 4);
+  EXPECT_EQ(wav_vqr_encoder(missing.c_str(), out.c_str(), 0, 1), KESTRUNE_WAV_CANNOT_OPEN);
+  EXPECT_EQ(wav_vqr_encoder_f(missing.c_str(), out.c_str(), 0, 1, 511, 4, 2),
+            KESTRUNE_WAV_CANNOT_OPEN);
+  EXPECT_EQ(wav_vqr_encoder(good.c_str(), no_dir.c_str(), 0, 1), KESTRUNE_VQR_CANNOT_WRITE);
+  EXPECT_EQ(wav_vqr_encoder_f(good.c_str(), dir_.path().c_str(), 0, 1, 511, 4, 2),
+            KESTRUNE_VQR_CANNOT_WRITE);
+  EXPECT_EQ(wav_vqr_encoder_f(good.c_str(), out.c_str(), 0, 1, 512, 1, 2),
+            KESTRUNE_VQR_STREAM_TOO_LONG);
+  EXPECT_EQ(wav_vqr_encoder_f(good.c_str(), out.c_str(), 0, 1, 511, 4, 5),
+            KESTRUNE_VQR_BAD_CODE_BITS);
+  EXPECT_EQ(wav_vqr_encoder_f(good.c_str(), out.c_str(), 0, 1, 511, 4, 1),
+            KESTRUNE_VQR_BAD_CODE_BITS);
   const std::string stereo_rate = wav(wavtest::wav16(22050, wavtest::test_signal(100)), "r.wav");
-  EXPECT_EQ(wav_vqr_encoder(stereo_rate.c_str(), out.c_str(), 0, 1), 3);
+  EXPECT_EQ(wav_vqr_encoder(stereo_rate.c_str(), out.c_str(), 0, 1), KESTRUNE_WAV_BAD_RATE);
   WavFile no_data = wavtest::wav16(8000, wavtest::test_signal(100));
   no_data.bits = 0;
   const std::string bad = wav(no_data, "bad.wav");
-  EXPECT_EQ(wav_vqr_encoder(bad.c_str(), out.c_str(), 0, 1), 6);
-  EXPECT_EQ(wav_vqr_encoder_f(bad.c_str(), out.c_str(), 0, 1, 511, 4, 2), 6);
+  EXPECT_EQ(wav_vqr_encoder(bad.c_str(), out.c_str(), 0, 1), KESTRUNE_WAV_NO_SAMPLES);
+  EXPECT_EQ(wav_vqr_encoder_f(bad.c_str(), out.c_str(), 0, 1, 511, 4, 2), KESTRUNE_WAV_NO_SAMPLES);
   EXPECT_FALSE(std::filesystem::exists(out));
 }
 

@@ -3,7 +3,7 @@
 #include <string>
 #include <system_error>
 
-#include "testing/recorder_writer.h"
+#include "testing/temp_dir.h"
 
 namespace testkit {
 

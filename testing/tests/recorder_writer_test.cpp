@@ -1,7 +1,9 @@
 #include "testing/recorder_writer.h"
+#include "testing/temp_dir.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 
@@ -68,6 +70,22 @@ TEST(TempDir, RemovesItsFiles) {
     EXPECT_TRUE(std::filesystem::exists(dir.file("x")));
   }
   EXPECT_FALSE(std::filesystem::exists(kept));
+}
+
+TEST(TempDir, FollowsTmpdir) {
+  testkit::TempDir outer;
+  const char* previous = std::getenv("TMPDIR");
+  const std::string saved = previous != nullptr ? previous : "";
+  ::setenv("TMPDIR", outer.path().c_str(), 1);
+  {
+    testkit::TempDir inner;
+    EXPECT_EQ(inner.path().parent_path(), outer.path());
+  }
+  if (previous != nullptr) {
+    ::setenv("TMPDIR", saved.c_str(), 1);
+  } else {
+    ::unsetenv("TMPDIR");
+  }
 }
 
 }  // namespace

@@ -37,66 +37,66 @@ class Transcoder {
       : request_(request), result_(result) {}
 
   // Replaces the WAV file at `pending_path` by the requested format.
-  bool Run(const std::string& pending_path, std::string& error) {
+  Status Run(const std::string& pending_path) {
     SF_INFO info{};
     SndfileReader reader(sf_open(pending_path.c_str(), SFM_READ, &info));
     if (!reader) {
-      error = "cannot read back " + pending_path + ": " + sf_strerror(nullptr);
-      return false;
+      return Fault{Failure::CannotRead, 0,
+                   "cannot read back " + pending_path + ": " + sf_strerror(nullptr)};
     }
     // The samples stay readable through `reader`; the name is the new file's.
     ::unlink(pending_path.c_str());
     const auto rate = static_cast<uint32_t>(info.samplerate);
 
     double gain = 1.0;
-    if (request_.normalize_lufs && !MeasureGain(reader.get(), rate, gain, error)) return false;
+    if (request_.normalize_lufs) {
+      const Result<double> measured = MeasureGain(reader.get(), rate);
+      if (!measured.ok()) return measured.fault();
+      gain = *measured;
+    }
 
     const EncoderSettings settings =
         SettingsFor(request_.format, rate, result_.bits, request_.quality);
     result_.rate = settings.rate;
     result_.summary = settings.summary;
-    std::unique_ptr<AudioWriter> writer = AudioWriter::Create(pending_path, rate, settings, error);
-    if (!writer) return false;
+    Result<std::unique_ptr<AudioWriter>> writer = AudioWriter::Create(pending_path, rate, settings);
+    if (!writer.ok()) return writer.fault();
     std::vector<int16_t> block(kBlockSamples);
     for (;;) {
       const sf_count_t got = sf_read_short(reader.get(), block.data(), kBlockSamples);
       if (got <= 0) break;
       const std::span<int16_t> samples(block.data(), static_cast<size_t>(got));
       if (gain != 1.0) ApplyGain(samples, gain);
-      if (!writer->Write(samples, error)) return false;
+      if (const Status wrote = (*writer)->Write(samples); !wrote.ok()) return wrote;
     }
     if (sf_error(reader.get()) != SF_ERR_NO_ERROR) {
-      error = std::string("cannot read back the decoded samples: ") + sf_strerror(reader.get());
-      return false;
+      return Fault{
+          Failure::CannotRead, 0,
+          std::string("cannot read back the decoded samples: ") + sf_strerror(reader.get())};
     }
-    return writer->Finish(error);
+    return (*writer)->Finish();
   }
 
  private:
-  bool MeasureGain(SNDFILE* reader, uint32_t rate, double& gain, std::string& error) {
+  Result<double> MeasureGain(SNDFILE* reader, uint32_t rate) {
     LoudnessMeter meter(rate);
     std::vector<int16_t> block(kBlockSamples);
     for (;;) {
       const sf_count_t got = sf_read_short(reader, block.data(), kBlockSamples);
       if (got <= 0) break;
-      if (!meter.Add({block.data(), static_cast<size_t>(got)})) {
-        error = "cannot measure the loudness";
-        return false;
-      }
+      if (const Status added = meter.Add({block.data(), static_cast<size_t>(got)}); !added.ok())
+        return added.fault();
     }
-    const std::optional<Loudness> loudness = meter.Result();
-    if (!loudness || sf_seek(reader, 0, SEEK_SET) != 0) {
-      error = "cannot measure the loudness";
-      return false;
-    }
+    const Result<Loudness> loudness = meter.Measured();
+    if (!loudness.ok()) return loudness.fault();
+    if (sf_seek(reader, 0, SEEK_SET) != 0) return LoudnessMeter::Unmeasurable();
     const Gain chosen = NormalizationGain(*loudness, *request_.normalize_lufs);
     if (!chosen.measurable) {
       result_.notes.push_back("no loudness to measure (silence); written without gain");
     } else if (chosen.peak_limited) {
       result_.notes.push_back("gain " + Db(chosen.factor) + " held to a true peak of -1 dBTP");
     }
-    gain = chosen.factor;
-    return true;
+    return chosen.factor;
   }
 
   const ArchiveRequest& request_;
@@ -105,27 +105,34 @@ class Transcoder {
 
 }  // namespace
 
-bool ConvertToArchive(const ArchiveRequest& request, ArchiveResult& result, std::string& error) {
-  const std::optional<timespec> modified = ModificationTime(request.conversion.source);
+Result<ArchiveResult> ConvertToArchive(const ArchiveRequest& request) {
+  const Result<timespec> modified = ModificationTime(request.conversion.source);
   const bool plain_wav = request.format == AudioFormat::kWav && !request.normalize_lufs;
   ConversionRequest conversion = request.conversion;
   if (!plain_wav) conversion.format = SampleFormat::k16Bit;  // the encoder's input
 
+  ArchiveResult result;
+  result.bits = request.conversion.format == SampleFormat::k8Bit ? 8 : 16;
   const FinishStep finish = [&](const std::string& pending_path, const RecorderInfo& info,
-                                const ConversionResult& decoded, std::string& step_error) {
+                                const ConversionResult& decoded) -> Status {
     result.conversion = decoded;
     result.rate = decoded.sample_rate;
-    if (!plain_wav && !Transcoder(request, result).Run(pending_path, step_error)) return false;
-    const bool tagged = request.format != AudioFormat::kWav || request.wav_tags;
-    if (tagged && !WriteTags(pending_path, request.format,
-                             MakeArchiveTags(info, modified.value_or(timespec{})), step_error)) {
-      return false;
+    if (!plain_wav) {
+      if (const Status transcoded = Transcoder(request, result).Run(pending_path); !transcoded.ok())
+        return transcoded;
     }
-    return !request.keep_time || !modified ||
-           SetModificationTime(pending_path, *modified, step_error);
+    if (request.format != AudioFormat::kWav || request.wav_tags) {
+      const Status tagged = WriteTags(pending_path, request.format,
+                                      MakeArchiveTags(info, modified.value_or(timespec{})));
+      if (!tagged.ok()) return tagged;
+    }
+    if (!request.keep_time || !modified.ok()) return {};
+    return SetModificationTime(pending_path, *modified);
   };
-  result.bits = request.conversion.format == SampleFormat::k8Bit ? 8 : 16;
-  return ConvertToWav(conversion, result.conversion, error, finish);
+  const Result<ConversionResult> converted = ConvertToWav(conversion, finish);
+  if (!converted.ok()) return converted.fault();
+  result.conversion = *converted;
+  return result;
 }
 
 }  // namespace calendo::tool

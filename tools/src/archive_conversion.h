@@ -9,7 +9,7 @@
 // temporary name from those samples: a FLAC file holds exactly the samples of
 // the 16-bit WAV file. With --normalize a first pass over the samples
 // measures the gain (loudness.h). The result gets its own name only when
-// complete (pending_file.h).
+// complete (calendo/pending_file.h).
 //
 // Threads: one conversion at a time per process (one codec state).
 #pragma once
@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "audio_format.h"
+#include "calendo/fault.h"
 #include "conversion.h"
 
 namespace calendo::tool {
@@ -40,9 +41,8 @@ struct ArchiveResult {
   std::vector<std::string> notes;
 };
 
-// Converts; on failure returns false with the reason in `error`, and no file
-// under the destination's name made or changed. May raise RuntimeError when
-// a library cannot be bound.
-bool ConvertToArchive(const ArchiveRequest& request, ArchiveResult& result, std::string& error);
+// Converts; on a refusal no file under the destination's name has been made
+// or changed. May raise RuntimeError when a library cannot be bound.
+Result<ArchiveResult> ConvertToArchive(const ArchiveRequest& request);
 
 }  // namespace calendo::tool

@@ -7,12 +7,12 @@
 
 #include <cstdint>
 #include <memory>
-#include <optional>
 #include <span>
 #include <string>
 
 #include <sndfile.h>
 
+#include "calendo/fault.h"
 #include "encoder_settings.h"
 #include "rate_converter.h"
 
@@ -20,21 +20,20 @@ namespace calendo::tool {
 
 class AudioWriter {
  public:
-  // Creates `path` for samples at `rate`. On failure returns nothing, the
-  // reason in `error`.
-  static std::unique_ptr<AudioWriter> Create(const std::string& path, uint32_t rate,
-                                             const EncoderSettings& settings, std::string& error);
+  // Creates `path` for samples at `rate`.
+  static Result<std::unique_ptr<AudioWriter>> Create(const std::string& path, uint32_t rate,
+                                                     const EncoderSettings& settings);
   ~AudioWriter();
   AudioWriter(const AudioWriter&) = delete;
   AudioWriter& operator=(const AudioWriter&) = delete;
 
-  bool Write(std::span<const int16_t> samples, std::string& error);
+  Status Write(std::span<const int16_t> samples);
   // Writes what the resampler and the encoder still hold and closes the file.
-  bool Finish(std::string& error);
+  Status Finish();
 
  private:
   AudioWriter(std::string path, SNDFILE* file);
-  bool WriteEncoded(std::span<const int16_t> samples, std::string& error);
+  Status WriteEncoded(std::span<const int16_t> samples);
 
   std::string path_;
   SNDFILE* file_;

@@ -12,12 +12,13 @@
 
 #include "archive_conversion.h"
 #include "calendo/client/runtime_error.h"
+#include "calendo/fault.h"
+#include "calendo/pending_file.h"
 #include "conversion.h"
 #include "encoding.h"
 #include "folder_walk.h"
 #include "libraries.h"
 #include "output_plan.h"
-#include "pending_file.h"
 #include "processes.h"
 #include "progress.h"
 #include "recorder_info.h"
@@ -46,10 +47,21 @@ struct ConversionJob {
   std::string destination;
 };
 
-std::string LibraryFailure(const RuntimeError& failure) {
+// A library that cannot be bound, as the refusal of the step that called it.
+Fault LibraryFault(const RuntimeError& failure) {
   std::string text = failure.description();
   if (!LibraryFolder().empty()) text += " (looked for in " + LibraryFolder() + ")";
-  return text;
+  return Fault{Failure::CannotOpen, 0, std::move(text)};
+}
+
+// Runs `step`, whose library calls may raise RuntimeError, for its Result.
+template <typename Step>
+auto WithLibraries(const Step& step) -> decltype(step()) {
+  try {
+    return step();
+  } catch (const RuntimeError& failure) {
+    return LibraryFault(failure);
+  }
 }
 
 // Makes the output folder when it is missing; false (reported) when it cannot be.
@@ -103,29 +115,24 @@ bool ConvertOne(const Options& options, const OutputPlan& plan, const Conversion
   request.normalize_lufs = options.normalize_lufs;
   request.wav_tags = options.tags;
   request.keep_time = options.keep_time;
-  ArchiveResult result;
-  std::string error;
   // The folders under -o are made as files come to them; those made for a
   // file that fails are taken away again, so no empty ones are left.
   const std::vector<std::filesystem::path> made =
       options.recursive ? MakeFolders(std::filesystem::path(job.destination).parent_path())
                         : std::vector<std::filesystem::path>{};
-  bool converted = false;
-  try {
-    converted = ConvertToArchive(request, result, error);
-    if (!converted && error == "is a folder" && !options.recursive)
-      error += " (-r converts the files in it)";
-  } catch (const RuntimeError& failure) {
-    error = LibraryFailure(failure);
-  }
-  if (!converted) {
+  const Result<ArchiveResult> converted = WithLibraries([&] { return ConvertToArchive(request); });
+  if (!converted.ok()) {
     for (const std::filesystem::path& folder : made) {
       std::error_code ignored;
       std::filesystem::remove(folder, ignored);  // only while empty
     }
-    ReportFailure(job.source, error);
+    std::string reason = converted.fault().message;
+    if (converted.fault().failure == Failure::IsFolder && !options.recursive)
+      reason += " (-r converts the files in it)";
+    ReportFailure(job.source, reason);
     return false;
   }
+  const ArchiveResult& result = *converted;
   ReportWarning(job.source, result.conversion.warning);
   if (!options.quiet) {
     for (const std::string& note : result.notes)
@@ -150,7 +157,7 @@ std::vector<ConversionJob> CollectJobs(const Options& options, const OutputPlan&
     OutputPlan in_folder = plan;
     if (options.recursive) in_folder.folder = folder;
     ConversionJob job{source, OutputPathFor(in_folder, source)};
-    if (options.skip_existing && NameTaken(job.destination)) {
+    if (options.skip_existing && name_taken(job.destination)) {
       ++tally.skipped;
     } else {
       jobs.push_back(std::move(job));
@@ -161,8 +168,8 @@ std::vector<ConversionJob> CollectJobs(const Options& options, const OutputPlan&
     return jobs;
   }
   const FolderWalk walk = WalkFolders(options.files, options.output);
-  for (const auto& [folder, reason] : walk.unreadable) {
-    ReportFailure(folder, "cannot be read: " + reason);
+  for (const UnreadableFolder& unreadable : walk.unreadable) {
+    ReportFailure(unreadable.folder, unreadable.fault.message);
     ++tally.failed;
   }
   tally.skipped += walk.skipped;
@@ -203,10 +210,10 @@ int RunConvert(const Options& options) {
         stderr);
     return kExitUsage;
   }
-  std::string error;
-  const std::optional<OutputPlan> plan = PlanOutput(options, error);
-  if (!plan) {
-    std::fprintf(stderr, "calendo-convert: %s\nTry 'calendo-convert --help'.\n", error.c_str());
+  const Result<OutputPlan> plan = PlanOutput(options);
+  if (!plan.ok()) {
+    std::fprintf(stderr, "calendo-convert: %s\nTry 'calendo-convert --help'.\n",
+                 plan.fault().message.c_str());
     return kExitUsage;
   }
   if (!PrepareFolder(plan->folder)) return kExitFailed;
@@ -237,7 +244,7 @@ int RunConvert(const Options& options) {
     const unsigned threads = std::max(1u, std::thread::hardware_concurrency() / at_once);
     ProgressBar bar("files", count, progress, "files");
     uint32_t done = 0;
-    RunInProcesses(
+    const Result<size_t> ran = RunInProcesses(
         jobs.size(), options.jobs,
         [&](size_t i) { return ConvertOne(options, *plan, jobs[i], false, threads); },
         [&](size_t i, const TaskEnd& end) {
@@ -253,6 +260,12 @@ int RunConvert(const Options& options) {
           bar.Update(++done);
         },
         true);
+    if (!ran.ok()) {
+      // The files whose children were not seen to end count as failed.
+      bar.Clear();
+      std::fprintf(stderr, "calendo-convert: %s\n", ran.fault().message.c_str());
+      tally.failed += count - done;
+    }
     bar.Finish();
   }
   if (!options.quiet && (options.recursive || options.files.size() > 1)) {
@@ -274,23 +287,18 @@ int RunInfo(const Options& options) {
   if (options.json) std::fputs("[", stdout);
   for (size_t i = 0; i < options.files.size(); ++i) {
     const std::string& file = options.files[i];
-    std::string error;
-    std::optional<RecorderInfo> info;
-    try {
-      info = ReadRecorderInfo(file, error);
-    } catch (const RuntimeError& failure) {
-      error = LibraryFailure(failure);
-    }
-    if (!info) {
-      ReportFailure(file, error);
+    const Result<RecorderInfo> info = WithLibraries([&] { return ReadRecorderInfo(file); });
+    if (!info.ok()) {
+      ReportFailure(file, info.fault().message);
       ++failures;
     } else {
       ReportWarning(file, info->warning);
     }
     if (options.json) {
-      std::printf("%s\n  %s", i == 0 ? "" : ",",
-                  info ? InfoJson(*info).c_str() : ErrorJson(file, error).c_str());
-    } else if (info) {
+      std::printf(
+          "%s\n  %s", i == 0 ? "" : ",",
+          info.ok() ? InfoJson(*info).c_str() : ErrorJson(file, info.fault().message).c_str());
+    } else if (info.ok()) {
       std::printf("%s%s", i == 0 ? "" : "\n", InfoText(*info).c_str());
     }
   }
@@ -326,22 +334,16 @@ int RunEncode(const Options& options) {
     request.replace = options.force;
     request.progress = progress;
     request.lp = options.lp;
-    uint32_t pages = 0;
-    std::string error;
-    std::string warning;
-    bool ok = false;
-    try {
-      ok = EncodeWav(request, pages, error, &warning);
-    } catch (const RuntimeError& failure) {
-      error = LibraryFailure(failure);
-    }
-    if (!ok) {
-      ReportFailure(file, error);
+    const Result<EncodingResult> encoded = WithLibraries([&] { return EncodeWav(request); });
+    if (!encoded.ok()) {
+      ReportFailure(file, encoded.fault().message);
       ++failures;
     } else {
-      ReportWarning(file, warning);
-      if (!options.quiet)
-        std::printf("%s -> %s  %u pages\n", file.c_str(), request.destination.c_str(), pages);
+      ReportWarning(file, encoded->warning);
+      if (!options.quiet) {
+        std::printf("%s -> %s  %u pages\n", file.c_str(), request.destination.c_str(),
+                    encoded->pages);
+      }
     }
   }
   return failures == 0 ? kExitDone : kExitFailed;

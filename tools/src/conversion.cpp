@@ -3,16 +3,16 @@
 #include <sys/statvfs.h>
 
 #include <cerrno>
-#include <cstring>
 #include <filesystem>
 #include <functional>
 
 #include "calendo/client/wav_conversion.h"
+#include "calendo/io.h"
+#include "calendo/pending_file.h"
 
 #include "audio_format.h"
-#include "libraries.h"
+#include "output_file.h"
 #include "parallel_pages.h"
-#include "pending_file.h"
 #include "progress.h"
 #include "recorder_info.h"
 
@@ -81,27 +81,19 @@ std::string WavPathFor(const std::string& source, const std::string& folder) {
   return AudioPathFor(source, folder, AudioFormat::kWav);
 }
 
-bool ConvertToWav(const ConversionRequest& request, ConversionResult& result, std::string& error,
-                  const FinishStep& finish) {
-  std::optional<RecorderInfo> info = ReadRecorderInfo(request.source, error);
-  if (!info) return false;
+Result<ConversionResult> ConvertToWav(const ConversionRequest& request, const FinishStep& finish) {
+  Result<RecorderInfo> info = ReadRecorderInfo(request.source);
+  if (!info.ok()) return info.fault();
   const SplpInfo& splp = info->splp;
   const uint32_t page_count = splp.page_count;
-  if (page_count == 0) {
-    error = "holds no whole page";
-    return false;
-  }
-  if (!request.replace && NameTaken(request.destination)) {
-    error = request.destination + " exists (--force replaces it)";
-    return false;
-  }
-  if (SameFile(request.source, request.destination)) {
-    error = "would be replaced by its own WAV file";
-    return false;
-  }
+  if (page_count == 0) return Fault{Failure::WrongKind, 0, "holds no whole page"};
+  if (!request.replace && name_taken(request.destination))
+    return DestinationTaken(request.destination);
+  if (SameFile(request.source, request.destination))
+    return Fault{Failure::Unsupported, 0, "would be replaced by its own WAV file"};
 
-  std::optional<PendingFile> output = PendingFile::Create(request.destination, error);
-  if (!output) return false;
+  Result<PendingFile> output = PendingFile::create(request.destination);
+  if (!output.ok()) return output.fault();
   const std::string& wav = output->temp_path();
 
   ConversionSteps steps(request.destination, *info, page_count, request);
@@ -115,34 +107,39 @@ bool ConvertToWav(const ConversionRequest& request, ConversionResult& result, st
     case client::ConversionEnd::kDone:
       break;
     case client::ConversionEnd::kCannotCreate:
-      error = "cannot create " + wav;
-      return false;
+      return Fault{Failure::CannotCreate, 0, "cannot create " + wav};
     case client::ConversionEnd::kRefused:
-      error = "too long for one WAV file";
-      return false;
+      return Fault{Failure::Unsupported, 0, "too long for one WAV file"};
     case client::ConversionEnd::kNoRoom:
-      error = "not enough space for " + request.destination + " (" +
-              std::to_string(outcome.announced_bytes) + " bytes needed, " +
-              std::to_string(steps.free_bytes()) + " free)";
-      return false;
+      return Fault{Failure::CannotWrite, 0,
+                   "not enough space for " + request.destination + " (" +
+                       std::to_string(outcome.announced_bytes) + " bytes needed, " +
+                       std::to_string(steps.free_bytes()) + " free)",
+                   ENOSPC};
     case client::ConversionEnd::kStopped:  // the tool never stops a conversion
     case client::ConversionEnd::kPageUnreadable:
-      error = "could no longer be read at page " + page;
-      return false;
-    case client::ConversionEnd::kCannotAppend:
-      error = "cannot write page " + page + " to " + wav;
-      if (errno != 0) error += std::string(": ") + std::strerror(errno);
-      return false;
+      return Fault{Failure::CannotRead, 0, "could no longer be read at page " + page};
+    case client::ConversionEnd::kCannotAppend: {
+      const int error_number = errno;
+      std::string text = "cannot write page " + page + " to " + wav;
+      if (error_number != 0) text += ": " + system_text(error_number);
+      return Fault{Failure::CannotWrite, 0, std::move(text), error_number};
+    }
   }
   steps.Finish();
 
+  ConversionResult result;
   result.pages = page_count;
   result.sample_rate = outcome.sample_rate;
   result.data_bytes = outcome.data_bytes;
   result.bits = request.format == SampleFormat::k8Bit ? 8 : 16;
   result.warning = info->warning;
-  if (finish && !finish(wav, *info, result, error)) return false;
-  return output->Commit(request.replace, error);
+  if (finish) {
+    if (const Status finished = finish(wav, *info, result); !finished.ok()) return finished.fault();
+  }
+  if (const Status committed = CommitOutput(*output, request.replace); !committed.ok())
+    return committed.fault();
+  return result;
 }
 
 }  // namespace calendo::tool

@@ -19,6 +19,7 @@
 #include <string>
 
 #include "calendo/client/wav_conversion.h"
+#include "calendo/fault.h"
 #include "recorder_info.h"
 
 namespace calendo::tool {
@@ -49,15 +50,14 @@ struct ConversionResult {
 std::string WavPathFor(const std::string& source, const std::string& folder);
 
 // A last step on the complete WAV file, still under its temporary name
-// `pending_path`, before it gets the destination's name: false (the reason in
-// `error`) ends the conversion with no file made.
-using FinishStep = std::function<bool(const std::string& pending_path, const RecorderInfo& info,
-                                      const ConversionResult& result, std::string& error)>;
+// `pending_path`, before it gets the destination's name: a Fault ends the
+// conversion with no file made.
+using FinishStep = std::function<Status(const std::string& pending_path, const RecorderInfo& info,
+                                        const ConversionResult& result)>;
 
-// Converts; on failure returns false with the reason in `error`, and no
-// file under the destination's name has been made or changed. May raise
-// RuntimeError when a library cannot be bound.
-bool ConvertToWav(const ConversionRequest& request, ConversionResult& result, std::string& error,
-                  const FinishStep& finish = {});
+// Converts; on a refusal no file under the destination's name has been made
+// or changed. May raise RuntimeError when a library cannot be bound.
+Result<ConversionResult> ConvertToWav(const ConversionRequest& request,
+                                      const FinishStep& finish = {});
 
 }  // namespace calendo::tool

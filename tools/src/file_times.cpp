@@ -4,23 +4,29 @@
 #include <sys/stat.h>
 
 #include <cerrno>
-#include <cstring>
+
+#include "calendo/io.h"
 
 namespace calendo::tool {
 
-std::optional<timespec> ModificationTime(const std::string& path) {
+Result<timespec> ModificationTime(const std::string& path) {
   struct stat status {};
-  if (::stat(path.c_str(), &status) != 0) return std::nullopt;
+  if (::stat(path.c_str(), &status) != 0) {
+    const int error_number = errno;
+    return Fault{Failure::CannotOpen, 0, system_text(error_number), error_number};
+  }
   return status.st_mtim;
 }
 
-bool SetModificationTime(const std::string& path, const timespec& time, std::string& error) {
+Status SetModificationTime(const std::string& path, const timespec& time) {
   const timespec times[2] = {{0, UTIME_OMIT}, time};
   if (::utimensat(AT_FDCWD, path.c_str(), times, 0) != 0) {
-    error = "cannot set the modification time of " + path + ": " + std::strerror(errno);
-    return false;
+    const int error_number = errno;
+    return Fault{Failure::CannotWrite, 0,
+                 "cannot set the modification time of " + path + ": " + system_text(error_number),
+                 error_number};
   }
-  return true;
+  return {};
 }
 
 std::string IsoDateTime(const timespec& time) {

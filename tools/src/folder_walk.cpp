@@ -43,7 +43,9 @@ class Walker {
     for (; !error && entries != fs::directory_iterator(); entries.increment(error))
       found.push_back(*entries);
     if (error) {
-      walk_.unreadable.emplace_back(folder.string(), error.message());
+      walk_.unreadable.push_back(
+          {folder.string(),
+           Fault{Failure::CannotRead, 0, "cannot be read: " + error.message(), error.value()}});
       return;
     }
     std::sort(found.begin(), found.end(),

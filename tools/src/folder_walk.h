@@ -10,8 +10,9 @@
 
 #include <cstddef>
 #include <string>
-#include <utility>
 #include <vector>
+
+#include "calendo/fault.h"
 
 namespace calendo::tool {
 
@@ -20,12 +21,17 @@ struct FoundRecording {
   std::string folder;  // where its WAV file goes (empty: beside the source)
 };
 
+struct UnreadableFolder {
+  std::string folder;
+  Fault fault;  // CannotRead: "cannot be read: " and the system's words
+};
+
 struct FolderWalk {
   std::vector<FoundRecording> recordings;  // folder by folder, names in byte order
   size_t skipped = 0;                      // files that are no recorder files
   // Of those, the ones named as recordings (.vqr, .vqm): damaged or never finished.
   std::vector<std::string> damaged;
-  std::vector<std::pair<std::string, std::string>> unreadable;  // folder, reason
+  std::vector<UnreadableFolder> unreadable;
 };
 
 // The name of the folder under the output that holds the files of `root`

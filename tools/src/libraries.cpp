@@ -1,4 +1,5 @@
 #include "libraries.h"
+#include "calendo/client/binding.h"
 
 namespace calendo::tool {
 namespace {

@@ -23,16 +23,22 @@ LoudnessMeter::~LoudnessMeter() {
   if (state_ != nullptr) ebur128_destroy(&state_);
 }
 
-bool LoudnessMeter::Add(std::span<const int16_t> samples) {
-  return state_ != nullptr &&
-         ebur128_add_frames_short(state_, samples.data(), samples.size()) == EBUR128_SUCCESS;
+Fault LoudnessMeter::Unmeasurable() {
+  return Fault{Failure::Unsupported, 0, "cannot measure the loudness"};
 }
 
-std::optional<Loudness> LoudnessMeter::Result() const {
+Status LoudnessMeter::Add(std::span<const int16_t> samples) {
+  if (state_ == nullptr ||
+      ebur128_add_frames_short(state_, samples.data(), samples.size()) != EBUR128_SUCCESS)
+    return Unmeasurable();
+  return {};
+}
+
+Result<Loudness> LoudnessMeter::Measured() const {
   Loudness result;
   if (state_ == nullptr || ebur128_loudness_global(state_, &result.integrated_lufs) != 0 ||
       ebur128_true_peak(state_, 0, &result.true_peak) != 0) {
-    return std::nullopt;
+    return Unmeasurable();
   }
   return result;
 }

@@ -8,11 +8,11 @@
 #pragma once
 
 #include <cstdint>
-#include <optional>
 #include <span>
-#include <string>
 
 #include <ebur128.h>
+
+#include "calendo/fault.h"
 
 namespace calendo::tool {
 
@@ -31,8 +31,11 @@ class LoudnessMeter {
   LoudnessMeter(const LoudnessMeter&) = delete;
   LoudnessMeter& operator=(const LoudnessMeter&) = delete;
 
-  bool Add(std::span<const int16_t> samples);
-  std::optional<Loudness> Result() const;
+  Status Add(std::span<const int16_t> samples);
+  Result<Loudness> Measured() const;
+
+  // The refusal of a loudness that cannot be measured.
+  static Fault Unmeasurable();
 
  private:
   ebur128_state* state_;

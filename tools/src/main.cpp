@@ -4,18 +4,18 @@
 #include <string>
 #include <vector>
 
+#include "calendo/client/pending_file_signals.h"
 #include "commands.h"
 #include "libraries.h"
 #include "options.h"
-#include "pending_file.h"
 
 int main(int argc, char** argv) {
   using namespace calendo::tool;
-  std::string error;
-  const std::optional<Options> options =
-      ParseOptions(std::vector<std::string>(argv + 1, argv + argc), error);
-  if (!options) {
-    std::fprintf(stderr, "calendo-convert: %s\nTry 'calendo-convert --help'.\n", error.c_str());
+  const calendo::Result<Options> options =
+      ParseOptions(std::vector<std::string>(argv + 1, argv + argc));
+  if (!options.ok()) {
+    std::fprintf(stderr, "calendo-convert: %s\nTry 'calendo-convert --help'.\n",
+                 options.fault().message.c_str());
     return kExitUsage;
   }
   switch (options->mode) {
@@ -29,7 +29,7 @@ int main(int argc, char** argv) {
       break;
   }
   UseLibrariesBesideProgram();
-  RemovePendingFilesOnSignals();
+  calendo::client::RemovePendingFilesOnSignals();
   switch (options->mode) {
     case Mode::kInfo:
       return RunInfo(*options);

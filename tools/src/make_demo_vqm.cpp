@@ -6,9 +6,8 @@
 // Usage: calendo-demo-vqm IN.vqr OUT.vqm
 #include <cstdio>
 #include <exception>
-#include <fstream>
-#include <iterator>
 
+#include "calendo/byte_source.h"
 #include "testing/recorder_writer.h"
 
 int main(int argc, char** argv) {
@@ -17,9 +16,9 @@ int main(int argc, char** argv) {
     return 2;
   }
   try {
-    std::ifstream in(argv[1], std::ios::binary);
-    const testkit::Bytes vqr{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    if (!in.is_open() || vqr.size() < testkit::kVqrHeaderSize) {
+    const calendo::Result<calendo::RecorderFile> in = calendo::RecorderFile::open(argv[1]);
+    testkit::Bytes vqr(in.ok() ? in->size() : 0);
+    if (!in.ok() || in->read_at(0, vqr) != vqr.size() || vqr.size() < testkit::kVqrHeaderSize) {
       std::fprintf(stderr, "calendo-demo-vqm: cannot read %s\n", argv[1]);
       return 1;
     }

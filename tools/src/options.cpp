@@ -1,6 +1,7 @@
 #include "options.h"
 
 #include <charconv>
+#include <utility>
 
 #include "encoder_settings.h"
 #include "loudness.h"
@@ -28,6 +29,10 @@ std::optional<double> ParseDecimal(const std::string& text) {
 }
 
 }  // namespace
+
+Fault UsageFault(std::string reason) {
+  return Fault{Failure::Unsupported, 0, std::move(reason)};
+}
 
 std::string UsageText() {
   return "Usage: calendo-convert [options] FILE...\n"
@@ -78,8 +83,9 @@ std::string UsageText() {
          "2 for bad usage.\n";
 }
 
-std::optional<Options> ParseOptions(const std::vector<std::string>& arguments, std::string& error) {
+Result<Options> ParseOptions(const std::vector<std::string>& arguments) {
   Options options;
+  std::string error;  // what the lambdas below refuse
   bool info = false;
   bool encode = false;
   bool bits_given = false;
@@ -117,59 +123,54 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& arguments, s
     if (argument == "--") {
       options_end = true;
     } else if (argument == "-h" || argument == "--help") {
-      if (!takes_no_value()) return std::nullopt;
+      if (!takes_no_value()) return UsageFault(error);
       options.mode = Mode::kHelp;
       return options;
     } else if (argument == "-V" || argument == "--version") {
-      if (!takes_no_value()) return std::nullopt;
+      if (!takes_no_value()) return UsageFault(error);
       options.mode = Mode::kVersion;
       return options;
     } else if (argument == "-b" || argument == "--bits") {
       const auto text = value("--bits");
-      if (!text) return std::nullopt;
+      if (!text) return UsageFault(error);
       if (*text == "8") {
         options.format = SampleFormat::k8Bit;
       } else if (*text == "16") {
         options.format = SampleFormat::k16Bit;
       } else {
-        error = "--bits takes 8 or 16, not '" + *text + "'";
-        return std::nullopt;
+        return UsageFault("--bits takes 8 or 16, not '" + *text + "'");
       }
       bits_given = true;
     } else if (argument == "-o" || argument == "--output") {
       const auto text = value("-o");
-      if (!text) return std::nullopt;
+      if (!text) return UsageFault(error);
       if (text->empty()) {
-        error = "-o needs a name";
-        return std::nullopt;
+        return UsageFault("-o needs a name");
       }
       options.output = *text;
     } else if (argument == "-j" || argument == "--jobs") {
       const auto text = value("-j");
-      if (!text) return std::nullopt;
+      if (!text) return UsageFault(error);
       const auto jobs = ParseNumber(*text);
       if (!jobs || *jobs < 1 || *jobs > kMaxJobs) {
-        error = "-j takes a number of processes from 1 to " + std::to_string(kMaxJobs) + ", not '" +
-                *text + "'";
-        return std::nullopt;
+        return UsageFault("-j takes a number of processes from 1 to " + std::to_string(kMaxJobs) +
+                          ", not '" + *text + "'");
       }
       options.jobs = *jobs;
     } else if (argument == "--format") {
       const auto text = value("--format");
-      if (!text) return std::nullopt;
+      if (!text) return UsageFault(error);
       options.output_format = FormatNamed(*text);
       if (!options.output_format) {
-        error = "--format takes wav, flac, ogg, opus or mp3, not '" + *text + "'";
-        return std::nullopt;
+        return UsageFault("--format takes wav, flac, ogg, opus or mp3, not '" + *text + "'");
       }
       archive_given = true;
     } else if (argument == "--quality") {
       const auto text = value("--quality");
-      if (!text) return std::nullopt;
+      if (!text) return UsageFault(error);
       options.quality = ParseDecimal(*text);
       if (!options.quality || *options.quality < kMinQuality || *options.quality > kMaxQuality) {
-        error = "--quality takes a number from 0 to 10, not '" + *text + "'";
-        return std::nullopt;
+        return UsageFault("--quality takes a number from 0 to 10, not '" + *text + "'");
       }
       archive_given = true;
     } else if (argument == "--normalize") {
@@ -177,80 +178,71 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& arguments, s
       options.normalize_lufs = attached ? ParseDecimal(*attached) : kDefaultLoudnessLufs;
       if (!options.normalize_lufs || *options.normalize_lufs < kQuietestTarget ||
           *options.normalize_lufs > 0) {
-        error =
-            "--normalize takes a loudness from -70 to 0 LUFS, not '" + attached.value_or("") + "'";
-        return std::nullopt;
+        return UsageFault("--normalize takes a loudness from -70 to 0 LUFS, not '" +
+                          attached.value_or("") + "'");
       }
       archive_given = true;
     } else if (argument == "--tags") {
-      if (!takes_no_value()) return std::nullopt;
+      if (!takes_no_value()) return UsageFault(error);
       options.tags = true;
       archive_given = true;
     } else if (argument == "--no-keep-time") {
-      if (!takes_no_value()) return std::nullopt;
+      if (!takes_no_value()) return UsageFault(error);
       options.keep_time = false;
       archive_given = true;
     } else if (argument == "-f" || argument == "--force") {
-      if (!takes_no_value()) return std::nullopt;
+      if (!takes_no_value()) return UsageFault(error);
       options.force = true;
     } else if (argument == "-q" || argument == "--quiet") {
-      if (!takes_no_value()) return std::nullopt;
+      if (!takes_no_value()) return UsageFault(error);
       options.quiet = true;
     } else if (argument == "--info") {
-      if (!takes_no_value()) return std::nullopt;
+      if (!takes_no_value()) return UsageFault(error);
       info = true;
     } else if (argument == "--json") {
-      if (!takes_no_value()) return std::nullopt;
+      if (!takes_no_value()) return UsageFault(error);
       info = true;
       options.json = true;
     } else if (argument == "--encode") {
-      if (!takes_no_value()) return std::nullopt;
+      if (!takes_no_value()) return UsageFault(error);
       encode = true;
     } else if (argument == "-r" || argument == "--recursive") {
-      if (!takes_no_value()) return std::nullopt;
+      if (!takes_no_value()) return UsageFault(error);
       options.recursive = true;
     } else if (argument == "--skip-existing") {
-      if (!takes_no_value()) return std::nullopt;
+      if (!takes_no_value()) return UsageFault(error);
       options.skip_existing = true;
     } else if (argument == "--lp") {
-      if (!takes_no_value()) return std::nullopt;
+      if (!takes_no_value()) return UsageFault(error);
       options.lp = true;
     } else {
-      error = "unknown option " + arguments[i];
-      return std::nullopt;
+      return UsageFault("unknown option " + arguments[i]);
     }
   }
 
   if (info && encode) {
-    error = "--info and --encode exclude each other";
-    return std::nullopt;
+    return UsageFault("--info and --encode exclude each other");
   }
   if (info && !options.output.empty()) {
-    error = "--info writes no files and takes no -o";
-    return std::nullopt;
+    return UsageFault("--info writes no files and takes no -o");
   }
   if (encode && bits_given) {
-    error = "--bits is for WAV files made from recorder files, not for --encode";
-    return std::nullopt;
+    return UsageFault("--bits is for WAV files made from recorder files, not for --encode");
   }
   if (options.lp && !encode) {
-    error = "--lp is for --encode";
-    return std::nullopt;
+    return UsageFault("--lp is for --encode");
   }
   if ((info || encode) && (options.recursive || options.skip_existing)) {
-    error = std::string(options.recursive ? "-r" : "--skip-existing") +
-            " is for converting recorder files, not for --info or --encode";
-    return std::nullopt;
+    return UsageFault(std::string(options.recursive ? "-r" : "--skip-existing") +
+                      " is for converting recorder files, not for --info or --encode");
   }
   if ((info || encode) && archive_given) {
-    error =
+    return UsageFault(
         "--format, --quality, --normalize, --tags and --no-keep-time are for converting "
-        "recorder files";
-    return std::nullopt;
+        "recorder files");
   }
   if (options.files.empty()) {
-    error = "no files given";
-    return std::nullopt;
+    return UsageFault("no files given");
   }
   options.mode = info ? Mode::kInfo : encode ? Mode::kEncode : Mode::kConvert;
   return options;

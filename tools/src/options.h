@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "audio_format.h"
+#include "calendo/fault.h"
 #include "conversion.h"
 
 namespace calendo::tool {
@@ -32,8 +33,11 @@ struct Options {
   std::vector<std::string> files;
 };
 
-// Parses argv[1 ..]. On bad usage returns nothing, the reason in `error`.
-std::optional<Options> ParseOptions(const std::vector<std::string>& arguments, std::string& error);
+// Parses argv[1 ..]; bad usage is refused as a UsageFault.
+Result<Options> ParseOptions(const std::vector<std::string>& arguments);
+
+// A usage error: Unsupported, with the reason.
+Fault UsageFault(std::string reason);
 
 // The --help text.
 std::string UsageText();

@@ -5,7 +5,7 @@
 
 namespace calendo::tool {
 
-std::optional<OutputPlan> PlanOutput(const Options& options, std::string& error) {
+Result<OutputPlan> PlanOutput(const Options& options) {
   OutputPlan plan;
   std::error_code ignored;
   // With -r, -o is always the folder the tree is laid out in.
@@ -16,14 +16,12 @@ std::optional<OutputPlan> PlanOutput(const Options& options, std::string& error)
           : FormatOfFileName(options.output);
   if (named) {
     if (options.files.size() > 1) {
-      error = "-o names one file but " + std::to_string(options.files.size()) +
-              " recorder files are given";
-      return std::nullopt;
+      return UsageFault("-o names one file but " + std::to_string(options.files.size()) +
+                        " recorder files are given");
     }
     if (options.output_format && *options.output_format != *named) {
-      error = std::string("--format ") + FormatName(*options.output_format) + " but -o names a ." +
-              FormatName(*named) + " file";
-      return std::nullopt;
+      return UsageFault(std::string("--format ") + FormatName(*options.output_format) +
+                        " but -o names a ." + FormatName(*named) + " file");
     }
     plan.format = *named;
     plan.file = options.output;
@@ -32,14 +30,12 @@ std::optional<OutputPlan> PlanOutput(const Options& options, std::string& error)
     plan.folder = options.output;
   }
   if (options.format == SampleFormat::k8Bit && plan.format != AudioFormat::kWav) {
-    error = std::string("--bits 8 is for WAV files; ") + FormatName(plan.format) +
-            " files hold 16-bit samples";
-    return std::nullopt;
+    return UsageFault(std::string("--bits 8 is for WAV files; ") + FormatName(plan.format) +
+                      " files hold 16-bit samples");
   }
   if (options.quality && !IsLossy(plan.format)) {
-    error = std::string("--quality is for the lossy formats (ogg, opus, mp3), not ") +
-            FormatName(plan.format);
-    return std::nullopt;
+    return UsageFault(std::string("--quality is for the lossy formats (ogg, opus, mp3), not ") +
+                      FormatName(plan.format));
   }
   return plan;
 }

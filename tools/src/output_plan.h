@@ -5,10 +5,10 @@
 // recorder files; without --format or such a name, as WAV.
 #pragma once
 
-#include <optional>
 #include <string>
 
 #include "audio_format.h"
+#include "calendo/fault.h"
 #include "options.h"
 
 namespace calendo::tool {
@@ -19,10 +19,10 @@ struct OutputPlan {
   std::string file;    // the one file -o names, else empty
 };
 
-// The plan of a convert command line. On a contradiction (a format that
-// cannot take --bits 8 or --quality, two formats named, one file for
-// several sources) returns nothing, the reason (a usage error) in `error`.
-std::optional<OutputPlan> PlanOutput(const Options& options, std::string& error);
+// The plan of a convert command line. A contradiction (a format that cannot
+// take --bits 8 or --quality, two formats named, one file for several
+// sources) is refused as Unsupported, a usage error.
+Result<OutputPlan> PlanOutput(const Options& options);
 
 // The file made from `source`.
 std::string OutputPathFor(const OutputPlan& plan, const std::string& source);

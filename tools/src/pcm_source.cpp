@@ -9,8 +9,9 @@
 #include <memory>
 #include <vector>
 
+#include "calendo/client/imports.h"
+#include "calendo/page_shape.h"
 #include "kestrune.h"
-#include "libraries.h"
 
 namespace calendo::tool {
 namespace {
@@ -80,9 +81,12 @@ class PcmWriter {
   std::vector<short> pcm_;
 };
 
-// Copies every frame of `in` to `out` mixed to mono and resampled to
-// `target`. False with the reason in `error` when a step fails.
-bool CopyAsMono(SNDFILE* in, const SF_INFO& info, SNDFILE* out, int target, std::string& error) {
+Fault ResampleFailure(soxr_error_t failure) {
+  return Fault{Failure::Unsupported, 0, std::string("cannot resample: ") + soxr_strerror(failure)};
+}
+
+// Copies every frame of `in` to `out` mixed to mono and resampled to `target`.
+Status CopyAsMono(SNDFILE* in, const SF_INFO& info, SNDFILE* out, int target) {
   const auto channels = static_cast<size_t>(info.channels);
   std::vector<float> frames(static_cast<size_t>(kFramesAtOnce) * channels);
   std::vector<float> mono(static_cast<size_t>(kFramesAtOnce));
@@ -90,18 +94,15 @@ bool CopyAsMono(SNDFILE* in, const SF_INFO& info, SNDFILE* out, int target, std:
   if (info.samplerate != target) {
     soxr_error_t failure = nullptr;
     resampler.reset(soxr_create(info.samplerate, target, 1, &failure, nullptr, nullptr, nullptr));
-    if (failure != nullptr) {
-      error = std::string("cannot resample: ") + soxr_strerror(failure);
-      return false;
-    }
+    if (failure != nullptr) return ResampleFailure(failure);
   }
   const size_t room =
       static_cast<size_t>(kFramesAtOnce) * static_cast<size_t>(target) / info.samplerate + 64;
   std::vector<float> resampled(room);
   PcmWriter writer(out);
   auto write_failed = [&] {
-    error = std::string("cannot write the samples for the encoder: ") + sf_strerror(out);
-    return false;
+    return Fault{Failure::CannotWrite, 0,
+                 std::string("cannot write the samples for the encoder: ") + sf_strerror(out)};
   };
 
   for (;;) {
@@ -121,64 +122,52 @@ bool CopyAsMono(SNDFILE* in, const SF_INFO& info, SNDFILE* out, int target, std:
       size_t taken = 0;
       size_t made = 0;
       if (soxr_error_t failure = soxr_process(resampler.get(), mono.data() + used, count - used,
-                                              &taken, resampled.data(), room, &made)) {
-        error = std::string("cannot resample: ") + soxr_strerror(failure);
-        return false;
-      }
+                                              &taken, resampled.data(), room, &made))
+        return ResampleFailure(failure);
       if (!writer.Write(resampled.data(), made)) return write_failed();
       used += taken;
     }
   }
-  if (sf_error(in) != SF_ERR_NO_ERROR) {
-    error = std::string("cannot be read: ") + sf_strerror(in);
-    return false;
-  }
+  if (sf_error(in) != SF_ERR_NO_ERROR)
+    return Fault{Failure::CannotRead, 0, std::string("cannot be read: ") + sf_strerror(in)};
   if (resampler) {
     // No input (null) tells the resampler the stream has ended; it then gives
     // what it still holds.
     for (;;) {
       size_t made = 0;
       if (soxr_error_t failure =
-              soxr_process(resampler.get(), nullptr, 0, nullptr, resampled.data(), room, &made)) {
-        error = std::string("cannot resample: ") + soxr_strerror(failure);
-        return false;
-      }
+              soxr_process(resampler.get(), nullptr, 0, nullptr, resampled.data(), room, &made))
+        return ResampleFailure(failure);
       if (made == 0) break;
       if (!writer.Write(resampled.data(), made)) return write_failed();
     }
   }
-  return true;
+  return {};
 }
 
 }  // namespace
 
-std::optional<EncoderInput> PrepareEncoderInput(const std::string& wav, bool lp,
-                                                const std::string& destination,
-                                                std::string& error) {
+Result<EncoderInput> PrepareEncoderInput(const std::string& wav, bool lp,
+                                         const std::string& destination) {
   SF_INFO info{};
   Sndfile in(sf_open(wav.c_str(), SFM_READ, &info));
   if (!in) {
     // What libsndfile cannot read goes to the encoder, whose check names the fault.
     return EncoderInput{wav, std::nullopt, {}};
   }
-  if (!IsWavContainer(info.format)) {
-    error = "is not a WAV file";
-    return std::nullopt;
-  }
-  if (!IsPcmOrFloat(info.format) || info.channels < 1 || info.samplerate < 1) {
-    error = "holds no PCM or floating-point samples";
-    return std::nullopt;
-  }
+  if (!IsWavContainer(info.format)) return Fault{Failure::WrongKind, 0, "is not a WAV file"};
+  if (!IsPcmOrFloat(info.format) || info.channels < 1 || info.samplerate < 1)
+    return Fault{Failure::Unsupported, 0, "holds no PCM or floating-point samples"};
   const int target = lp || info.samplerate == kLpRate ? kLpRate : kSpRate;
 
   std::string warning;
   if (EncoderTakesAsItIs(info, target)) {
-    const uint32_t size = encoder_imports::wav_vqr_check(wav.c_str());
+    const uint32_t size = imports::wav_vqr_check(wav.c_str());
     if (size >= KESTRUNE_VQR_HEADER) {
       // The encoder sizes the recording by the header's data length; one page
       // more than the samples fill is its rounding, more is a header that
       // announces samples the file does not hold.
-      const uint64_t per_page = target == kSpRate ? 1360 : 2046;
+      const uint64_t per_page = target == kSpRate ? kStandardSpCodes : kStandardLpCodes;
       const uint64_t announced = (size - KESTRUNE_VQR_HEADER) / KESTRUNE_VQR_PAGE;
       const uint64_t held = (static_cast<uint64_t>(info.frames) + per_page - 1) / per_page;
       if (announced <= held + 1) return EncoderInput{wav, std::nullopt, {}};
@@ -189,24 +178,25 @@ std::optional<EncoderInput> PrepareEncoderInput(const std::string& wav, bool lp,
     }
   }
 
-  std::optional<PendingFile> temporary = PendingFile::Create(destination + ".wav", error);
-  if (!temporary) return std::nullopt;
+  Result<PendingFile> temporary = PendingFile::create(destination + ".wav");
+  if (!temporary.ok()) return temporary.fault();
   SF_INFO out_info{};
   out_info.samplerate = target;
   out_info.channels = 1;
   out_info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
   Sndfile out(sf_open(temporary->temp_path().c_str(), SFM_WRITE, &out_info));
   if (!out) {
-    error = "cannot write " + temporary->temp_path() + ": " + sf_strerror(nullptr);
-    return std::nullopt;
+    return Fault{Failure::CannotWrite, 0,
+                 "cannot write " + temporary->temp_path() + ": " + sf_strerror(nullptr)};
   }
-  if (!CopyAsMono(in.get(), info, out.get(), target, error)) return std::nullopt;
+  if (const Status copied = CopyAsMono(in.get(), info, out.get(), target); !copied.ok())
+    return copied.fault();
   if (const int closed = sf_close(out.release()); closed != SF_ERR_NO_ERROR) {
-    error = "cannot write " + temporary->temp_path() + ": " + sf_error_number(closed);
-    return std::nullopt;
+    return Fault{Failure::CannotWrite, 0,
+                 "cannot write " + temporary->temp_path() + ": " + sf_error_number(closed)};
   }
   std::string path = temporary->temp_path();
-  return EncoderInput{std::move(path), std::move(temporary), std::move(warning)};
+  return EncoderInput{std::move(path), std::move(*temporary), std::move(warning)};
 }
 
 }  // namespace calendo::tool

@@ -16,7 +16,8 @@
 #include <optional>
 #include <string>
 
-#include "pending_file.h"
+#include "calendo/fault.h"
+#include "calendo/pending_file.h"
 
 namespace calendo::tool {
 
@@ -31,8 +32,8 @@ struct EncoderInput {
 
 // Prepares `wav` for the encoder: LP (8000 Hz) when `lp` or when the file is
 // 8000 Hz already, else SP (11025 Hz). A temporary file goes beside
-// `destination`. On failure returns nothing with the reason in `error`.
-std::optional<EncoderInput> PrepareEncoderInput(const std::string& wav, bool lp,
-                                                const std::string& destination, std::string& error);
+// `destination`.
+Result<EncoderInput> PrepareEncoderInput(const std::string& wav, bool lp,
+                                         const std::string& destination);
 
 }  // namespace calendo::tool

@@ -1,51 +1,64 @@
 #include "processes.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
+#include <filesystem>
 #include <map>
+#include <span>
+#include <system_error>
+#include <utility>
+
+#include "calendo/io.h"
 
 namespace calendo::tool {
 namespace {
 
-// Where a child's output goes with capture: unnamed temporary files.
+// Where a child's output goes with capture.
 struct Captured {
   size_t index = 0;
-  int out = -1;
-  int err = -1;
+  UniqueFd out;
+  UniqueFd err;
 };
 
-int UnnamedFile() {
-  char name[] = "/tmp/calendo-convert-XXXXXX";
-  const int fd = ::mkstemp(name);
-  if (fd >= 0) ::unlink(name);
-  return fd;
+// A file in the temporary folder that no name reaches; none when it cannot
+// be made (the child then writes to this process's own output).
+UniqueFd UnnamedFile() {
+  std::error_code error;
+  const std::filesystem::path folder = std::filesystem::temp_directory_path(error);
+  if (error) return {};
+  std::string name = (folder / "calendo-convert-XXXXXX").string();
+  const int fd = ::mkostemp(name.data(), O_CLOEXEC);
+  if (fd >= 0) ::unlink(name.c_str());
+  return UniqueFd(fd);
 }
 
-std::string TakeAll(int& fd) {
+std::string TakeAll(UniqueFd& fd) {
   std::string text;
-  if (fd < 0) return text;
-  char buffer[4096];
-  ::lseek(fd, 0, SEEK_SET);
-  for (;;) {
-    const ssize_t got = ::read(fd, buffer, sizeof buffer);
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) break;
-    text.append(buffer, static_cast<size_t>(got));
+  struct stat info {};
+  if (fd.valid() && ::fstat(fd.get(), &info) == 0 && info.st_size > 0) {
+    text.resize(static_cast<size_t>(info.st_size));
+    const std::span bytes(reinterpret_cast<uint8_t*>(text.data()), text.size());
+    text.resize(read_up_to_at(fd.get(), 0, bytes));
   }
-  ::close(fd);
-  fd = -1;
+  fd.reset();
   return text;
 }
 
 }  // namespace
 
-size_t RunInProcesses(size_t count, int jobs, const std::function<bool(size_t)>& task,
-                      const std::function<void(size_t, const TaskEnd&)>& finished, bool capture) {
+Result<size_t> RunInProcesses(size_t count, int jobs, const std::function<bool(size_t)>& task,
+                              const std::function<void(size_t, const TaskEnd&)>& finished,
+                              bool capture) {
+  // A SIGCHLD ignored by whoever started the program (it is inherited through
+  // exec) would have the system take the children away before they could be
+  // waited for.
+  std::signal(SIGCHLD, SIG_DFL);
   std::map<pid_t, Captured> running;
   size_t next = 0;
   size_t failures = 0;
@@ -54,23 +67,21 @@ size_t RunInProcesses(size_t count, int jobs, const std::function<bool(size_t)>&
       // Buffered output must not be written twice, once by each process.
       std::fflush(stdout);
       std::fflush(stderr);
-      Captured captured{next};
+      Captured captured{next, {}, {}};
       if (capture) {
         captured.out = UnnamedFile();
         captured.err = UnnamedFile();
       }
       const pid_t child = ::fork();
       if (child == 0) {
-        if (captured.out >= 0) ::dup2(captured.out, STDOUT_FILENO);
-        if (captured.err >= 0) ::dup2(captured.err, STDERR_FILENO);
+        if (captured.out.valid()) ::dup2(captured.out.get(), STDOUT_FILENO);
+        if (captured.err.valid()) ::dup2(captured.err.get(), STDERR_FILENO);
         const bool ok = task(next);
         std::fflush(stdout);
         std::fflush(stderr);
         ::_exit(ok ? 0 : 1);
       }
       if (child < 0) {
-        TakeAll(captured.out);
-        TakeAll(captured.err);
         // No process to be had: the task runs here, after the others.
         if (running.empty()) {
           const bool ok = task(next);
@@ -80,20 +91,19 @@ size_t RunInProcesses(size_t count, int jobs, const std::function<bool(size_t)>&
         }
         break;
       }
-      running.emplace(child, captured);
+      running.emplace(child, std::move(captured));
       ++next;
     }
     if (running.empty()) continue;
-    int status = 0;
-    const pid_t ended = ::waitpid(-1, &status, 0);
-    if (ended < 0) {
-      if (errno == EINTR) continue;
-      std::fprintf(stderr, "calendo-convert: waiting for a child process: %s\n",
-                   std::strerror(errno));
-      return failures + running.size() + (count - next);
+    const Result<ChildEnd> ended = wait_for_child(-1);
+    if (!ended.ok()) {
+      return Fault{ended.fault().failure, 0,
+                   "waiting for a child process: " + ended.fault().message,
+                   ended.fault().system_error};
     }
-    const auto found = running.find(ended);
+    const auto found = running.find(ended->pid);
     if (found == running.end()) continue;
+    const int status = ended->status;
     TaskEnd end;
     end.succeeded = WIFEXITED(status) && WEXITSTATUS(status) == 0;
     end.signal_number = WIFSIGNALED(status) ? WTERMSIG(status) : 0;

@@ -7,6 +7,8 @@
 #include <functional>
 #include <string>
 
+#include "calendo/fault.h"
+
 namespace calendo::tool {
 
 struct TaskEnd {
@@ -19,12 +21,16 @@ struct TaskEnd {
 // Runs task(i) for every i below `count`, each in a child process, at most
 // `jobs` at once; `finished(i, end)` runs in this process as each one ends,
 // in the order they end. Returns the number of tasks that did not succeed.
-// With `capture`, a child's standard output and error go to files of their
-// own and reach `finished` in the TaskEnd, for the caller to show them whole
-// (lines of children running at once never interleave).
+// With `capture`, a child's standard output and error go to unnamed files in
+// the temporary folder (TMPDIR) and reach `finished` in the TaskEnd, for the
+// caller to show them whole (lines of children running at once never
+// interleave). When the children can no longer be waited for, the Fault says
+// why ("waiting for a child process: ..."); the tasks `finished` was not
+// called for then never ended here.
+// Sets SIGCHLD to its default action, which waiting for children needs.
 // REQUIRES: the process has one thread (fork).
-size_t RunInProcesses(size_t count, int jobs, const std::function<bool(size_t)>& task,
-                      const std::function<void(size_t, const TaskEnd&)>& finished,
-                      bool capture = false);
+Result<size_t> RunInProcesses(size_t count, int jobs, const std::function<bool(size_t)>& task,
+                              const std::function<void(size_t, const TaskEnd&)>& finished,
+                              bool capture = false);
 
 }  // namespace calendo::tool

@@ -1,39 +1,38 @@
 #include "rate_converter.h"
 
 #include <cmath>
+#include <string>
 
 namespace calendo::tool {
 
-RateConverter::RateConverter(uint32_t from, uint32_t to, std::string& error)
-    : ratio_(static_cast<double>(to) / from) {
+Result<std::unique_ptr<RateConverter>> RateConverter::Create(uint32_t from, uint32_t to) {
   const soxr_io_spec_t io = soxr_io_spec(SOXR_INT16_I, SOXR_INT16_I);
   const soxr_quality_spec_t quality = soxr_quality_spec(SOXR_HQ, 0);
   soxr_error_t failure = nullptr;
-  soxr_ = soxr_create(from, to, 1, &failure, &io, &quality, nullptr);
+  soxr_t soxr = soxr_create(from, to, 1, &failure, &io, &quality, nullptr);
   if (failure != nullptr) {
-    error = std::string("cannot resample from ") + std::to_string(from) + " to " +
-            std::to_string(to) + " Hz: " + failure;
-    soxr_delete(soxr_);
-    soxr_ = nullptr;
+    soxr_delete(soxr);
+    return Fault{Failure::Unsupported, 0,
+                 "cannot resample from " + std::to_string(from) + " to " + std::to_string(to) +
+                     " Hz: " + failure};
   }
+  return std::unique_ptr<RateConverter>(new RateConverter(soxr, static_cast<double>(to) / from));
 }
 
 RateConverter::~RateConverter() {
   soxr_delete(soxr_);
 }
 
-bool RateConverter::Convert(std::span<const int16_t> in, std::span<const int16_t>& out,
-                            std::string& error) {
-  out = {};
-  return in.empty() || Run(in.data(), in.size(), out, error);
+Result<std::span<const int16_t>> RateConverter::Convert(std::span<const int16_t> in) {
+  if (in.empty()) return std::span<const int16_t>{};
+  return Run(in.data(), in.size());
 }
 
-bool RateConverter::Flush(std::span<const int16_t>& out, std::string& error) {
-  return Run(nullptr, 0, out, error);
+Result<std::span<const int16_t>> RateConverter::Flush() {
+  return Run(nullptr, 0);
 }
 
-bool RateConverter::Run(const int16_t* in, size_t count, std::span<const int16_t>& out,
-                        std::string& error) {
+Result<std::span<const int16_t>> RateConverter::Run(const int16_t* in, size_t count) {
   // Room for this block's output and some of what the filter held back.
   out_.resize(static_cast<size_t>(std::ceil(static_cast<double>(count) * ratio_)) + 4096);
   size_t used = 0;
@@ -41,11 +40,9 @@ bool RateConverter::Run(const int16_t* in, size_t count, std::span<const int16_t
   if (const soxr_error_t failure =
           soxr_process(soxr_, in, count, &used, out_.data(), out_.size(), &made);
       failure != nullptr) {
-    error = std::string("resampling failed: ") + failure;
-    return false;
+    return Fault{Failure::Unsupported, 0, std::string("resampling failed: ") + failure};
   }
-  out = {out_.data(), made};
-  return true;
+  return std::span<const int16_t>(out_.data(), made);
 }
 
 }  // namespace calendo::tool

@@ -4,34 +4,34 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <span>
-#include <string>
 #include <vector>
 
 #include <soxr.h>
+
+#include "calendo/fault.h"
 
 namespace calendo::tool {
 
 class RateConverter {
  public:
-  // On failure `error` is set and ok() is false.
-  RateConverter(uint32_t from, uint32_t to, std::string& error);
+  static Result<std::unique_ptr<RateConverter>> Create(uint32_t from, uint32_t to);
   ~RateConverter();
   RateConverter(const RateConverter&) = delete;
   RateConverter& operator=(const RateConverter&) = delete;
 
-  bool ok() const { return soxr_ != nullptr; }
-
-  // Puts into `out` the samples at the new rate that `in` yields so far
-  // (valid until the next call).
-  bool Convert(std::span<const int16_t> in, std::span<const int16_t>& out, std::string& error);
-  // The samples the filter still holds; call until `out` is empty.
-  bool Flush(std::span<const int16_t>& out, std::string& error);
+  // The samples at the new rate that `in` yields so far (valid until the
+  // next call).
+  Result<std::span<const int16_t>> Convert(std::span<const int16_t> in);
+  // The samples the filter still holds; call until they are none.
+  Result<std::span<const int16_t>> Flush();
 
  private:
-  bool Run(const int16_t* in, size_t count, std::span<const int16_t>& out, std::string& error);
+  RateConverter(soxr_t soxr, double ratio) : soxr_(soxr), ratio_(ratio) {}
+  Result<std::span<const int16_t>> Run(const int16_t* in, size_t count);
 
-  soxr_t soxr_ = nullptr;
+  soxr_t soxr_;
   double ratio_;
   std::vector<int16_t> out_;
 };

@@ -2,31 +2,18 @@
 
 #include "calendo/json_text.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 
 #include "calendo/client/file_kind.h"
+#include "calendo/client/imports.h"
 #include "calendo/vqr_format.h"
-#include "libraries.h"
 #include "source_file.h"
 #include "time_format.h"
 
 namespace calendo::tool {
 namespace {
-
-// Why `path` cannot be opened, in the system's words where it has some.
-std::string OpenFailure(const std::string& path) {
-  if (auto reason = NotARegularFile(path)) return *reason;
-  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK);
-  if (fd < 0) return std::strerror(errno);
-  ::close(fd);
-  return "cannot be read";
-}
 
 // Whole 528-byte pages after the header of a vqr file of `size` bytes.
 uint32_t VqrPagesHeld(uint64_t size) {
@@ -74,23 +61,17 @@ uint32_t RateHz(int16_t rate_code) {
   return rate_code > 0 ? static_cast<uint32_t>(rate_code) * 1000 : 0;
 }
 
-std::optional<RecorderInfo> ReadRecorderInfo(const std::string& path, std::string& error) {
-  if (auto reason = NotARegularFile(path)) {
-    error = *reason;
-    return std::nullopt;
-  }
+Result<RecorderInfo> ReadRecorderInfo(const std::string& path) {
+  if (const Status regular = RequireRegularFile(path); !regular.ok()) return regular.fault();
   RecorderInfo info;
   info.path = path;
   info.container = RecorderContainerOfContent(path.c_str())
                        .value_or(RecorderContainerOfName(path).value_or(Container::Vqm));
   info.splp = imports::play_splpget(path.c_str(), file_kind_of(info.container));
-  if (info.splp.rate_code[0] == KESTRUNE_CANNOT_OPEN) {
-    error = OpenFailure(path);
-    return std::nullopt;
-  }
+  if (info.splp.rate_code[0] == KESTRUNE_CANNOT_OPEN) return OpenFailure(path, "cannot be read");
   if (info.splp.rate_code[0] == KESTRUNE_WRONG_KIND) {
-    error = std::string("not a ") + container_name(info.container) + " recorder file";
-    return std::nullopt;
+    return Fault{Failure::WrongKind, 0,
+                 std::string("not a ") + container_name(info.container) + " recorder file"};
   }
   if (info.container == Container::Vqr) {
     // Pages lie at 528-byte steps whatever the page size field says; a field
@@ -110,8 +91,7 @@ std::optional<RecorderInfo> ReadRecorderInfo(const std::string& path, std::strin
   if (info.splp.page_count > 0 &&
       imports::pb_splptblmk(path.c_str(), info.table.data(), info.splp.page_count,
                             file_kind_of(info.container)) != 0) {
-    error = OpenFailure(path);
-    return std::nullopt;
+    return OpenFailure(path, "cannot be read");
   }
   imports::splp_pageno(info.table.data(), info.splp.page_field, info.splp.page_count);
   info.sp_pages = info.splp.page_field[0];

@@ -8,11 +8,11 @@
 #pragma once
 
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <vector>
 
 #include "calendo/container.h"
+#include "calendo/fault.h"
 #include "kestrune.h"
 
 namespace calendo::tool {
@@ -32,10 +32,9 @@ struct RecorderInfo {
 // The sample rate in Hz of a rate code (11 is 11025 Hz; 7 and 8 are kHz).
 uint32_t RateHz(int16_t rate_code);
 
-// Reads the parameters and the SP/LP table of `path`. On failure returns
-// nothing and puts the reason, for a person, into `error`. May raise
-// RuntimeError when a library cannot be bound.
-std::optional<RecorderInfo> ReadRecorderInfo(const std::string& path, std::string& error);
+// Reads the parameters and the SP/LP table of `path`; a refusal says why, for
+// a person. May raise RuntimeError when a library cannot be bound.
+Result<RecorderInfo> ReadRecorderInfo(const std::string& path);
 
 // The --info text of one file (several lines, each ending in '\n').
 std::string InfoText(const RecorderInfo& info);

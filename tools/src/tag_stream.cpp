@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <utility>
 #include <vector>
 
 namespace calendo::tool {
@@ -15,16 +16,26 @@ constexpr off_t kMoveBlock = 1 << 16;
 
 }  // namespace
 
-TagStream::TagStream(const std::string& path)
-    : path_(path), fd_(::open(path.c_str(), O_RDWR | O_CLOEXEC)) {}
+TagStream::TagStream(const std::string& path) : path_(path) {
+  int error_number = 0;
+  {
+    Result<UniqueFd> opened = open_fd(path.c_str(), O_RDWR);
+    if (opened.ok()) {
+      fd_ = std::move(*opened);
+    } else {
+      error_number = opened.fault().system_error;
+    }
+  }
+  // A file that cannot be opened leaves errno set for the caller's message.
+  if (!fd_.valid()) errno = error_number;
+}
 
 TagStream::~TagStream() {
   Close();
 }
 
 bool TagStream::Close() {
-  if (fd_ >= 0 && ::close(fd_) != 0) failed_ = true;
-  fd_ = -1;
+  if (fd_.valid() && !fd_.close().ok()) failed_ = true;
   return !failed_;
 }
 
@@ -32,32 +43,31 @@ TagLib::FileName TagStream::name() const {
   return path_.c_str();
 }
 
+size_t TagStream::ReadAt(off_t at, char* data, size_t size) {
+  const Result<size_t> got =
+      read_full_at(fd_.get(), static_cast<uint64_t>(at), {reinterpret_cast<uint8_t*>(data), size});
+  if (got.ok()) return *got;
+  failed_ = true;
+  return static_cast<size_t>(got.fault().offset - static_cast<uint64_t>(at));
+}
+
 TagLib::ByteVector TagStream::readBlock(unsigned long length) {
-  if (fd_ < 0 || length == 0) return {};
+  if (!fd_.valid() || length == 0) return {};
   TagLib::ByteVector block(static_cast<unsigned int>(length), 0);
-  size_t got = 0;
-  while (got < length) {
-    const ssize_t read = ::pread(fd_, block.data() + got, length - got, position_ + got);
-    if (read < 0 && errno == EINTR) continue;
-    if (read < 0) failed_ = true;
-    if (read <= 0) break;
-    got += static_cast<size_t>(read);
-  }
+  const size_t got = ReadAt(position_, block.data(), length);
   position_ += static_cast<off_t>(got);
   block.resize(static_cast<unsigned int>(got));
   return block;
 }
 
 bool TagStream::WriteAt(off_t at, const char* data, size_t size) {
-  size_t done = 0;
-  while (done < size && fd_ >= 0) {
-    const ssize_t written = ::pwrite(fd_, data + done, size - done, at + static_cast<off_t>(done));
-    if (written < 0 && errno == EINTR) continue;
-    if (written <= 0) break;
-    done += static_cast<size_t>(written);
+  if (!fd_.valid() || !write_all_at(fd_.get(), static_cast<uint64_t>(at),
+                                    {reinterpret_cast<const uint8_t*>(data), size})
+                           .ok()) {
+    failed_ = true;
+    return false;
   }
-  if (done < size) failed_ = true;
-  return done == size;
+  return true;
 }
 
 void TagStream::writeBlock(const TagLib::ByteVector& data) {
@@ -74,7 +84,8 @@ bool TagStream::MoveTail(off_t from, off_t to) {
   for (off_t done = 0; done < size;) {
     const off_t chunk = std::min(kMoveBlock, size - done);
     const off_t offset = to > from ? size - done - chunk : done;
-    if (::pread(fd_, block.data(), chunk, from + offset) != chunk ||
+    if (ReadAt(from + offset, block.data(), static_cast<size_t>(chunk)) !=
+            static_cast<size_t>(chunk) ||
         !WriteAt(to + offset, block.data(), static_cast<size_t>(chunk))) {
       failed_ = true;
       return false;
@@ -115,7 +126,7 @@ void TagStream::seek(long offset, Position p) {
 
 long TagStream::length() {
   struct stat status {};
-  if (fd_ < 0 || ::fstat(fd_, &status) != 0) {
+  if (!fd_.valid() || ::fstat(fd_.get(), &status) != 0) {
     failed_ = true;
     return 0;
   }
@@ -123,7 +134,7 @@ long TagStream::length() {
 }
 
 void TagStream::truncate(long length) {
-  if (fd_ < 0 || ::ftruncate(fd_, length) != 0) failed_ = true;
+  if (!fd_.valid() || ::ftruncate(fd_.get(), length) != 0) failed_ = true;
 }
 
 }  // namespace calendo::tool

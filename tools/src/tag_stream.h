@@ -12,6 +12,8 @@
 
 #include <taglib/tiostream.h>
 
+#include "calendo/io.h"
+
 namespace calendo::tool {
 
 class TagStream : public TagLib::IOStream {
@@ -34,19 +36,21 @@ class TagStream : public TagLib::IOStream {
               unsigned long replace = 0) override;
   void removeBlock(unsigned long start = 0, unsigned long length = 0) override;
   bool readOnly() const override { return false; }
-  bool isOpen() const override { return fd_ >= 0; }
+  bool isOpen() const override { return fd_.valid(); }
   void seek(long offset, Position p = Beginning) override;
   long tell() const override { return static_cast<long>(position_); }
   long length() override;
   void truncate(long length) override;
 
  private:
+  // Reads what there is of `size` bytes at `at`; returns how many.
+  size_t ReadAt(off_t at, char* data, size_t size);
   bool WriteAt(off_t at, const char* data, size_t size);
   // Moves the bytes from `from` to the end of the file to start at `to`.
   bool MoveTail(off_t from, off_t to);
 
   std::string path_;
-  int fd_ = -1;
+  UniqueFd fd_;
   off_t position_ = 0;
   bool failed_ = false;
 };

@@ -72,14 +72,13 @@ void SetId3(TagLib::ID3v2::Tag& tag, const ArchiveTags& tags) {
   tag.setComment(Utf8(tags.comment));
 }
 
-bool FitsInRiff(const std::string& path, std::string& error) {
+Status FitsInRiff(const std::string& path) {
   struct stat status {};
   if (::stat(path.c_str(), &status) != 0 ||
       static_cast<uint64_t>(status.st_size) + kWavTagRoom > kRiffLimit) {
-    error = "too long for tags in one WAV file";
-    return false;
+    return Fault{Failure::Unsupported, 0, "too long for tags in one WAV file"};
   }
-  return true;
+  return {};
 }
 
 // Nothing when TagLib does not read the file as an Ogg stream of its kind.
@@ -107,13 +106,15 @@ ArchiveTags MakeArchiveTags(const RecorderInfo& info, const timespec& modified) 
   return tags;
 }
 
-bool WriteTags(const std::string& path, AudioFormat format, const ArchiveTags& tags,
-               std::string& error) {
-  if (format == AudioFormat::kWav && !FitsInRiff(path, error)) return false;
+Status WriteTags(const std::string& path, AudioFormat format, const ArchiveTags& tags) {
+  if (format == AudioFormat::kWav) {
+    if (const Status fits = FitsInRiff(path); !fits.ok()) return fits;
+  }
   TagStream stream(path);
   if (!stream.isOpen()) {
-    error = "cannot add tags to " + path + ": " + std::strerror(errno);
-    return false;
+    const int error_number = errno;
+    return Fault{Failure::CannotOpen, 0,
+                 "cannot add tags to " + path + ": " + std::strerror(error_number), error_number};
   }
   std::optional<bool> saved;  // nothing: TagLib does not read the file as its format
   switch (format) {
@@ -153,11 +154,14 @@ bool WriteTags(const std::string& path, AudioFormat format, const ArchiveTags& t
   }
   const bool closed = stream.Close();
   if (!saved) {
-    error = "cannot add tags to " + path + ": not a whole " + FormatName(format) + " file";
-  } else if (!*saved || !closed) {
-    error = "cannot add tags to " + path + ": they could not all be written (disk full?)";
+    return Fault{Failure::WrongKind, 0,
+                 "cannot add tags to " + path + ": not a whole " + FormatName(format) + " file"};
   }
-  return saved.value_or(false) && closed;
+  if (!*saved || !closed) {
+    return Fault{Failure::CannotWrite, 0,
+                 "cannot add tags to " + path + ": they could not all be written (disk full?)"};
+  }
+  return {};
 }
 
 }  // namespace calendo::tool

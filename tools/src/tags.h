@@ -3,15 +3,16 @@
 // container, SP and LP pages and play time, and the software that wrote it.
 //
 // TagLib writes them into the finished file: Vorbis comments in FLAC, Ogg
-// Vorbis and Opus files (the software as SOFTWARE, in Opus ENCODER), an ID3v2.4 tag in MP3 files (the date in TDRC), and
-// a LIST/INFO chunk with an ID3v2.4 chunk in WAV files. Only the tags change;
-// the samples and, in a WAV file, the header and data chunk stay as written.
+// Vorbis and Opus files (the software as SOFTWARE, in Opus ENCODER), an ID3v2.4 tag in MP3 files
+// (the date in TDRC), and a LIST/INFO chunk with an ID3v2.4 chunk in WAV files. Only the tags
+// change; the samples and, in a WAV file, the header and data chunk stay as written.
 #pragma once
 
 #include <ctime>
 #include <string>
 
 #include "audio_format.h"
+#include "calendo/fault.h"
 
 namespace calendo::tool {
 
@@ -26,9 +27,8 @@ struct RecorderInfo;
 
 ArchiveTags MakeArchiveTags(const RecorderInfo& info, const timespec& modified);
 
-// Writes the tags into the complete file at `path`, of `format`. On failure
-// returns false with the reason in `error`; the file may then be changed.
-bool WriteTags(const std::string& path, AudioFormat format, const ArchiveTags& tags,
-               std::string& error);
+// Writes the tags into the complete file at `path`, of `format`. After a
+// refusal the file may be changed.
+Status WriteTags(const std::string& path, AudioFormat format, const ArchiveTags& tags);
 
 }  // namespace calendo::tool

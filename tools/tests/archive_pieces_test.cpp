@@ -32,22 +32,21 @@ TEST(OutputPlan, TellsAFileFromAFolder) {
   Options options;
   options.files = {"a.vqr"};
   options.output = (dir.path() / "talk.mp3").string();
-  std::string error;
-  auto plan = PlanOutput(options, error);
-  ASSERT_TRUE(plan) << error;
+  Result<OutputPlan> plan = PlanOutput(options);
+  ASSERT_TRUE(plan) << plan.fault().message;
   EXPECT_EQ(plan->format, AudioFormat::kMp3);
   EXPECT_EQ(OutputPathFor(*plan, "a.vqr"), options.output);
 
   options.output = dir.path().string();
   options.output_format = AudioFormat::kOgg;
-  plan = PlanOutput(options, error);
-  ASSERT_TRUE(plan) << error;
+  plan = PlanOutput(options);
+  ASSERT_TRUE(plan) << plan.fault().message;
   EXPECT_EQ(OutputPathFor(*plan, "rec/a.vqr"), (dir.path() / "a.ogg").string());
 
   options.output = "archive";  // no extension of a format: a folder to make
   options.output_format.reset();
-  plan = PlanOutput(options, error);
-  ASSERT_TRUE(plan) << error;
+  plan = PlanOutput(options);
+  ASSERT_TRUE(plan) << plan.fault().message;
   EXPECT_EQ(plan->folder, "archive");
   EXPECT_EQ(plan->format, AudioFormat::kWav);
 }

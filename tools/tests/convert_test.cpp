@@ -225,6 +225,41 @@ TEST(Convert, ParallelJobsWriteWhatOneJobWrites) {
   }
 }
 
+// Started with SIGCHLD ignored, the system would reap the children before
+// their end could be read: no file counted, no child's report shown.
+TEST(Convert, ParallelJobsCountTheirFilesWhenStartedWithChildSignalsIgnored) {
+  testkit::TempDir dir;
+  std::vector<std::string> arguments = {"-j", "2"};
+  for (int i = 0; i < 3; ++i) {
+    const fs::path source = dir.file("r" + std::to_string(i) + ".vqr");
+    WriteVqr(source, MakeCodes("SS", 20 + i));
+    arguments.push_back(source.string());
+  }
+  const ToolRun run = RunConvert(arguments, 0, true);
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.err, "");
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_NE(run.out.find("r" + std::to_string(i) + ".wav  "), std::string::npos) << run.out;
+  }
+  EXPECT_NE(run.out.find("3 converted, 0 failed, 0 skipped"), std::string::npos) << run.out;
+}
+
+// The temporary name beside a file adds 13 bytes to its name; a name near
+// the file system's 255-byte limit is still written.
+TEST(Convert, WritesAFileWhoseNameIsNearTheNameLimit) {
+  testkit::TempDir dir;
+  WriteVqr(dir.file("memo.vqr"), MakeCodes("SL", 31));
+  for (const size_t length : {243u, 255u}) {
+    const fs::path wav = dir.file(std::string(length - 4, 'w') + ".wav");
+    const ToolRun run = RunConvert({"-q", dir.file("memo.vqr").string(), "-o", wav.string()});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_TRUE(fs::exists(wav)) << length;
+    EXPECT_EQ(Leftovers(dir.path(), {"memo.vqr", wav.filename().string()}),
+              std::vector<std::string>{});
+    fs::remove(wav);
+  }
+}
+
 // Runs calendo-convert with standard output and error on one terminal, as a
 // person sees them, and returns all it wrote there.
 std::string RunOnTerminal(const std::vector<std::string>& arguments) {

@@ -16,8 +16,10 @@ namespace calendo::tool {
 namespace {
 
 std::optional<Options> Parse(std::vector<std::string> arguments, std::string* error = nullptr) {
-  std::string ignored;
-  return ParseOptions(arguments, error ? *error : ignored);
+  Result<Options> parsed = ParseOptions(arguments);
+  if (parsed.ok()) return std::move(*parsed);
+  if (error != nullptr) *error = parsed.fault().message;
+  return std::nullopt;
 }
 
 TEST(ParseOptions, AcceptsEveryFormOfItsOptions) {

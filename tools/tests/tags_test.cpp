@@ -189,14 +189,16 @@ TEST(WriteTags, LeavesTheEncodedSamplesAsTheyWere) {
     const std::string name = calendo::tool::FormatName(format);
     SCOPED_TRACE(name);
     const fs::path plain = dir.file("plain." + name);
-    std::string error;
     auto writer = calendo::tool::AudioWriter::Create(
-        plain.string(), 11025, calendo::tool::SettingsFor(format, 11025, 16, std::nullopt), error);
-    ASSERT_TRUE(writer) << error;
-    ASSERT_TRUE(writer->Write(tone, error) && writer->Finish(error)) << error;
+        plain.string(), 11025, calendo::tool::SettingsFor(format, 11025, 16, std::nullopt));
+    ASSERT_TRUE(writer) << writer.fault().message;
+    calendo::Status written = (*writer)->Write(tone);
+    if (written.ok()) written = (*writer)->Finish();
+    ASSERT_TRUE(written) << written.fault().message;
     const fs::path tagged = dir.file("tagged." + name);
     fs::copy_file(plain, tagged);
-    ASSERT_TRUE(calendo::tool::WriteTags(tagged.string(), format, tags, error)) << error;
+    const calendo::Status wrote_tags = calendo::tool::WriteTags(tagged.string(), format, tags);
+    ASSERT_TRUE(wrote_tags) << wrote_tags.fault().message;
     const std::vector<int16_t> before = Decode(plain);
     ASSERT_FALSE(before.empty());
     EXPECT_EQ(Decode(tagged), before);
@@ -214,14 +216,14 @@ TEST(WriteTags, RefusesAFileThatIsNotOfItsFormat) {
          {std::string(), std::string("RIFF\x04\0\0\0WAVE", 12), std::string(3000, '\x5a')}) {
       const fs::path file = dir.file("bad." + name);
       testkit::write_file(file, std::vector<uint8_t>(content.begin(), content.end()));
-      std::string error;
-      EXPECT_FALSE(calendo::tool::WriteTags(file.string(), format, tags, error));
+      const calendo::Status wrote_tags = calendo::tool::WriteTags(file.string(), format, tags);
+      const std::string& error = wrote_tags.fault().message;
+      EXPECT_FALSE(wrote_tags);
       EXPECT_NE(error.find("cannot add tags"), std::string::npos) << error;
     }
   }
-  std::string error;
   EXPECT_FALSE(
-      calendo::tool::WriteTags(dir.file("missing.flac").string(), AudioFormat::kFlac, tags, error));
+      calendo::tool::WriteTags(dir.file("missing.flac").string(), AudioFormat::kFlac, tags));
 }
 
 }  // namespace

@@ -100,7 +100,8 @@ std::filesystem::path ConvertToFormat(const std::filesystem::path& source,
   return folder / (source.stem().string() + "." + format);
 }
 
-ToolRun RunConvert(const std::vector<std::string>& arguments, uint64_t file_size_limit) {
+ToolRun RunConvert(const std::vector<std::string>& arguments, uint64_t file_size_limit,
+                   bool child_signals_ignored) {
   testkit::TempDir capture;
   const std::string out_path = capture.file("out").string();
   const std::string err_path = capture.file("err").string();
@@ -120,6 +121,7 @@ ToolRun RunConvert(const std::vector<std::string>& arguments, uint64_t file_size
       const rlimit limit{file_size_limit, file_size_limit};
       if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) ::_exit(126);
     }
+    if (child_signals_ignored) std::signal(SIGCHLD, SIG_IGN);
     ::execv(CALENDO_CONVERT, argv.data());
     ::_exit(127);
   }

@@ -20,8 +20,10 @@ struct ToolRun {
 // Runs calendo-convert with `arguments` (standard input empty, output captured).
 // A `file_size_limit` other than 0 is set as the child's RLIMIT_FSIZE, in
 // bytes, as `ulimit -f` does: a full disk for every file it writes (keep it
-// above the few hundred bytes of its messages).
-ToolRun RunConvert(const std::vector<std::string>& arguments, uint64_t file_size_limit = 0);
+// above the few hundred bytes of its messages). With `child_signals_ignored`
+// it starts with SIGCHLD ignored, as some shells and services start programs.
+ToolRun RunConvert(const std::vector<std::string>& arguments, uint64_t file_size_limit = 0,
+                   bool child_signals_ignored = false);
 
 // Runs calendo-convert --format FORMAT -o FOLDER, then `more`, on `source`,
 // expecting success; returns the file it names FOLDER/<source's stem>.FORMAT.

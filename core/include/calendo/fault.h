@@ -24,6 +24,7 @@ enum class Failure {
   Exists,        // the output's name is taken and may not be replaced
   Changed,       // the source changed while it was read
   Unsupported,   // a request outside what the code supports
+  IsFolder,      // a folder where a file was asked for (a walk of folders could take it)
 };
 
 struct Fault {

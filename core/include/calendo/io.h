@@ -1,5 +1,6 @@
 // The project's one layer over file descriptors: an owning descriptor, and
-// reads and writes that carry on after interrupted calls and short transfers.
+// reads and writes that carry on after interrupted calls and short transfers
+// (and the wait for a child process, which carries on likewise).
 // Failures come back as Faults whose message is the system's own text; the
 // caller adds which file it was. Nothing here keeps state beyond the objects
 // it returns: any thread, one thread per descriptor at a time (positional
@@ -61,5 +62,14 @@ std::size_t read_up_to_at(int fd, uint64_t offset, std::span<uint8_t> out);
 // Writes every byte, or fails (CannotWrite) with the system's text.
 Status write_all(int fd, std::span<const uint8_t> bytes);
 Status write_all_at(int fd, uint64_t offset, std::span<const uint8_t> bytes);
+
+// A child process that ended, and its status as waitpid(2) gives it.
+struct ChildEnd {
+  pid_t pid = -1;
+  int status = 0;
+};
+// Waits for the child `pid` (-1: any child) to end; a refusal (no such
+// child) is CannotRead with the system's text.
+Result<ChildEnd> wait_for_child(pid_t pid);
 
 }  // namespace calendo

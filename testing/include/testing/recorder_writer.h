@@ -18,6 +18,7 @@
 
 #include "calendo/vqm_format.h"
 #include "calendo/vqr_format.h"
+#include "testing/temp_dir.h"  // the folder most tests write their files in
 
 namespace testkit {
 
@@ -130,24 +131,6 @@ struct VqmFile {
   uint32_t audio_base() const;              // offset of the first audio byte
   Bytes bytes() const;
   Bytes write(const std::filesystem::path& path) const;
-};
-
-// ---- temporary directory ----------------------------------------------------
-
-// A fresh directory under the system's temporary directory, removed with
-// everything in it when the object goes.
-class TempDir {
- public:
-  TempDir();
-  ~TempDir();
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-
-  const std::filesystem::path& path() const { return path_; }
-  std::filesystem::path file(const std::string& name) const { return path_ / name; }
-
- private:
-  std::filesystem::path path_;
 };
 
 }  // namespace testkit

@@ -1,8 +1,10 @@
-// The binding table: every function the player calls in its libraries, by
+// The binding table: every function the programs call in the libraries, by
 // library name, export name and C signature. Each entry is callable, and binds
 // at its first call (binding.h): imports::WavStop(), imports::play_splpget(…).
 //
-// No other export of the libraries is called by the player.
+// The player calls every entry but the encoder's, which serve calendo-convert's
+// --encode alone, and no other export of the libraries. Every signature is
+// checked at compile time against the library's own declaration (imports.cpp).
 #pragma once
 
 #include <cstdint>
@@ -33,6 +35,16 @@ inline constexpr Import<int32_t(int16_t code_bits, int16_t code_bytes, int16_t e
     pb_exdata{"kestrune", "_pb_exdata@20"};
 inline constexpr Import<int16_t(const uint8_t* table, uint32_t* counts, uint32_t count)>
     splp_pageno{"kestrune", "_splp_pageno@12"};
+
+// ---- kestrune: making vqr files (calendo-convert only) --------------------
+inline constexpr Import<uint32_t(const char* wav_path)> wav_vqr_check{"kestrune",
+                                                                      "_wav_vqr_check@4"};
+inline constexpr Import<int16_t(const char* wav_path, const char* vqr_path, uint32_t size)>
+    wav_vqr_mkheader{"kestrune", "_wav_vqr_mkheader@12"};
+inline constexpr Import<int16_t(const char* wav_path, const char* vqr_path, uint32_t start_page,
+                                uint32_t page_count)>
+    wav_vqr_encoder{"kestrune", "_wav_vqr_encoder@16"};
+inline constexpr Import<int32_t(const char* wav_path)> wav_samplef{"kestrune", "_wav_samplef@4"};
 
 // ---- tesmor: decoding ------------------------------------------------------
 inline constexpr int32_t kTarget8k = TESMOR_TARGET_8K;
@@ -77,11 +89,13 @@ inline constexpr Import<int32_t(MsgCtl* control, uint32_t hwnd)> MsgCtlAttach{"r
                                                                               "MsgCtlAttach"};
 inline constexpr Import<void(MsgCtl* control)> MsgCtlDestroy{"ravlet", "MsgCtlDestroy"};
 
-// Library and export name of every entry above.
+// Library and export name of every entry above: those the player calls, and
+// the encoder's.
 struct ImportName {
   std::string_view library;
   std::string_view export_name;
 };
 std::span<const ImportName> BindingTable();
+std::span<const ImportName> EncoderTable();
 
 }  // namespace calendo::imports

@@ -24,6 +24,7 @@
 #include <cstdint>
 #include <functional>
 
+#include "calendo/fault.h"
 #include "kestrune.h"
 #include "tesmor.h"
 
@@ -97,8 +98,9 @@ ConversionOutcome ConvertToWav(const RecordingToConvert& recording, const char* 
 int32_t ConversionTarget(uint32_t sp_pages, uint32_t lp_pages);
 
 // Sets the RIFF length (offset 4) and data length (offset 40) of the WAV file
-// at `wav_path` to what it holds, where they differ. Returns the data length,
-// or -1 when the file cannot be read or rewritten or is shorter than a header.
-int64_t CorrectWavLengths(const char* wav_path);
+// at `wav_path` to what it holds, where they differ, and returns the data
+// length; a Fault when the file cannot be read or rewritten or is shorter
+// than a header.
+Result<uint32_t> CorrectWavLengths(const char* wav_path);
 
 }  // namespace calendo::client
