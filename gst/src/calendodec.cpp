@@ -25,8 +25,12 @@ using calendo::gst::PulledSource;
 // recorder makes is a small fraction of this.
 constexpr guint64 kMaxFileBytes = guint64{1} << 30;
 constexpr guint kPullChunk = 1u << 20;
-// Pages decoded into one output buffer.
-constexpr uint32_t kPagesPerBuffer = 8;
+// Samples of one output buffer at most (93 ms at 11025 Hz): a non-flushing
+// seek waits for the buffer being pushed.
+constexpr std::size_t kBufferSamples = 1024;
+// What push_pages() gives when a segment seek's stretch has played: the task
+// pauses without an end of stream.
+constexpr GstFlowReturn kSegmentDone = GST_FLOW_CUSTOM_SUCCESS;
 // A seek further than this past the decoder and its checkpoints waits for
 // the checkpoint pass (some seconds of decoding alone).
 constexpr uint32_t kPagesWorthWaiting = 16 * calendo::kCheckpointPages;
@@ -38,8 +42,9 @@ struct Stream {
   const PulledSource* pulled = nullptr;  // `source`, when it pulls
   std::optional<RecordingPages> recording;
   std::unique_ptr<RecordingDecoder> decoder;
-  uint64_t next_sample = 0;  // sample index of the next sample pushed
-  uint64_t skip = 0;         // samples of the next page that a seek passes over
+  uint64_t next_sample = 0;      // sample index of the next sample pushed
+  std::vector<int16_t> decoded;  // samples decoded and not pushed yet, from next_sample on
+  uint64_t skip = 0;             // samples of the next page that a seek passes over
   uint64_t stop_sample = UINT64_MAX;
   bool headers_sent = false;
   bool discont = true;
@@ -192,8 +197,21 @@ void send_headers(GstCalendoDec* self) {
   s.headers_sent = true;
 }
 
-// Decodes up to kPagesPerBuffer pages and pushes their samples; EOS at the
-// end of the recording or of the segment.
+// Where playing stops: EOS, or for a segment seek the segment-done message
+// and event (the task then pauses until the application seeks again).
+GstFlowReturn end_of_segment(GstCalendoDec* self) {
+  if ((self->segment.flags & GST_SEGMENT_FLAG_SEGMENT) == 0) return GST_FLOW_EOS;
+  const auto position = static_cast<gint64>(
+      self->segment.stop != GST_CLOCK_TIME_NONE ? self->segment.stop : self->segment.duration);
+  gst_element_post_message(
+      GST_ELEMENT_CAST(self),
+      gst_message_new_segment_done(GST_OBJECT_CAST(self), GST_FORMAT_TIME, position));
+  gst_pad_push_event(self->srcpad, gst_event_new_segment_done(GST_FORMAT_TIME, position));
+  return kSegmentDone;
+}
+
+// Decodes pages until a buffer's worth of samples waits and pushes them; EOS
+// at the end of the recording or of the segment.
 GstFlowReturn push_pages(GstCalendoDec* self) {
   Stream& s = *self->stream;
   RecordingDecoder& d = *s.decoder;
@@ -203,19 +221,21 @@ GstFlowReturn push_pages(GstCalendoDec* self) {
     s.pending_segment = nullptr;
   }
   const uint64_t end = std::min(d.total_samples(), s.stop_sample);
-  if (s.next_sample >= end) return GST_FLOW_EOS;
+  if (s.next_sample >= end) return end_of_segment(self);
 
-  std::vector<int16_t> samples;
-  samples.reserve(kPagesPerBuffer * calendo::kMaxPageSamples);
-  for (uint32_t n = 0; n < kPagesPerBuffer && d.next_page() < d.page_count(); ++n) {
+  // Pages that give no samples (a descriptor of 0 codes) are passed over:
+  // the stream ends at the end of the recording, not at the first such page.
+  while (s.decoded.size() < kBufferSamples && d.next_page() < d.page_count()) {
     const std::span<const int16_t> page = d.decode_next();
     const std::size_t from = std::min<std::size_t>(s.skip, page.size());
     s.skip -= from;
-    samples.insert(samples.end(), page.begin() + static_cast<std::ptrdiff_t>(from), page.end());
+    s.decoded.insert(s.decoded.end(), page.begin() + static_cast<std::ptrdiff_t>(from), page.end());
   }
   if (s.pulled && s.pulled->failure() != GST_FLOW_OK) return s.pulled->failure();
-  if (samples.size() > end - s.next_sample) samples.resize(end - s.next_sample);
-  if (samples.empty()) return GST_FLOW_EOS;
+  const std::size_t count =
+      std::min<std::size_t>({s.decoded.size(), kBufferSamples, end - s.next_sample});
+  if (count == 0) return end_of_segment(self);
+  const std::span<const int16_t> samples(s.decoded.data(), count);
 
   const gsize size = samples.size() * sizeof(int16_t);
   GstBuffer* buffer = gst_buffer_new_allocate(nullptr, size, nullptr);
@@ -230,6 +250,7 @@ GstFlowReturn push_pages(GstCalendoDec* self) {
     GST_BUFFER_FLAG_SET(buffer, GST_BUFFER_FLAG_DISCONT);
     s.discont = false;
   }
+  s.decoded.erase(s.decoded.begin(), s.decoded.begin() + static_cast<std::ptrdiff_t>(count));
   s.next_sample = last;
   publish_position(self, last);
   self->segment.position = static_cast<guint64>(sample_time(self, last));
@@ -494,6 +515,7 @@ gboolean perform_seek(GstCalendoDec* self, GstEvent* event) {
     s.pass->hand_over(d);
   }
   d.seek(page);
+  s.decoded.clear();
   s.skip = page < d.page_count() ? first - d.page_start(page) : 0;
   s.next_sample = first;
   publish_position(self, first);
