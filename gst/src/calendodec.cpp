@@ -9,6 +9,7 @@
 
 #include "calendo/recording_decoder.h"
 #include "checkpoint_pass.h"
+#include "file_tags.h"
 #include "pad_source.h"
 
 GST_DEBUG_CATEGORY_STATIC(calendo_dec_debug);
@@ -190,6 +191,7 @@ void send_headers(GstCalendoDec* self) {
       r.container() == Container::Vqr ? "Voice recording (vqr)" : "Voice recording (vqm)",
       GST_TAG_AUDIO_CODEC, "G.726 ADPCM", CALENDO_TAG_SP_PAGES, r.pages_of(calendo::kSp),
       CALENDO_TAG_LP_PAGES, r.pages_of(calendo::kLp), nullptr);
+  calendo::gst::add_file_tags(self->sinkpad, tags);
   gst_tag_list_set_scope(tags, GST_TAG_SCOPE_GLOBAL);
   gst_pad_push_event(self->srcpad, gst_event_new_tag(tags));
   gst_element_add_pad(GST_ELEMENT_CAST(self), self->srcpad);

@@ -123,6 +123,18 @@ bool ReadBus(GstBus* bus, Decoded& decoded) {
       g_free(codec);
       gst_tag_list_get_uint(tags, "calendo-sp-pages", &decoded.sp_pages);
       gst_tag_list_get_uint(tags, "calendo-lp-pages", &decoded.lp_pages);
+      gchar* title = nullptr;
+      if (gst_tag_list_get_string(tags, GST_TAG_TITLE, &title)) decoded.title = title;
+      g_free(title);
+      GstDateTime* date_time = nullptr;
+      if (gst_tag_list_get_date_time(tags, GST_TAG_DATE_TIME, &date_time)) {
+        GDateTime* date = gst_date_time_to_g_date_time(date_time);
+        if (date != nullptr) {
+          decoded.date_time = g_date_time_to_unix(date);
+          g_date_time_unref(date);
+        }
+        gst_date_time_unref(date_time);
+      }
       gst_tag_list_unref(tags);
     }
     gst_message_unref(message);

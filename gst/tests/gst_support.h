@@ -40,6 +40,8 @@ struct Decoded {
   std::string audio_codec;  // from the tags
   guint sp_pages = 0;
   guint lp_pages = 0;
+  std::string title;
+  std::optional<gint64> date_time;  // seconds since the epoch
   std::optional<std::string> error;
 };
 

@@ -5,6 +5,10 @@
 #include <gst/base/gsttypefindhelper.h>
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <fstream>
 #include <thread>
@@ -58,6 +62,32 @@ TEST(Decodebin, SamplesAndDurationEqualTheConversion) {
               static_cast<gint64>(
                   gst_util_uint64_scale(static_cast<guint64>(samples), GST_SECOND, expected.rate)));
   }
+}
+
+// The name and modification time of the file read are the title and date,
+// as file managers and indexers show them; a source that is no file adds
+// neither.
+TEST(Decodebin, TheFileGivesTitleAndDate) {
+  testkit::TempDir dir;
+  const fs::path path = dir.file("Meeting 14 March.vqr");
+  WriteRecording(path, "SSLS", 3);
+  const struct timespec times[2] = {{1236900000, 0}, {1236900000, 0}};
+  ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+
+  const Decoded from_file = Decode(DecodebinPipeline(path));
+  ASSERT_FALSE(from_file.error) << *from_file.error;
+  EXPECT_EQ(from_file.title, "Meeting 14 March.vqr");
+  EXPECT_EQ(from_file.date_time, 1236900000);
+
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_GE(fd, 0);
+  const Decoded from_pipe =
+      Decode("fdsrc fd=" + std::to_string(fd) + " ! calendodec ! appsink name=out sync=false");
+  close(fd);
+  ASSERT_FALSE(from_pipe.error) << *from_pipe.error;
+  EXPECT_EQ(from_pipe.data, from_file.data);
+  EXPECT_EQ(from_pipe.title, "");
+  EXPECT_FALSE(from_pipe.date_time.has_value());
 }
 
 // Pulls samples until `enough` bytes or the end; the first sample's time in `first_pts`.
