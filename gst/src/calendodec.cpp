@@ -192,7 +192,7 @@ void send_headers(GstCalendoDec* self) {
       GST_TAG_AUDIO_CODEC, "G.726 ADPCM", CALENDO_TAG_SP_PAGES, r.pages_of(calendo::kSp),
       CALENDO_TAG_LP_PAGES, r.pages_of(calendo::kLp), nullptr);
   calendo::gst::add_file_tags(self->sinkpad, tags);
-  gst_tag_list_set_scope(tags, GST_TAG_SCOPE_GLOBAL);
+  gst_tag_list_set_scope(tags, GST_TAG_SCOPE_STREAM);
   gst_pad_push_event(self->srcpad, gst_event_new_tag(tags));
   gst_element_add_pad(GST_ELEMENT_CAST(self), self->srcpad);
   gst_element_no_more_pads(GST_ELEMENT_CAST(self));

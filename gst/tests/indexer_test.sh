@@ -2,7 +2,8 @@
 # GNOME's indexer reads recordings through the plugin: its extractor runs
 # under a seccomp sandbox that forbids, among others, in-memory files. Each
 # demo recording is extracted with the build's plugin and the recorder MIME
-# types of data/, and must report the duration calendo-convert gives it.
+# types of data/, and must report the duration calendo-convert gives it, its
+# file name as title and its codec.
 # Usage: indexer_test.sh PLUGIN_DIR SAMPLES_DIR MIME_XML CALENDO_CONVERT
 # Exit 77 (skipped) where tracker3 is not installed.
 set -euo pipefail
@@ -34,12 +35,16 @@ for name in memo-sp.vqr memo-lp.vqr memo.vqm; do
     sed -n 's/.*"duration_s": \([0-9]*\).*/\1/p')
   extracted=$(timeout 120 dbus-run-session -- tracker3 extract "$scratch/$name" 2>&1 || true)
   duration=$(printf '%s\n' "$extracted" | sed -n 's/.*nfo:duration \([0-9]*\).*/\1/p')
-  if [ -z "$duration" ] || [ "$duration" != "$expected" ]; then
-    echo "FAIL: $name: nfo:duration '${duration}', expected $expected s" >&2
+  title=$(printf '%s\n' "$extracted" | sed -n 's/.*nie:title "\([^"]*\)".*/\1/p')
+  codec=$(printf '%s\n' "$extracted" | sed -n 's/.*nfo:codec "\([^"]*\)".*/\1/p')
+  if [ -z "$duration" ] || [ "$duration" != "$expected" ] || [ "$title" != "$name" ] ||
+     [ "$codec" != "G.726 ADPCM" ]; then
+    echo "FAIL: $name: nfo:duration '${duration}' (expected $expected s)," \
+      "nie:title '$title', nfo:codec '$codec'" >&2
     printf '%s\n' "$extracted" | grep -v '^@prefix' >&2
     failed=1
   else
-    echo "$name: nfo:duration $duration s"
+    echo "$name: nfo:duration $duration s, nie:title $title"
   fi
 done
 exit $failed
