@@ -16,6 +16,7 @@
 #include "file_system.h"
 #include "page_scan.h"
 #include "recovered_file.h"
+#include "same_disk.h"
 #include "vqm_carve.h"
 #include "vqr_header_check.h"
 
@@ -297,7 +298,7 @@ RescueReport rescue_sources(const std::vector<std::string>& sources, OutputFolde
       report.problems.push_back(path + ": " + image.fault().message);
       continue;
     }
-    if (image->is_device() && out_known && out_info.st_dev == image->device_id()) {
+    if (image->is_device() && out_known && on_same_disk(out_info.st_dev, image->device_id())) {
       report.problems.push_back(path + ": the output folder lies on this device; choose another");
       continue;
     }

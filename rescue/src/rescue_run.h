@@ -48,7 +48,7 @@ struct RescueProgress {
   std::function<void(const std::string& source, uint64_t scanned, uint64_t size)> scanned;
 };
 
-// Refuses (CannotCreate) an output folder on the same device as a source device.
+// Refuses (CannotCreate) an output folder on the disk of a source device.
 RescueReport rescue_sources(const std::vector<std::string>& sources, OutputFolder& out,
                             const RescueProgress& progress, const std::atomic<bool>& stop);
 
