@@ -110,8 +110,8 @@ TEST(PendingFile_Create, NamesTheFolderItCannotWriteIn) {
   const Result<PendingFile> file = PendingFile::create(dir.file("missing/a.wav").string());
   ASSERT_FALSE(file.ok());
   EXPECT_EQ(file.fault().failure, Failure::CannotCreate);
-  EXPECT_EQ(file.fault().message,
-            "cannot create a file in " + dir.file("missing").string() + ": No such file or directory");
+  EXPECT_EQ(file.fault().message, "cannot create a file in " + dir.file("missing").string() +
+                                      ": No such file or directory");
 }
 
 // The temporary name adds 13 bytes to the target's: a target near the

@@ -8,6 +8,7 @@
 #include "commands.h"
 #include "libraries.h"
 #include "options.h"
+#include "overview_commands.h"
 
 int main(int argc, char** argv) {
   using namespace calendo::tool;
@@ -35,6 +36,10 @@ int main(int argc, char** argv) {
       return RunInfo(*options);
     case Mode::kEncode:
       return RunEncode(*options);
+    case Mode::kPeaks:
+      return RunPeaks(*options);
+    case Mode::kSilences:
+      return RunSilences(*options);
     default:
       return RunConvert(*options);
   }

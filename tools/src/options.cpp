@@ -28,6 +28,27 @@ std::optional<double> ParseDecimal(const std::string& text) {
   return value;
 }
 
+// What --peaks and --silences take: one of them, no other command, none of
+// the conversion's options.
+Status CheckOverviewOptions(const Options& options, bool peaks, bool silences, bool other_command,
+                            bool conversion_options) {
+  if (options.vtt && !silences) return UsageFault("--vtt is for --silences");
+  if (!peaks && !silences) return Status{};
+  if (peaks && silences) return UsageFault("--peaks and --silences exclude each other");
+  if (other_command) return UsageFault("--peaks and --silences exclude --info and --encode");
+  if (conversion_options || options.recursive || options.skip_existing || options.lp ||
+      options.jobs != 1) {
+    return UsageFault("--peaks and --silences take only -o, --force, --quiet and --json");
+  }
+  if (silences && !options.output.empty())
+    return UsageFault("--silences prints to standard output and takes no -o");
+  if (silences && options.json && options.vtt)
+    return UsageFault("--json and --vtt exclude each other");
+  if (silences && (options.json || options.vtt) && options.files.size() > 1)
+    return UsageFault("--silences --json or --vtt takes one file");
+  return Status{};
+}
+
 }  // namespace
 
 Fault UsageFault(std::string reason) {
@@ -39,6 +60,8 @@ std::string UsageText() {
          "       calendo-convert -r [options] DIR... [-o OUT]\n"
          "       calendo-convert --info [--json] FILE...\n"
          "       calendo-convert --encode [--lp] WAV... [-o OUT.vqr]\n"
+         "       calendo-convert --peaks [--json] FILE... [-o OUT]\n"
+         "       calendo-convert --silences [--json|--vtt] FILE...\n"
          "\n"
          "Converts recorder files (vqr, vqm: told by their content, whatever their\n"
          "names) to mono WAV, FLAC, Ogg Vorbis, Opus or MP3 files, tells what they\n"
@@ -73,6 +96,11 @@ std::string UsageText() {
          "                    resampled to 11025 Hz, stereo mixed to mono, 24-bit,\n"
          "                    32-bit and float samples scaled to 16 bits\n"
          "      --lp          with --encode: LP pages, resampling to 8000 Hz\n"
+         "      --peaks       write the waveform overview of each file (NAME.dat,\n"
+         "                    version 2: min/max of every 256 samples; NAME.json with\n"
+         "                    --json)\n"
+         "      --silences    print the stretches of speech between the pauses (start\n"
+         "                    and end in seconds); --json, or --vtt for WebVTT cues\n"
          "  -h, --help        show this text\n"
          "  -V, --version     show the version\n"
          "\n"
@@ -88,6 +116,8 @@ Result<Options> ParseOptions(const std::vector<std::string>& arguments) {
   std::string error;  // what the lambdas below refuse
   bool info = false;
   bool encode = false;
+  bool peaks = false;     // --peaks
+  bool silences = false;  // --silences
   bool bits_given = false;
   bool archive_given = false;  // an option of the file kept
   bool options_end = false;
@@ -201,8 +231,13 @@ Result<Options> ParseOptions(const std::vector<std::string>& arguments) {
       info = true;
     } else if (argument == "--json") {
       if (!takes_no_value()) return UsageFault(error);
-      info = true;
       options.json = true;
+    } else if (argument == "--peaks" || argument == "--silences") {
+      if (!takes_no_value()) return UsageFault(error);
+      (argument == "--peaks" ? peaks : silences) = true;
+    } else if (argument == "--vtt") {
+      if (!takes_no_value()) return UsageFault(error);
+      options.vtt = true;
     } else if (argument == "--encode") {
       if (!takes_no_value()) return UsageFault(error);
       encode = true;
@@ -220,6 +255,13 @@ Result<Options> ParseOptions(const std::vector<std::string>& arguments) {
     }
   }
 
+  // --json alone tells what the files hold, as JSON.
+  if (options.json && !peaks && !silences) info = true;
+  if (const Status overview = CheckOverviewOptions(options, peaks, silences, info || encode,
+                                                   bits_given || archive_given);
+      !overview.ok()) {
+    return overview.fault();
+  }
   if (info && encode) {
     return UsageFault("--info and --encode exclude each other");
   }
@@ -244,7 +286,11 @@ Result<Options> ParseOptions(const std::vector<std::string>& arguments) {
   if (options.files.empty()) {
     return UsageFault("no files given");
   }
-  options.mode = info ? Mode::kInfo : encode ? Mode::kEncode : Mode::kConvert;
+  options.mode = info       ? Mode::kInfo
+                 : encode   ? Mode::kEncode
+                 : peaks    ? Mode::kPeaks
+                 : silences ? Mode::kSilences
+                            : Mode::kConvert;
   return options;
 }
 

@@ -11,7 +11,7 @@
 
 namespace calendo::tool {
 
-enum class Mode { kConvert, kInfo, kEncode, kHelp, kVersion };
+enum class Mode { kConvert, kInfo, kEncode, kPeaks, kSilences, kHelp, kVersion };
 
 struct Options {
   Mode mode = Mode::kConvert;
@@ -20,6 +20,7 @@ struct Options {
   bool force = false;
   bool quiet = false;
   bool json = false;
+  bool vtt = false;  // --silences: WebVTT cues
   int jobs = 1;
   bool recursive = false;      // -r: folders are walked for recorder files
   bool skip_existing = false;  // an output that exists is skipped, not a failure

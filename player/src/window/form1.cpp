@@ -42,12 +42,14 @@ Form1::Form1(Host& host, EventPump& pump, std::string_view lang_code, QWidget* p
   CreateMenu();
   CreateSpeedMenu();
   CreateControls();
+  CreateOverview();
   ConnectHandlers();
   SetUpKeyboard();
   SetUpDrops();
   // A fixed small window: the client area as designed below the menu bar.
   client_->setFixedSize(PixelsFromTwips(kClientWidthTwips), PixelsFromTwips(kClientHeightTwips));
-  setFixedSize(client_->width(), menuBar()->sizeHint().height() + client_->height());
+  setFixedSize(client_->width(),
+               menuBar()->sizeHint().height() + client_->height() + OverviewHeight());
 }
 
 Form1::~Form1() = default;
@@ -147,7 +149,7 @@ void Form1::SetOuterHeightTwips(int twips) {
   const int menu = menuBar()->sizeHint().height();
   const int client = std::max(0, PixelsFromTwips(twips) - caption - menu);
   client_->setFixedHeight(client);
-  setFixedSize(width(), menu + client);
+  setFixedSize(width(), menu + client + OverviewHeight());
 }
 
 float Form1::ScaleHeightTwips() const {

@@ -39,6 +39,9 @@
 
 namespace calendo {
 
+class OverviewAnalysis;
+class WaveformStrip;
+
 // Flags of the window: 0 = false, -1 = true.
 inline constexpr int16_t kFalse = 0;
 inline constexpr int16_t kTrue = -1;
@@ -199,6 +202,17 @@ class Form1 : public QMainWindow {
   int32_t RewindSeconds() const { return rewind_seconds_; }
   void SetRewindSeconds(int32_t seconds);
 
+  // ---- Waveform overview (form1_overview.cpp) ------------------------------
+  // The strip below the buttons; View > Waveform shows it (the window grows
+  // by it) or hides it (the window as designed).
+  QMenu* ViewMenu = nullptr;
+  QAction* ViewWaveform = nullptr;
+  WaveformStrip* Overview = nullptr;
+  OverviewAnalysis* OverviewWork = nullptr;
+  // N: the slider to the start of the next stretch of speech; a playback
+  // goes on from there.
+  void NextUtterance();
+
   // ---- Start-up and shut-down ----------------------------------------------
   void Form_Load();
   void Form_Unload(int16_t& Cancel);
@@ -316,6 +330,15 @@ class Form1 : public QMainWindow {
     int16_t mode = 0;
     QString file;
   } seek_;
+
+  // ---- State of the overview (form1_overview.cpp) --------------------------
+  void CreateOverview();
+  void ShowOverview(bool shown);
+  // The strip's height while it shows, else 0.
+  int OverviewHeight() const;
+  // A file opened: its overview is measured anew; none open: nothing shows.
+  void StartOverview();
+  void ClearOverview();
 
   // ---- State of the hand-off -----------------------------------------------
   // The window on the user's desktop and its MsgCtl (handoff_desktop_window.h).

@@ -10,6 +10,7 @@
 //   Home        the first page
 //   C, R        Cue, Review
 //   [, ]        0.1x slower, faster (the Speed menu)
+//   N           the start of the next stretch of speech (form1_overview.cpp)
 //   Ctrl+O      File > Open (the menu item's own shortcut)
 //   Ctrl+Q      Exit, as the EXIT button
 //
@@ -82,7 +83,7 @@ void Form1::SetUpKeyboard() {
         QKeyCombination(Qt::Key_Left), QKeyCombination(Qt::Key_Right),
         QKeyCombination(Qt::Key_Home), QKeyCombination(Qt::Key_C), QKeyCombination(Qt::Key_R),
         QKeyCombination(Qt::Key_BracketLeft), QKeyCombination(Qt::Key_BracketRight),
-        QKeyCombination(Qt::CTRL, Qt::Key_Q)}) {
+        QKeyCombination(Qt::Key_N), QKeyCombination(Qt::CTRL, Qt::Key_Q)}) {
     auto* shortcut = new QShortcut(QKeySequence(key), this);
     // A held key acts once: a repeated Space would pause and resume in turn.
     shortcut->setAutoRepeat(key.key() == Qt::Key_Left || key.key() == Qt::Key_Right);
@@ -127,6 +128,9 @@ void Form1::Form_KeyDown(QKeyCombination key) {
       break;
     case Qt::Key_BracketRight:
       SetSpeedTenths(speed_tenths_ + 1);
+      break;
+    case Qt::Key_N:
+      NextUtterance();
       break;
     case Qt::Key_Q:
       if (key.keyboardModifiers() == Qt::ControlModifier && Usable(EXITX)) EXITX_Click();

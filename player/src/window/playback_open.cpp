@@ -25,6 +25,7 @@ void Form1::BuildSplpTable() {
   imports::pb_splptblmk(PlayFileName.toLocal8Bit().constData(), SplpTable.data(),
                         static_cast<uint32_t>(PageCount), FileKind);
   PlaySlider->setMaximum(PageCount - 1);
+  StartOverview();
 }
 
 void Form1::ForgetOpenFile() {
@@ -35,6 +36,7 @@ void Form1::ForgetOpenFile() {
   PlaySlider->setEnabled(false);
   PlayTimeLabel->setText(QString());
   setWindowTitle(MsgText[kMsgTitle]);
+  ClearOverview();
 }
 
 void Form1::M_fileopen_Click() {

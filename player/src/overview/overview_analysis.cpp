@@ -1,0 +1,69 @@
+#include "overview/overview_analysis.h"
+
+#include <QMetaObject>
+
+#include "calendo/byte_source.h"
+#include "calendo/parallel_decoder.h"
+#include "calendo/recording_pages.h"
+
+namespace calendo {
+
+OverviewAnalysis::OverviewAnalysis(QObject* parent) : QObject(parent) {}
+
+OverviewAnalysis::~OverviewAnalysis() {
+  Stop();
+}
+
+void OverviewAnalysis::Stop() {
+  ++generation_;
+  if (worker_.joinable()) {
+    worker_.request_stop();
+    worker_.join();
+  }
+}
+
+void OverviewAnalysis::Clear() {
+  Stop();
+  peaks_.reset();
+  complete_ = false;
+  speech_.clear();
+  pauses_.clear();
+  emit Updated();
+}
+
+void OverviewAnalysis::Start(const QString& path) {
+  Clear();
+  const unsigned generation = generation_;
+  const QByteArray name = path.toLocal8Bit();
+  worker_ = std::jthread([this, generation, name](std::stop_token stop) {
+    const Result<RecorderFile> file = RecorderFile::open(name.constData());
+    if (!file.ok()) return;
+    const Result<RecordingPages> recording = RecordingPages::read(file.value());
+    if (!recording.ok()) return;
+    ParallelDecoder parallel;
+    WaveformPeaks peaks;
+    const auto hand_over = [&](const WaveformPeaks& so_far, bool complete) {
+      auto copy = std::make_shared<const WaveformPeaks>(so_far);
+      QMetaObject::invokeMethod(
+          this, [this, generation, copy, complete] { Take(generation, copy, complete); },
+          Qt::QueuedConnection);
+    };
+    const bool whole = measure_recording(recording.value(), parallel, peaks, stop,
+                                         [&](const WaveformPeaks& p) { hand_over(p, false); });
+    if (whole && !stop.stop_requested()) hand_over(peaks, true);
+  });
+}
+
+void OverviewAnalysis::Take(unsigned generation, std::shared_ptr<const WaveformPeaks> peaks,
+                            bool complete) {
+  if (generation != generation_) return;  // of a file no longer open
+  peaks_ = std::move(peaks);
+  complete_ = complete;
+  if (complete) {
+    speech_ = find_speech(*peaks_);
+    pauses_ = find_pauses(*peaks_);
+  }
+  emit Updated();
+}
+
+}  // namespace calendo

@@ -1,0 +1,56 @@
+// The overview of the open recording, measured on a worker thread (the core's
+// decoder on every core) while the window goes on: each stretch of the
+// recording measured is handed to the window's thread by a queued call and
+// announced there, so that the strip draws it as it arrives. Opening another
+// file, Clear() or the object's end stops the measure that runs (it looks
+// between stretches) and drops whatever it still sends.
+#pragma once
+
+#include <memory>
+#include <thread>
+#include <vector>
+
+#include <QObject>
+#include <QString>
+
+#include "calendo/speech_stretches.h"
+#include "calendo/waveform_peaks.h"
+
+namespace calendo {
+
+class OverviewAnalysis : public QObject {
+  Q_OBJECT
+
+ public:
+  explicit OverviewAnalysis(QObject* parent = nullptr);
+  ~OverviewAnalysis() override;
+
+  // Stops the measure that runs and starts one of `path`.
+  void Start(const QString& path);
+  // Stops the measure that runs and forgets the overview.
+  void Clear();
+
+  // The overview so far (null before the first stretch), and whether it is whole.
+  std::shared_ptr<const WaveformPeaks> Peaks() const { return peaks_; }
+  bool Complete() const { return complete_; }
+  // The speech stretches of a whole overview (empty before).
+  const std::vector<SampleStretch>& Speech() const { return speech_; }
+  const std::vector<SampleStretch>& Pauses() const { return pauses_; }
+
+ signals:
+  // More of the overview (or none, after Clear()).
+  void Updated();
+
+ private:
+  void Stop();
+  void Take(unsigned generation, std::shared_ptr<const WaveformPeaks> peaks, bool complete);
+
+  std::jthread worker_;
+  unsigned generation_ = 0;  // of the measure whose results count
+  std::shared_ptr<const WaveformPeaks> peaks_;
+  bool complete_ = false;
+  std::vector<SampleStretch> speech_;
+  std::vector<SampleStretch> pauses_;
+};
+
+}  // namespace calendo
