@@ -41,9 +41,11 @@ Form1::Form1(Host& host, EventPump& pump, std::string_view lang_code, QWidget* p
   setWindowIcon(MakeTransportIcon(TransportIcon::play));
   CreateMenu();
   CreateSpeedMenu();
+  CreateGoMenu();
   CreateControls();
   ConnectHandlers();
   SetUpKeyboard();
+  SetUpGoKeys();
   SetUpDrops();
   // A fixed small window: the client area as designed below the menu bar.
   client_->setFixedSize(PixelsFromTwips(kClientWidthTwips), PixelsFromTwips(kClientHeightTwips));

@@ -36,6 +36,7 @@
 #include "qt/event_pump.h"
 #include "qt/host.h"
 #include "window/msg_text.h"
+#include "window/time_stamp.h"
 
 namespace calendo {
 
@@ -199,6 +200,25 @@ class Form1 : public QMainWindow {
   int32_t RewindSeconds() const { return rewind_seconds_; }
   void SetRewindSeconds(int32_t seconds);
 
+  // ---- Go to, loop, steps and time stamps (form1_goto.cpp) -----------------
+  // Each does nothing unless a file is open and no conversion runs.
+  QMenu* GoMenu = nullptr;
+  // Ctrl+G: asks for a time (or a copied stamp) and goes to it; a time past
+  // the end is refused with a message and changes nothing.
+  void GoToTyped();
+  // The slider to the first page whose time is `ms` or later, a playback
+  // going on from there; false (and nothing changed) past the end.
+  bool GoToTime(int64_t ms);
+  // L: the loop's start at the page heard, then its end, then no loop.
+  void MarkLoop();
+  // The loop's pages, first and last; nothing while no loop is complete.
+  std::optional<std::pair<int32_t, int32_t>> LoopPages() const;
+  std::optional<int32_t> LoopStartMark() const;
+  // Ctrl+T: the heard time to the clipboard in the stamp form chosen.
+  void CopyTimeStamp();
+  StampForm TimeStampForm() const { return stamp_form_; }
+  void SetTimeStampForm(StampForm form);
+
   // ---- Start-up and shut-down ----------------------------------------------
   void Form_Load();
   void Form_Unload(int16_t& Cancel);
@@ -316,6 +336,24 @@ class Form1 : public QMainWindow {
     int16_t mode = 0;
     QString file;
   } seek_;
+
+  // ---- State of go to, loop and stamps (form1_goto.cpp) --------------------
+  void CreateGoMenu();
+  void SetUpGoKeys();
+  // The keys of go to, loop, steps and stamps; false for any other key.
+  bool GoKeyDown(QKeyCombination key);
+  int32_t PageTimeMs(int32_t page) const;
+  // A playback reached the loop's end: it goes on from the loop's start.
+  void FollowLoop(int32_t page);
+  void RepeatLoop();
+  struct Loop {
+    QString file;  // the file the marks belong to
+    std::optional<int32_t> start;
+    std::optional<int32_t> end;
+    int32_t last_seen = 0;  // the slider's page before its latest change
+  } loop_;
+  StampForm stamp_form_ = StampForm::seconds;
+  std::vector<QAction*> stamp_actions_;
 
   // ---- State of the hand-off -----------------------------------------------
   // The window on the user's desktop and its MsgCtl (handoff_desktop_window.h).
