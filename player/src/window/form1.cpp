@@ -52,7 +52,9 @@ Form1::Form1(Host& host, EventPump& pump, std::string_view lang_code, QWidget* p
   setFixedSize(client_->width(), menuBar()->sizeHint().height() + client_->height());
 }
 
-Form1::~Form1() = default;
+Form1::~Form1() {
+  SaveKeptSettings();
+}
 
 void Form1::CreateMenu() {
   // Captions as designed; start-up sets them again from MsgText.

@@ -35,6 +35,7 @@
 #include "qt/common_dialog.h"
 #include "qt/event_pump.h"
 #include "qt/host.h"
+#include "settings/kept_settings.h"
 #include "window/msg_text.h"
 #include "window/time_stamp.h"
 
@@ -219,6 +220,16 @@ class Form1 : public QMainWindow {
   StampForm TimeStampForm() const { return stamp_form_; }
   void SetTimeStampForm(StampForm form);
 
+  // ---- Kept settings and File > Recent (form1_kept.cpp) --------------------
+  // From now on the window keeps its settings, recent files and positions in
+  // `settings`, and takes the kept ones now. Without a call it keeps nothing.
+  void KeepSettingsIn(std::unique_ptr<KeptSettings> settings);
+  KeptSettings* Kept() const { return kept_.get(); }
+  QMenu* RecentMenu = nullptr;  // in F1 while settings are kept
+  // File > Recent: opens and plays `path` as a hand-off does; a file no
+  // longer there is said so and taken off the list.
+  void OpenRecent(const QString& path);
+
   // ---- Start-up and shut-down ----------------------------------------------
   void Form_Load();
   void Form_Unload(int16_t& Cancel);
@@ -354,6 +365,20 @@ class Form1 : public QMainWindow {
   } loop_;
   StampForm stamp_form_ = StampForm::seconds;
   std::vector<QAction*> stamp_actions_;
+
+  // ---- State of kept settings (form1_kept.cpp) -----------------------------
+  void FillRecentMenu();
+  // The folder the Open dialog shows first.
+  QString OpenDialogFolder() const;
+  // An open succeeded: the file goes to the list and the slider to the page
+  // it was left at.
+  void TookOpenedFile(bool from_dialog);
+  // Another file is about to be opened: the position in this one is kept.
+  void LeaveTrackedFile();
+  void SaveKeptSettings();
+  std::unique_ptr<KeptSettings> kept_;
+  QString tracked_file_;  // absolute; empty while no position is followed
+  int32_t tracked_page_ = 0;
 
   // ---- State of the hand-off -----------------------------------------------
   // The window on the user's desktop and its MsgCtl (handoff_desktop_window.h).
