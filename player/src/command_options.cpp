@@ -25,7 +25,16 @@ constexpr char kHelpText[] =
     "  [, ]        play 0.1x slower, faster (0.5x to 2.0x, pitch kept)\n"
     "  Ctrl+O      open a file\n"
     "  Ctrl+Q      exit\n"
+    "  Ctrl+G      go to a typed time (1:02:03, 62:03, 3723 or [01:02:03])\n"
+    "  L           loop start, loop end, no loop\n"
+    "  Shift+Left/Right  1 s back/forward\n"
+    "  Ctrl+Left/Right   30 s back/forward\n"
+    "  Ctrl+T      copy the time heard as [hh:mm:ss]\n"
     "\n"
+    "Speed, rewind, recent files and the place reached in each recording are\n"
+    "kept in $XDG_CONFIG_HOME/calendo/calendo.ini.\n"
+    "\n"
+    "  --no-settings  start with the default settings and keep none (first)\n"
     "  --help      show this text\n"
     "  --version   show the version\n";
 
@@ -41,6 +50,12 @@ std::optional<int> AnswerInformationOption(int argc, const char* const* argv, st
     return std::nullopt;
   }
   return std::fflush(out) == 0 ? 0 : 1;
+}
+
+bool TakeNoSettingsOption(QStringList& arguments) {
+  if (arguments.size() < 2 || arguments[1] != QLatin1String("--no-settings")) return false;
+  arguments.removeAt(1);
+  return true;
 }
 
 }  // namespace calendo

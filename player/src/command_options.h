@@ -1,9 +1,12 @@
-// The two options of the calendo program: --help and --version print and end
-// the program. Any other command line is the file to open, whole and unparsed.
+// The options of the calendo program: --help and --version print and end
+// the program; --no-settings, first, starts with the default settings and
+// keeps none. Any other command line is the file to open, whole and unparsed.
 #pragma once
 
 #include <cstdio>
 #include <optional>
+
+#include <QStringList>
 
 namespace calendo {
 
@@ -11,5 +14,9 @@ namespace calendo {
 // "--version", writes the answer to `out` and returns the exit status;
 // otherwise returns nothing and writes nothing. Needs no display.
 std::optional<int> AnswerInformationOption(int argc, const char* const* argv, std::FILE* out);
+
+// Whether `arguments` (the program first) start with --no-settings; if so it
+// is taken out, and what follows is the command line.
+bool TakeNoSettingsOption(QStringList& arguments);
 
 }  // namespace calendo

@@ -19,7 +19,9 @@ int main(int argc, char** argv) {
   calendo::TreatFileSizeLimitAsFullDisk();
   QApplication app(argc, argv);
   calendo::InstallQtTranslations(app, calendo::LangCode);
-  calendo::QtHost host(QCoreApplication::arguments());
+  QStringList arguments = QCoreApplication::arguments();
+  const bool keep_settings = !calendo::TakeNoSettingsOption(arguments);
+  calendo::QtHost host(arguments);
   calendo::EventPump pump;
 
   // Message boxes of the libraries show through the same host as the window's,
@@ -41,6 +43,8 @@ int main(int argc, char** argv) {
 
   calendo::Form1 form(host, pump);
   host.SetOwner(&form);
+  form.KeepSettingsIn(keep_settings ? calendo::KeptSettings::ForUser()
+                                    : calendo::KeptSettings::InMemory());
   form.RunHandler([&form] { form.Form_Load(); });
 
   if (const QScreen* screen = QGuiApplication::primaryScreen()) {

@@ -44,6 +44,16 @@ QString ScriptedHost::ShowSave(const FileDialogRequest& request) {
   return Answer(save_answers);
 }
 
+std::optional<QString> ScriptedHost::AskText(const QString& prompt, const QString& /*title*/) {
+  text_prompts.push_back(prompt);
+  if (text_answers.empty()) return std::nullopt;
+  const bool given = text_answers.front().has_value();
+  const QString text = given ? *text_answers.front() : QString();
+  text_answers.pop_front();
+  if (!given) return std::nullopt;
+  return text;
+}
+
 void ScriptedHost::EndProcessNow() {
   JournalWrite("EndProcess");
   std::fflush(nullptr);

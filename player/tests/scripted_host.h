@@ -24,6 +24,7 @@ class ScriptedHost final : public Host {
   std::deque<int32_t> box_answers;
   std::deque<std::optional<QString>> open_answers;
   std::deque<std::optional<QString>> save_answers;
+  std::deque<std::optional<QString>> text_answers;  // none left: cancelled
   QString command_line;
   bool prev_instance = false;
   int exit_code = 0;  // the code EndProcess ends the process with
@@ -32,10 +33,12 @@ class ScriptedHost final : public Host {
   std::vector<Box> boxes;
   std::vector<FileDialogRequest> open_requests;
   std::vector<FileDialogRequest> save_requests;
+  std::vector<QString> text_prompts;
 
   int32_t MsgBox(const QString& text, int32_t style, const QString& title) override;
   QString ShowOpen(const FileDialogRequest& request) override;
   QString ShowSave(const FileDialogRequest& request) override;
+  std::optional<QString> AskText(const QString& prompt, const QString& title) override;
   QString CommandLine() override { return command_line; }
   bool PrevInstance() override { return prev_instance; }
 

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <optional>
 
 #include <QString>
 
@@ -37,6 +38,9 @@ class Host {
   // raises RuntimeError 32755.
   virtual QString ShowOpen(const FileDialogRequest& request) = 0;
   virtual QString ShowSave(const FileDialogRequest& request) = 0;
+
+  // Asks for one line of text under `prompt`; nothing when cancelled.
+  virtual std::optional<QString> AskText(const QString& prompt, const QString& title) = 0;
 
   // Ends the process at once: nothing after this call runs, no destructor,
   // no further event.

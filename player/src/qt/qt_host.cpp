@@ -6,6 +6,7 @@
 #include <vector>
 
 #include <QFileDialog>
+#include <QInputDialog>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -140,6 +141,14 @@ QString QtHost::ShowSave(const FileDialogRequest& request) {
                                    nullptr, QFileDialog::DontConfirmOverwrite);
   if (path.isEmpty()) Raise(kErrDialogCancelled);
   return path;
+}
+
+std::optional<QString> QtHost::AskText(const QString& prompt, const QString& title) {
+  bool accepted = false;
+  const QString text =
+      QInputDialog::getText(owner_, title, prompt, QLineEdit::Normal, QString(), &accepted);
+  if (!accepted) return std::nullopt;
+  return text;
 }
 
 void QtHost::EndProcessNow() {

@@ -25,6 +25,7 @@ class QtHost final : public Host {
   int32_t MsgBox(const QString& text, int32_t style, const QString& title) override;
   QString ShowOpen(const FileDialogRequest& request) override;
   QString ShowSave(const FileDialogRequest& request) override;
+  std::optional<QString> AskText(const QString& prompt, const QString& title) override;
   QString CommandLine() override { return command_line_; }
   bool PrevInstance() override;
 

@@ -41,10 +41,12 @@ Form1::Form1(Host& host, EventPump& pump, std::string_view lang_code, QWidget* p
   setWindowIcon(MakeTransportIcon(TransportIcon::play));
   CreateMenu();
   CreateSpeedMenu();
+  CreateGoMenu();
   CreateControls();
   CreateOverview();
   ConnectHandlers();
   SetUpKeyboard();
+  SetUpGoKeys();
   SetUpDrops();
   // A fixed small window: the client area as designed below the menu bar.
   client_->setFixedSize(PixelsFromTwips(kClientWidthTwips), PixelsFromTwips(kClientHeightTwips));
@@ -52,7 +54,9 @@ Form1::Form1(Host& host, EventPump& pump, std::string_view lang_code, QWidget* p
                menuBar()->sizeHint().height() + client_->height() + OverviewHeight());
 }
 
-Form1::~Form1() = default;
+Form1::~Form1() {
+  SaveKeptSettings();
+}
 
 void Form1::CreateMenu() {
   // Captions as designed; start-up sets them again from MsgText.

@@ -35,7 +35,9 @@
 #include "qt/common_dialog.h"
 #include "qt/event_pump.h"
 #include "qt/host.h"
+#include "settings/kept_settings.h"
 #include "window/msg_text.h"
+#include "window/time_stamp.h"
 
 namespace calendo {
 
@@ -212,6 +214,34 @@ class Form1 : public QMainWindow {
   // N: the slider to the start of the next stretch of speech; a playback
   // goes on from there.
   void NextUtterance();
+  // ---- Go to, loop, steps and time stamps (form1_goto.cpp) -----------------
+  // Each does nothing unless a file is open and no conversion runs.
+  QMenu* GoMenu = nullptr;
+  // Ctrl+G: asks for a time (or a copied stamp) and goes to it; a time past
+  // the end is refused with a message and changes nothing.
+  void GoToTyped();
+  // The slider to the first page whose time is `ms` or later, a playback
+  // going on from there; false (and nothing changed) past the end.
+  bool GoToTime(int64_t ms);
+  // L: the loop's start at the page heard, then its end, then no loop.
+  void MarkLoop();
+  // The loop's pages, first and last; nothing while no loop is complete.
+  std::optional<std::pair<int32_t, int32_t>> LoopPages() const;
+  std::optional<int32_t> LoopStartMark() const;
+  // Ctrl+T: the heard time to the clipboard in the stamp form chosen.
+  void CopyTimeStamp();
+  StampForm TimeStampForm() const { return stamp_form_; }
+  void SetTimeStampForm(StampForm form);
+
+  // ---- Kept settings and File > Recent (form1_kept.cpp) --------------------
+  // From now on the window keeps its settings, recent files and positions in
+  // `settings`, and takes the kept ones now. Without a call it keeps nothing.
+  void KeepSettingsIn(std::unique_ptr<KeptSettings> settings);
+  KeptSettings* Kept() const { return kept_.get(); }
+  QMenu* RecentMenu = nullptr;  // in F1 while settings are kept
+  // File > Recent: opens and plays `path` as a hand-off does; a file no
+  // longer there is said so and taken off the list.
+  void OpenRecent(const QString& path);
 
   // ---- Start-up and shut-down ----------------------------------------------
   void Form_Load();
@@ -339,6 +369,37 @@ class Form1 : public QMainWindow {
   // A file opened: its overview is measured anew; none open: nothing shows.
   void StartOverview();
   void ClearOverview();
+  // ---- State of go to, loop and stamps (form1_goto.cpp) --------------------
+  void CreateGoMenu();
+  void SetUpGoKeys();
+  // The keys of go to, loop, steps and stamps; false for any other key.
+  bool GoKeyDown(QKeyCombination key);
+  int32_t PageTimeMs(int32_t page) const;
+  // A playback reached the loop's end: it goes on from the loop's start.
+  void FollowLoop(int32_t page);
+  void RepeatLoop();
+  struct Loop {
+    QString file;  // the file the marks belong to
+    std::optional<int32_t> start;
+    std::optional<int32_t> end;
+    int32_t last_seen = 0;  // the slider's page before its latest change
+  } loop_;
+  StampForm stamp_form_ = StampForm::seconds;
+  std::vector<QAction*> stamp_actions_;
+
+  // ---- State of kept settings (form1_kept.cpp) -----------------------------
+  void FillRecentMenu();
+  // The folder the Open dialog shows first.
+  QString OpenDialogFolder() const;
+  // An open succeeded: the file goes to the list and the slider to the page
+  // it was left at.
+  void TookOpenedFile(bool from_dialog);
+  // Another file is about to be opened: the position in this one is kept.
+  void LeaveTrackedFile();
+  void SaveKeptSettings();
+  std::unique_ptr<KeptSettings> kept_;
+  QString tracked_file_;  // absolute; empty while no position is followed
+  int32_t tracked_page_ = 0;
 
   // ---- State of the hand-off -----------------------------------------------
   // The window on the user's desktop and its MsgCtl (handoff_desktop_window.h).

@@ -111,6 +111,7 @@ void Form1::MsgCtl_OnCopyData(int32_t /*first*/, const QString& text) {
   imports::WavDestroy();
   Wait(0.1f);
 
+  LeaveTrackedFile();
   PlayFileName = text;
 
   if (!text.isEmpty()) {

@@ -101,6 +101,7 @@ void Form1::SetUpKeyboard() {
 }
 
 void Form1::Form_KeyDown(QKeyCombination key) {
+  if (GoKeyDown(key)) return;
   switch (key.key()) {
     case Qt::Key_Space:
       PlayPause();

@@ -153,6 +153,7 @@ void Form1::Timer1_Timer() {
     TimeDisplay(first_page);
     PlaySlider->setValue(0);
     ComControl(READY);
+    TookOpenedFile(false);
     Wait(0.1f);
     int32_t start_page = 0;
     int16_t mode = 0;  // a fresh play mode; PlayMode stays as it is

@@ -102,6 +102,7 @@ void Form1::EndProgram(bool delete_conversion_file) {
   imports::WavDestroy();
   Wait(0.1f);  // the wave output's worker finishes meanwhile
   if (delete_conversion_file && ConvActive == 1) QFile::remove(ConvFileName);
+  SaveKeptSettings();
   WithdrawFromDesktop();
   host_.EndProcess();
 }

@@ -42,6 +42,7 @@ void Form1::ForgetOpenFile() {
 void Form1::M_fileopen_Click() {
   ResumeNext step;  // every statement below runs with errors ignored
 
+  step([&] { LeaveTrackedFile(); });
   step([&] { imports::WavStop(); });
   step([&] { imports::WavDestroy(); });
   step([&] { Wait(0.1f); });
@@ -53,7 +54,7 @@ void Form1::M_fileopen_Click() {
   step([&] {
     CommonDialog1.Filter = QStringLiteral("Orvo IC Recorder files(*.vqr;*.vqm)|*.vqr;*.vqm");
   });
-  step([&] { CommonDialog1.InitDir = QCoreApplication::applicationDirPath(); });
+  step([&] { CommonDialog1.InitDir = OpenDialogFolder(); });
   bool cancelled = false;
   try {
     CommonDialog1.ShowOpen();
@@ -113,6 +114,7 @@ void Form1::M_fileopen_Click() {
   });
   step([&] { PlaySlider->setValue(0); });
   step([&] { ComControl(READY); });
+  step([&] { TookOpenedFile(true); });
 }
 
 }  // namespace calendo
