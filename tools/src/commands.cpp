@@ -18,6 +18,7 @@
 #include "encoding.h"
 #include "folder_walk.h"
 #include "libraries.h"
+#include "output_names.h"
 #include "output_plan.h"
 #include "processes.h"
 #include "progress.h"
@@ -45,6 +46,7 @@ void ReportWarning(const std::string& file, const std::string& warning) {
 struct ConversionJob {
   std::string source;
   std::string destination;
+  std::string renamed_from;  // the name another file of the run has, else empty
 };
 
 // A library that cannot be bound, as the refusal of the step that called it.
@@ -140,43 +142,53 @@ bool ConvertOne(const Options& options, const OutputPlan& plan, const Conversion
     const int64_t ms = result.conversion.duration_ms();
     const std::string kind =
         plan.format == AudioFormat::kWav ? std::to_string(result.bits) + "-bit" : result.summary;
-    std::printf("%s -> %s  %s (%s, %s, %u Hz)\n", job.source.c_str(), job.destination.c_str(),
+    std::printf("%s -> %s  %s (%s, %s, %u Hz)", job.source.c_str(), job.destination.c_str(),
                 FormatPlayTime(ms).c_str(), Seconds(ms).c_str(), kind.c_str(), result.rate);
+    if (!job.renamed_from.empty())
+      std::printf("  renamed: %s is another file's of this run", job.renamed_from.c_str());
+    std::fputc('\n', stdout);
     std::fflush(stdout);
   }
   return true;
 }
 
-// The files a convert command names: as given, or found in its folders (-r).
-// Unreadable folders count as failures; files that are no recorder files
-// and, with --skip-existing, those whose WAV file exists count as skipped.
+// The files a convert command names: as given, or found in its folders (-r),
+// each with the name of its output (output_names.h). Unreadable folders count
+// as failures; files that are no recorder files and, with --skip-existing,
+// those whose output exists count as skipped.
 std::vector<ConversionJob> CollectJobs(const Options& options, const OutputPlan& plan,
                                        RunTally& tally) {
+  std::vector<FoundRecording> found;
+  if (!options.recursive) {
+    for (const std::string& file : options.files) found.push_back({file, options.output});
+  } else {
+    const FolderWalk walk = WalkFolders(options.files, options.output);
+    for (const UnreadableFolder& unreadable : walk.unreadable) {
+      ReportFailure(unreadable.folder, unreadable.fault.message);
+      ++tally.failed;
+    }
+    tally.skipped += walk.skipped;
+    for (const std::string& file : walk.damaged)
+      ReportFailure(file, "skipped: not a readable recording (damaged or never finished)");
+    tally.damaged += walk.damaged.size();
+    found = walk.recordings;
+  }
+  std::vector<std::string> sources;
+  for (const FoundRecording& recording : found) sources.push_back(recording.source);
+  OutputNames names(sources);
   std::vector<ConversionJob> jobs;
-  auto add = [&](const std::string& source, const std::string& folder) {
+  for (const FoundRecording& recording : found) {
     OutputPlan in_folder = plan;
-    if (options.recursive) in_folder.folder = folder;
-    ConversionJob job{source, OutputPathFor(in_folder, source)};
+    if (options.recursive) in_folder.folder = recording.folder;
+    const OutputName name =
+        names.Claim(recording.source, OutputPathFor(in_folder, recording.source), plan.format);
+    ConversionJob job{recording.source, name.path, name.instead_of};
     if (options.skip_existing && name_taken(job.destination)) {
       ++tally.skipped;
     } else {
       jobs.push_back(std::move(job));
     }
-  };
-  if (!options.recursive) {
-    for (const std::string& file : options.files) add(file, options.output);
-    return jobs;
   }
-  const FolderWalk walk = WalkFolders(options.files, options.output);
-  for (const UnreadableFolder& unreadable : walk.unreadable) {
-    ReportFailure(unreadable.folder, unreadable.fault.message);
-    ++tally.failed;
-  }
-  tally.skipped += walk.skipped;
-  for (const std::string& file : walk.damaged)
-    ReportFailure(file, "skipped: not a readable recording (damaged or never finished)");
-  tally.damaged += walk.damaged.size();
-  for (const FoundRecording& found : walk.recordings) add(found.source, found.folder);
   return jobs;
 }
 
