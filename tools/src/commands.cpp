@@ -85,22 +85,34 @@ std::string Seconds(int64_t ms) {
   return text;
 }
 
-// Makes `folder` and the folders above it that are missing; returns those
-// it made, deepest first.
-std::vector<std::filesystem::path> MakeFolders(const std::filesystem::path& folder) {
+// The folders above `file` that do not exist yet, deepest first.
+std::vector<std::filesystem::path> MissingFolders(const std::string& file) {
   std::vector<std::filesystem::path> missing;
   std::error_code error;
-  for (std::filesystem::path at = folder; !at.empty() && !std::filesystem::exists(at, error);
-       at = at.parent_path()) {
+  for (std::filesystem::path at = std::filesystem::path(file).parent_path();
+       !at.empty() && !std::filesystem::exists(at, error); at = at.parent_path()) {
     missing.push_back(at);
     if (at == at.parent_path()) break;
   }
-  std::vector<std::filesystem::path> made;
-  for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
-    if (!std::filesystem::create_directory(*it, error)) break;
-    made.insert(made.begin(), *it);
+  return missing;
+}
+
+// Takes away the folders the run made for files that failed, once no file
+// of the run is written any more: a folder is removed only while empty, so
+// one that holds a sibling's file stays. Deepest first.
+void RemoveFoldersOfFailures(const std::vector<std::vector<std::filesystem::path>>& made_for,
+                             const std::vector<bool>& failed) {
+  std::set<std::filesystem::path> folders;
+  for (size_t i = 0; i < made_for.size(); ++i) {
+    if (failed[i]) folders.insert(made_for[i].begin(), made_for[i].end());
   }
-  return made;
+  std::vector<std::filesystem::path> deepest_first(folders.begin(), folders.end());
+  std::sort(deepest_first.begin(), deepest_first.end(),
+            [](const auto& a, const auto& b) { return a.native().size() > b.native().size(); });
+  for (const std::filesystem::path& folder : deepest_first) {
+    std::error_code ignored;
+    std::filesystem::remove(folder, ignored);  // only while empty
+  }
 }
 
 bool ConvertOne(const Options& options, const OutputPlan& plan, const ConversionJob& job,
@@ -117,17 +129,15 @@ bool ConvertOne(const Options& options, const OutputPlan& plan, const Conversion
   request.normalize_lufs = options.normalize_lufs;
   request.wav_tags = options.tags;
   request.keep_time = options.keep_time;
-  // The folders under -o are made as files come to them; those made for a
-  // file that fails are taken away again, so no empty ones are left.
-  const std::vector<std::filesystem::path> made =
-      options.recursive ? MakeFolders(std::filesystem::path(job.destination).parent_path())
-                        : std::vector<std::filesystem::path>{};
+  // The folders under -o are made as files come to them, by several
+  // processes at once with -j; the run takes away those of failures at its end.
+  if (options.recursive) {
+    std::error_code ignored;  // a folder that cannot be made fails the file's creation
+    std::filesystem::create_directories(std::filesystem::path(job.destination).parent_path(),
+                                        ignored);
+  }
   const Result<ArchiveResult> converted = WithLibraries([&] { return ConvertToArchive(request); });
   if (!converted.ok()) {
-    for (const std::filesystem::path& folder : made) {
-      std::error_code ignored;
-      std::filesystem::remove(folder, ignored);  // only while empty
-    }
     std::string reason = converted.fault().message;
     if (converted.fault().failure == Failure::IsFolder && !options.recursive)
       reason += " (-r converts the files in it)";
@@ -231,20 +241,27 @@ int RunConvert(const Options& options) {
   if (!PrepareFolder(plan->folder)) return kExitFailed;
   RunTally tally;
   const std::vector<ConversionJob> jobs = CollectJobs(options, *plan, tally);
-  auto count_done = [&](const ConversionJob& job, bool ok) {
+  std::vector<std::vector<std::filesystem::path>> folders_made_for(jobs.size());
+  if (options.recursive) {
+    for (size_t i = 0; i < jobs.size(); ++i)
+      folders_made_for[i] = MissingFolders(jobs[i].destination);
+  }
+  // Until a file is seen to be done, it counts as failed for the folders.
+  std::vector<bool> job_failed(jobs.size(), true);
+  auto count_done = [&](size_t i, bool ok) {
     if (!ok) {
       ++tally.failed;
       return;
     }
+    job_failed[i] = false;
     ++tally.converted;
-    tally.audio_seconds += AudioSeconds(job.destination);
+    tally.audio_seconds += AudioSeconds(jobs[i].destination);
   };
 
   const bool progress = ProgressWanted(options.quiet);
   if (options.jobs == 1 || jobs.size() <= 1) {
-    for (const ConversionJob& job : jobs) {
-      count_done(job, ConvertOne(options, *plan, job, progress));
-    }
+    for (size_t i = 0; i < jobs.size(); ++i)
+      count_done(i, ConvertOne(options, *plan, jobs[i], progress));
   } else {
     // Each child converts one file; the page lines of several files at once
     // would overwrite each other, so the line counts files instead. What a
@@ -268,7 +285,7 @@ int RunConvert(const Options& options) {
             ReportFailure(jobs[i].source,
                           "conversion ended by signal " + std::to_string(end.signal_number));
           }
-          count_done(jobs[i], end.succeeded);
+          count_done(i, end.succeeded);
           bar.Update(++done);
         },
         true);
@@ -280,6 +297,7 @@ int RunConvert(const Options& options) {
     }
     bar.Finish();
   }
+  RemoveFoldersOfFailures(folders_made_for, job_failed);
   if (!options.quiet && (options.recursive || options.files.size() > 1)) {
     const double wall =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

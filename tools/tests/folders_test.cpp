@@ -115,6 +115,36 @@ TEST(Folders, SurviveLinkLoopsAndUnreadableFolders) {
   EXPECT_NE(locked.out.find("2 converted, 1 failed, 2 skipped"), std::string::npos) << locked.out;
 }
 
+// A vqr magic, and a header no reader takes: a file that fails at once.
+std::string BrokenVqr() {
+  std::string broken(200, '\0');
+  broken.replace(0, 12, "OIFF\x10\x00\x00\x00WAVE", 12);
+  return broken;
+}
+
+TEST(Folders, AFailureInParallelTakesAwayNoFolderASiblingIsWrittenIn) {
+  testkit::TempDir dir;
+  constexpr int kFolders = 30;
+  const TestRecording good = MakeCodes("SLS", 5);
+  for (int f = 0; f < kFolders; ++f) {
+    const fs::path folder = dir.file("in/d" + std::to_string(100 + f));
+    fs::create_directories(folder);
+    WriteText(folder / "a.vqr", BrokenVqr());  // first in its folder
+    for (int i = 0; i < 4; ++i) WriteVqr(folder / ("g" + std::to_string(i) + ".vqr"), good);
+  }
+  fs::create_directories(dir.file("in/only_broken/deeper"));
+  WriteText(dir.file("in/only_broken/deeper/x.vqr"), BrokenVqr());
+
+  const ToolRun run =
+      RunConvert({"-q", "-r", "-j", "2", dir.file("in").string(), "-o", dir.file("out").string()});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err.find("cannot create"), std::string::npos) << run.err;
+  const std::set<std::string> files = FilesUnder(dir.file("out"));
+  EXPECT_EQ(files.size(), 4u * kFolders) << run.err;
+  // The folders made for failures alone are taken away again.
+  EXPECT_FALSE(fs::exists(dir.file("out/only_broken"))) << run.err;
+}
+
 TEST(Folders, AnInterruptedRunLeavesNoPartialFileAndCarriesOn) {
   testkit::TempDir dir;
   fs::create_directories(dir.file("in"));
@@ -122,10 +152,8 @@ TEST(Folders, AnInterruptedRunLeavesNoPartialFileAndCarriesOn) {
   // Long enough that its conversion is still running when it is interrupted.
   WriteVqr(dir.file("in/b.vqr"), MakeCodes(std::string(6000, 'L'), 2));
   WriteVqr(dir.file("in/c.vqr"), MakeCodes("LS", 3));
-  std::string broken(200, '\0');  // a vqr magic, and a header no reader takes
-  broken.replace(0, 12, "OIFF\x10\x00\x00\x00WAVE", 12);
   fs::create_directories(dir.file("in/sub"));
-  WriteText(dir.file("in/sub/d.vqr"), broken);
+  WriteText(dir.file("in/sub/d.vqr"), BrokenVqr());
   const fs::path out = dir.file("out");
 
   const pid_t child = ::fork();
