@@ -42,6 +42,12 @@ void ReportWarning(const std::string& file, const std::string& warning) {
   std::fprintf(stderr, "calendo-convert: %s: warning: %s\n", file.c_str(), warning.c_str());
 }
 
+// With -v, a file left alone and why.
+void ReportSkip(const Options& options, const std::string& file, const std::string& reason) {
+  if (options.verbose)
+    std::fprintf(stderr, "calendo-convert: %s: skipped: %s\n", file.c_str(), reason.c_str());
+}
+
 // One recorder file to convert and the WAV file it becomes.
 struct ConversionJob {
   std::string source;
@@ -163,9 +169,10 @@ bool ConvertOne(const Options& options, const OutputPlan& plan, const Conversion
 }
 
 // The files a convert command names: as given, or found in its folders (-r),
-// each with the name of its output (output_names.h). Unreadable folders count
-// as failures; files that are no recorder files and, with --skip-existing,
-// those whose output exists count as skipped.
+// each with the name of its output (output_names.h). Unreadable folders and
+// files count as failures, files named as recordings that are none as
+// damaged; other files and, with --skip-existing, those whose output exists
+// count as skipped (named with -v).
 std::vector<ConversionJob> CollectJobs(const Options& options, const OutputPlan& plan,
                                        RunTally& tally) {
   std::vector<FoundRecording> found;
@@ -177,10 +184,17 @@ std::vector<ConversionJob> CollectJobs(const Options& options, const OutputPlan&
       ReportFailure(unreadable.folder, unreadable.fault.message);
       ++tally.failed;
     }
-    tally.skipped += walk.skipped;
-    for (const std::string& file : walk.damaged)
-      ReportFailure(file, "skipped: not a readable recording (damaged or never finished)");
+    for (const WalkedFile& file : walk.unreadable_files) {
+      ReportFailure(file.path, file.reason);
+      ++tally.failed;
+    }
+    for (const WalkedFile& file : walk.damaged) {
+      ReportFailure(file.path,
+                    "not a readable recording (damaged or never finished): " + file.reason);
+    }
     tally.damaged += walk.damaged.size();
+    for (const WalkedFile& file : walk.skipped) ReportSkip(options, file.path, file.reason);
+    tally.skipped += walk.skipped.size();
     found = walk.recordings;
   }
   std::vector<std::string> sources;
@@ -194,6 +208,7 @@ std::vector<ConversionJob> CollectJobs(const Options& options, const OutputPlan&
         names.Claim(recording.source, OutputPathFor(in_folder, recording.source), plan.format);
     ConversionJob job{recording.source, name.path, name.instead_of};
     if (options.skip_existing && name_taken(job.destination)) {
+      ReportSkip(options, job.source, job.destination + " exists");
       ++tally.skipped;
     } else {
       jobs.push_back(std::move(job));
@@ -309,7 +324,7 @@ int RunConvert(const Options& options) {
         "recordings (man calendo-rescue)\n",
         stderr);
   }
-  return tally.failed == 0 ? kExitDone : kExitFailed;
+  return tally.failed == 0 && tally.damaged == 0 ? kExitDone : kExitFailed;
 }
 
 int RunInfo(const Options& options) {

@@ -1,6 +1,10 @@
 #include "folder_walk.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 
 #include <algorithm>
 #include <cctype>
@@ -9,6 +13,7 @@
 #include <system_error>
 
 #include "calendo/client/file_kind.h"
+#include "calendo/io.h"
 
 namespace calendo::tool {
 namespace {
@@ -22,6 +27,13 @@ bool IdOf(const fs::path& folder, FolderId& id) {
   if (::stat(folder.c_str(), &info) != 0) return false;
   id = {info.st_dev, info.st_ino};
   return true;
+}
+
+// .vqr or .vqm in any case.
+bool NamedAsRecording(const fs::path& file) {
+  std::string ext = file.extension().string();
+  for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return ext == ".vqr" || ext == ".vqm";
 }
 
 class Walker {
@@ -56,21 +68,40 @@ class Walker {
       const bool link = entry.is_symlink(ignored);
       if (!link && entry.is_directory(ignored)) {
         subfolders.push_back(entry.path());
-      } else if (entry.is_regular_file(ignored) &&
-                 RecorderContainerOfContent(entry.path().c_str())) {
-        walk_.recordings.push_back({entry.path().string(), out.string()});
+      } else if (!entry.is_regular_file(ignored)) {
+        walk_.skipped.push_back({entry.path().string(), link && entry.is_directory(ignored)
+                                                            ? "a link to a folder"
+                                                            : "not a regular file"});
       } else {
-        ++walk_.skipped;  // another file, a link to a folder, a FIFO, a device
-        std::string ext = entry.path().extension().string();
-        for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        if (entry.is_regular_file(ignored) && (ext == ".vqr" || ext == ".vqm"))
-          walk_.damaged.push_back(entry.path().string());
+        Classify(entry.path(), out);
       }
     }
     for (const fs::path& sub : subfolders) Walk(sub, out.empty() ? out : out / sub.filename());
   }
 
  private:
+  // A regular file (or a link to one): a recording, or why it is none.
+  void Classify(const fs::path& file, const fs::path& out) {
+    if (RecorderContainerOfContent(file.c_str())) {
+      walk_.recordings.push_back({file.string(), out.string()});
+      return;
+    }
+    const int fd = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+      walk_.unreadable_files.push_back({file.string(), "cannot be read: " + system_text(errno)});
+      return;
+    }
+    struct stat info {};
+    const bool empty = ::fstat(fd, &info) == 0 && info.st_size == 0;
+    ::close(fd);
+    if (!NamedAsRecording(file)) {
+      walk_.skipped.push_back({file.string(), "not a recorder file"});
+    } else {
+      walk_.damaged.push_back(
+          {file.string(), empty ? "is empty" : "its start is not that of a recorder file"});
+    }
+  }
+
   FolderWalk& walk_;
   std::set<FolderId> seen_;
 };

@@ -66,6 +66,7 @@ std::string UsageText() {
          "      --skip-existing  skip a file whose WAV file exists (to go on with a\n"
          "                    run that was interrupted)\n"
          "  -q, --quiet       no progress line, no report of the files written\n"
+         "  -v, --verbose     name every file skipped, and why\n"
          "      --info        print the container, pages, modes and play time\n"
          "      --json        the same as --info, as JSON\n"
          "      --encode      make a recorder file from each PCM WAV file: mono 11025 Hz\n"
@@ -196,6 +197,9 @@ Result<Options> ParseOptions(const std::vector<std::string>& arguments) {
     } else if (argument == "-q" || argument == "--quiet") {
       if (!takes_no_value()) return UsageFault(error);
       options.quiet = true;
+    } else if (argument == "-v" || argument == "--verbose") {
+      if (!takes_no_value()) return UsageFault(error);
+      options.verbose = true;
     } else if (argument == "--info") {
       if (!takes_no_value()) return UsageFault(error);
       info = true;

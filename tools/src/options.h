@@ -19,6 +19,7 @@ struct Options {
   std::string output;  // -o: a folder (convert), a file or folder (encode)
   bool force = false;
   bool quiet = false;
+  bool verbose = false;  // -v: every file skipped is named, with the reason
   bool json = false;
   int jobs = 1;
   bool recursive = false;      // -r: folders are walked for recorder files

@@ -1,5 +1,6 @@
 // calendo-convert -r: folders walked for recorder files, their layout kept
 // under -o, --skip-existing carrying on a run, and the summary line.
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -49,7 +50,7 @@ TEST(Folders, ConvertTheirTreeWithItsLayout) {
 
   ToolRun run = RunConvert(
       {"-r", dir.file("in1").string(), dir.file("in2").string(), "-o", dir.file("out").string()});
-  ASSERT_EQ(run.status, 0) << run.err;
+  ASSERT_EQ(run.status, 1) << run.err;  // fake.vqr is damaged
   EXPECT_EQ(FilesUnder(dir.file("out")),
             (std::set<std::string>{"in1/a.wav", "in1/Memo.wav", "in1/sub/deeper/noext.wav",
                                    "in2/b.wav"}));
@@ -57,10 +58,12 @@ TEST(Folders, ConvertTheirTreeWithItsLayout) {
   EXPECT_EQ(ReadFile(dir.file("out/in1/Memo.wav")), ReferenceWav(memo, false, 16));
   EXPECT_EQ(ReadFile(dir.file("out/in1/sub/deeper/noext.wav")), ReferenceWav(deep, true, 16));
   EXPECT_EQ(ReadFile(dir.file("out/in2/b.wav")), ReferenceWav(b, true, 16));
-  EXPECT_NE(run.out.find("4 converted, 0 failed, 3 skipped; "), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("4 converted, 0 failed, 1 damaged, 2 skipped; "), std::string::npos)
+      << run.out;
   EXPECT_NE(run.out.find(" s of audio in "), std::string::npos) << run.out;
   // A file named as a recording that is none is named, with the way to its pages.
-  EXPECT_NE(run.err.find("fake.vqr: skipped: not a readable recording"), std::string::npos)
+  EXPECT_NE(run.err.find("fake.vqr: not a readable recording (damaged or never finished)"),
+            std::string::npos)
       << run.err;
   EXPECT_NE(run.err.find("calendo-rescue FILE... -o OUT"), std::string::npos) << run.err;
   EXPECT_EQ(run.err.find("notes.txt"), std::string::npos) << run.err;
@@ -69,8 +72,9 @@ TEST(Folders, ConvertTheirTreeWithItsLayout) {
   WriteText(dir.file("out/in1/a.wav"), "kept");
   run = RunConvert({"-r", "--skip-existing", dir.file("in1").string(), dir.file("in2").string(),
                     "-o", dir.file("out").string()});
-  ASSERT_EQ(run.status, 0) << run.err;
-  EXPECT_NE(run.out.find("0 converted, 0 failed, 7 skipped; 0.0 s of audio"), std::string::npos)
+  ASSERT_EQ(run.status, 1) << run.err;
+  EXPECT_NE(run.out.find("0 converted, 0 failed, 1 damaged, 6 skipped; 0.0 s of audio"),
+            std::string::npos)
       << run.out;
   EXPECT_EQ(ReadFile(dir.file("out/in1/a.wav")), "kept");
   EXPECT_EQ(FilesUnder(dir.file("out")).size(), 4u);
@@ -89,6 +93,61 @@ TEST(Folders, ConvertTheirTreeWithItsLayout) {
       {"-r", dir.file("in1").string(), dir.file("x/in1").string(), "-o", dir.file("two").string()});
   EXPECT_EQ(run.status, 2);
   EXPECT_FALSE(fs::exists(dir.file("two")));
+}
+
+TEST(Folders, DamagedRecordingsAreNamedAndSkippedFilesListed) {
+  testkit::TempDir dir;
+  fs::create_directories(dir.file("in"));
+  WriteVqr(dir.file("in/DS400020.VQR"), MakeCodes("SL", 1));
+  WriteText(dir.file("in/DS400021.VQR"), "");
+  std::string header_damaged(600, '\x5a');
+  WriteText(dir.file("in/DS400023.VQR"), header_damaged);
+  WriteText(dir.file("in/memo.Vqm"), "never finished");
+  WriteText(dir.file("in/photo.jpg"), "\xff\xd8\xff\xe0 JFIF");
+  WriteText(dir.file("in/README.TXT"), "notes");
+
+  ToolRun run = RunConvert({"-r", dir.file("in").string(), "-o", dir.file("out").string()});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.out.find("1 converted, 0 failed, 3 damaged, 2 skipped; "), std::string::npos)
+      << run.out;
+  EXPECT_NE(run.err.find("DS400021.VQR: not a readable recording (damaged or never finished): "
+                         "is empty"),
+            std::string::npos)
+      << run.err;
+  EXPECT_NE(run.err.find("DS400023.VQR: not a readable recording (damaged or never finished): "
+                         "its start is not that of a recorder file"),
+            std::string::npos)
+      << run.err;
+  EXPECT_NE(run.err.find("memo.Vqm: not a readable recording"), std::string::npos) << run.err;
+  EXPECT_EQ(run.err.find("photo.jpg"), std::string::npos) << run.err;
+
+  // -v names the files skipped, and why.
+  run = RunConvert(
+      {"-v", "-r", "--skip-existing", dir.file("in").string(), "-o", dir.file("out").string()});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("photo.jpg: skipped: not a recorder file"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("README.TXT: skipped: not a recorder file"), std::string::npos) << run.err;
+  EXPECT_NE(
+      run.err.find("DS400020.VQR: skipped: " + dir.file("out/DS400020.wav").string() + " exists"),
+      std::string::npos)
+      << run.err;
+}
+
+TEST(Folders, AnUnreadableFileIsAFailure) {
+  testkit::TempDir dir;
+  fs::create_directories(dir.file("in"));
+  WriteVqr(dir.file("in/locked"), MakeCodes("S", 2));
+  WriteText(dir.file("in/notes.txt"), "notes");
+  ::chmod(dir.file("in/locked").c_str(), 0);
+  if (const int fd = ::open(dir.file("in/locked").c_str(), O_RDONLY); fd >= 0) {
+    ::close(fd);
+    GTEST_SKIP() << "a file of mode 000 can be read here (the superuser)";
+  }
+  const ToolRun run = RunConvert({"-r", dir.file("in").string(), "-o", dir.file("out").string()});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("locked: cannot be read: Permission denied"), std::string::npos)
+      << run.err;
+  EXPECT_NE(run.out.find("0 converted, 1 failed, 1 skipped; "), std::string::npos) << run.out;
 }
 
 TEST(Folders, SurviveLinkLoopsAndUnreadableFolders) {
