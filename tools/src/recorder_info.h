@@ -2,9 +2,11 @@
 // play time, read through the same calls the player makes when it opens one.
 // The container is told by the file's magic bytes (the name's ending only
 // when the content names none, so that the refusal names what was expected).
-// A vqr header whose page size field counts more pages than the file's
-// 528-byte pages holds is not believed: the count is cut to the whole pages
-// the file holds, with a warning.
+// A vqr file shorter than its header's data length announces is read as far
+// as it goes, with a warning that it is cut short. A vqr header whose page
+// size field counts more pages than the file's 528-byte pages holds is not
+// believed: the count is cut to the whole pages the file holds, with a
+// warning.
 #pragma once
 
 #include <cstdint>
