@@ -105,11 +105,21 @@ Result<RecorderInfo> ReadRecorderInfo(const std::string& path) {
   if (const Status regular = RequireRegularFile(path); !regular.ok()) return regular.fault();
   RecorderInfo info;
   info.path = path;
-  info.container = RecorderContainerOfContent(path.c_str())
-                       .value_or(RecorderContainerOfName(path).value_or(Container::Vqm));
+  const std::optional<Container> by_content = RecorderContainerOfContent(path.c_str());
+  const std::optional<Container> by_name = RecorderContainerOfName(path);
+  info.container = by_content.value_or(by_name.value_or(Container::Vqm));
   info.splp = imports::play_splpget(path.c_str(), file_kind_of(info.container));
   if (info.splp.rate_code[0] == KESTRUNE_CANNOT_OPEN) return OpenFailure(path, "cannot be read");
   if (info.splp.rate_code[0] == KESTRUNE_WRONG_KIND) {
+    // A file named as a recording is refused as the kind its name expects;
+    // one that neither its name nor its content says to be one, as neither.
+    struct stat status {};
+    const bool empty = ::stat(path.c_str(), &status) == 0 && status.st_size == 0;
+    if (!by_content && (empty || !by_name)) {
+      return Fault{Failure::WrongKind, 0,
+                   std::string("not a recorder file (neither vqr nor vqm)") +
+                       (empty ? ": the file is empty" : "")};
+    }
     return Fault{Failure::WrongKind, 0,
                  std::string("not a ") + container_name(info.container) + " recorder file"};
   }

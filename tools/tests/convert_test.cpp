@@ -130,6 +130,30 @@ TEST(Convert, RefusesToOverwriteUnlessForced) {
   EXPECT_EQ(ReadFile(dir.file("memo.wav")), ReferenceWav(MakeCodes("SS", 3), false, 16));
 }
 
+TEST(Convert, RefusesAFileOfNeitherKindAsNeither) {
+  testkit::TempDir dir;
+  const std::string text = "notes, not a recording";
+  testkit::write_file(dir.file("README.TXT"), std::vector<uint8_t>(text.begin(), text.end()));
+  testkit::write_file(dir.file("DS400021.VQR"), {});
+  testkit::write_file(dir.file("blank"), {});
+
+  for (const char* mode : {"--info", "-q"}) {
+    SCOPED_TRACE(mode);
+    const ToolRun run = RunConvert({mode, dir.file("README.TXT").string(),
+                                    dir.file("DS400021.VQR").string(), dir.file("blank").string()});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("README.TXT: not a recorder file (neither vqr nor vqm)\n"),
+              std::string::npos)
+        << run.err;
+    for (const char* empty : {"DS400021.VQR", "blank"}) {
+      EXPECT_NE(run.err.find(std::string(empty) +
+                             ": not a recorder file (neither vqr nor vqm): the file is empty"),
+                std::string::npos)
+          << run.err;
+    }
+  }
+}
+
 TEST(Convert, NamesEveryFailureAndGoesOn) {
   testkit::TempDir dir;
   WriteVqr(dir.file("good.vqr"), MakeCodes("SL", 4));
