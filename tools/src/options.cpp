@@ -1,6 +1,7 @@
 #include "options.h"
 
 #include <charconv>
+#include <cmath>
 #include <utility>
 
 #include "encoder_settings.h"
@@ -24,7 +25,9 @@ std::optional<double> ParseDecimal(const std::string& text) {
   double value = 0;
   const char* end = text.data() + text.size();
   const auto [stop, failure] = std::from_chars(text.data(), end, value);
-  if (text.empty() || failure != std::errc() || stop != end) return std::nullopt;
+  // from_chars takes "nan" and "inf", which no range check below refuses.
+  if (text.empty() || failure != std::errc() || stop != end || !std::isfinite(value))
+    return std::nullopt;
   return value;
 }
 
