@@ -180,6 +180,12 @@ std::vector<ConversionJob> CollectJobs(const Options& options, const OutputPlan&
     for (const std::string& file : options.files) found.push_back({file, options.output});
   } else {
     const FolderWalk walk = WalkFolders(options.files, options.output);
+    if (!walk.output_inside.empty()) {
+      std::fprintf(stderr,
+                   "calendo-convert: note: %s is the output folder; the files in it are not "
+                   "converted\n",
+                   walk.output_inside.c_str());
+    }
     for (const UnreadableFolder& unreadable : walk.unreadable) {
       ReportFailure(unreadable.folder, unreadable.fault.message);
       ++tally.failed;

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
+#include <optional>
 #include <set>
 #include <system_error>
 
@@ -42,13 +43,24 @@ class Walker {
 
   void Avoid(const fs::path& folder) {
     FolderId id;
-    if (IdOf(folder, id)) seen_.insert(id);
+    if (IdOf(folder, id)) output_ = id;
   }
 
   // `out` empty: the WAV files go beside their sources.
   void Walk(const fs::path& folder, const fs::path& out) {
     FolderId id;
-    if (!IdOf(folder, id) || !seen_.insert(id).second) return;
+    if (!IdOf(folder, id)) {  // a path too long, a folder above that cannot be searched
+      const std::error_code error(errno, std::generic_category());
+      walk_.unreadable.push_back(
+          {folder.string(),
+           Fault{Failure::CannotRead, 0, "cannot be read: " + error.message(), error.value()}});
+      return;
+    }
+    if (output_ && id == *output_) {
+      walk_.output_inside = folder.string();
+      return;
+    }
+    if (!seen_.insert(id).second) return;
     std::error_code error;
     fs::directory_iterator entries(folder, error);
     std::vector<fs::directory_entry> found;
@@ -104,6 +116,7 @@ class Walker {
 
   FolderWalk& walk_;
   std::set<FolderId> seen_;
+  std::optional<FolderId> output_;
 };
 
 bool IsFolder(const std::string& path) {

@@ -40,6 +40,7 @@ struct FolderWalk {
   std::vector<WalkedFile> damaged;
   std::vector<UnreadableFolder> unreadable;
   std::vector<WalkedFile> unreadable_files;  // regular files that cannot be opened
+  std::string output_inside;  // the output folder as met inside a walked folder, else empty
 };
 
 // The name of the folder under the output that holds the files of `root`
@@ -50,7 +51,9 @@ std::string FolderOutputName(const std::string& root);
 // convert as given. With `output` empty the WAV files go beside their
 // sources; otherwise under `output` in the folders relative to the root,
 // each root's under a folder of its FolderOutputName when more than one root
-// is a folder. The folder `output` itself is never walked.
+// is a folder. The folder `output` itself is never walked, also where it lies
+// inside a root (output_inside then names it). A folder that cannot be looked
+// at, also for a path longer than the system takes, is unreadable.
 FolderWalk WalkFolders(const std::vector<std::string>& roots, const std::string& output);
 
 }  // namespace calendo::tool

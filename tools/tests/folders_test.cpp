@@ -150,6 +150,64 @@ TEST(Folders, AnUnreadableFileIsAFailure) {
   EXPECT_NE(run.out.find("0 converted, 1 failed, 1 skipped; "), std::string::npos) << run.out;
 }
 
+// Makes folders under `top`, `depth` deep, each of a name of 200 bytes, by
+// descriptors (a path that long cannot be named whole), and writes `bytes`
+// as "deep.vqr" in the deepest.
+void WriteDeepFile(const fs::path& top, int depth, const std::string& bytes) {
+  const std::string name(200, 'd');
+  int fd = ::open(top.c_str(), O_RDONLY | O_DIRECTORY);
+  for (int i = 0; i < depth && fd >= 0; ++i) {
+    ::mkdirat(fd, name.c_str(), 0755);
+    const int next = ::openat(fd, name.c_str(), O_RDONLY | O_DIRECTORY);
+    ::close(fd);
+    fd = next;
+  }
+  ASSERT_GE(fd, 0);
+  const int file = ::openat(fd, "deep.vqr", O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  ::close(fd);
+  ASSERT_GE(file, 0);
+  ASSERT_EQ(::write(file, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+  ::close(file);
+}
+
+// Takes away what WriteDeepFile made (a temporary folder's removal by path
+// cannot reach it).
+void RemoveDeepFile(const fs::path& top, int depth) {
+  const std::string name(200, 'd');
+  std::vector<int> fds{::open(top.c_str(), O_RDONLY | O_DIRECTORY)};
+  while (static_cast<int>(fds.size()) <= depth && fds.back() >= 0)
+    fds.push_back(::openat(fds.back(), name.c_str(), O_RDONLY | O_DIRECTORY));
+  if (fds.back() >= 0) ::unlinkat(fds.back(), "deep.vqr", 0);
+  for (size_t i = fds.size() - 1; i > 0; --i) {
+    if (fds[i] >= 0) ::close(fds[i]);
+    if (fds[i - 1] >= 0) ::unlinkat(fds[i - 1], name.c_str(), AT_REMOVEDIR);
+  }
+  if (fds[0] >= 0) ::close(fds[0]);
+}
+
+TEST(Folders, NameWhatTheyCannotReachAndTheOutputFolderInside) {
+  testkit::TempDir dir;
+  fs::create_directories(dir.file("in"));
+  WriteVqr(dir.file("in/a.vqr"), MakeCodes("S", 1));
+  WriteVqr(dir.file("in/b.vqr"), MakeCodes("L", 2));
+  WriteDeepFile(dir.file("in"), 22, ReadFile(dir.file("in/a.vqr")));  // 4,400 bytes down
+
+  ToolRun run = RunConvert({"-r", dir.file("in").string(), "-o", dir.file("in/out").string()});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find(": cannot be read: File name too long"), std::string::npos) << run.err;
+  EXPECT_NE(run.out.find("2 converted, 1 failed"), std::string::npos) << run.out;
+  EXPECT_TRUE(fs::exists(dir.file("in/out/a.wav")));
+
+  // The output inside the tree is left alone, and the run says so first.
+  run = RunConvert(
+      {"-r", "--skip-existing", dir.file("in").string(), "-o", dir.file("in/out").string()});
+  const std::string note = "note: " + dir.file("in/out").string() +
+                           " is the output folder; the files in it are not converted";
+  EXPECT_EQ(run.err.rfind("calendo-convert: " + note, 0), 0u) << run.err;
+  EXPECT_FALSE(fs::exists(dir.file("in/out/out")));
+  RemoveDeepFile(dir.file("in"), 22);
+}
+
 TEST(Folders, SurviveLinkLoopsAndUnreadableFolders) {
   testkit::TempDir dir;
   fs::create_directories(dir.file("in/sub"));
