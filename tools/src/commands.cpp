@@ -359,6 +359,10 @@ int RunInfo(const Options& options) {
 
 int RunEncode(const Options& options) {
   std::error_code ignored;
+  // "-o new/" names a folder to make, as it does for conversions.
+  if (!options.output.empty() && options.output.back() == '/' && !PrepareFolder(options.output)) {
+    return kExitFailed;
+  }
   const bool to_folder =
       !options.output.empty() && std::filesystem::is_directory(options.output, ignored);
   if (options.files.size() > 1 && !options.output.empty() && !to_folder) {
