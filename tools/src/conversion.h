@@ -8,7 +8,8 @@
 // file otherwise than they would. Unlike the player, the WAV
 // file is written under a temporary name and renamed when complete, and a
 // page that can no longer be read or a sample that cannot be written ends the
-// conversion with an error (no file left behind).
+// conversion with an error (no file left behind), as does a recording that
+// changes while it is read (Changed: "changed while it was read: ...").
 //
 // Threads: one conversion at a time per process (one codec state); the
 // decoding's threads end with the conversion.

@@ -369,5 +369,59 @@ TEST(Convert, NeverShowsAPartialFileUnderItsName) {
   EXPECT_EQ(Leftovers(dir.path(), {"long.vqr"}), std::vector<std::string>{});
 }
 
+TEST(Convert, ARecordingCutShortWhileReadFailsAsChangedOnEveryPath) {
+  testkit::TempDir dir;
+  const TestRecording big = MakeCodes(std::string(16000, 'L'), 9);
+  const std::string whole = ReferenceWav(big, false, 16);
+  WriteVqr(dir.file("small.vqr"), MakeCodes("SS", 10));
+  const std::vector<std::vector<std::string>> ways = {
+      {}, {"-j", "2", dir.file("small.vqr").string()}, {"--format", "flac"}};
+  int interrupted = 0;
+  for (const std::vector<std::string>& way : ways) {
+    SCOPED_TRACE(way.empty() ? "one file" : way[0]);
+    WriteVqr(dir.file("big.vqr"), big);
+    const fs::path out = dir.file("out");
+    fs::remove_all(out);
+    fs::create_directories(out);
+    std::vector<std::string> arguments = {ConvertProgram(), "-q", "-o", out.string()};
+    arguments.insert(arguments.end(), way.begin(), way.end());
+    arguments.push_back(dir.file("big.vqr").string());
+    const fs::path err = dir.file("err.txt");
+    const pid_t child = ::fork();
+    if (child == 0) {
+      const int fd = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      ::dup2(fd, STDERR_FILENO);
+      std::vector<char*> argv;
+      for (std::string& argument : arguments) argv.push_back(argument.data());
+      argv.push_back(nullptr);
+      ::execv(argv[0], argv.data());
+      ::_exit(127);
+    }
+    // Cut the recording to half once its WAV file is being written.
+    bool writing = false;
+    for (int i = 0; i < 4000 && !writing; ++i) {
+      for (const auto& entry : fs::directory_iterator(out))
+        writing |= entry.path().filename().string().rfind(".big.", 0) == 0;
+      if (!writing) std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+    fs::resize_file(dir.file("big.vqr"), fs::file_size(dir.file("big.vqr")) / 2);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 0) {
+      // Only a recording read whole before the cut may be converted.
+      if (!way.empty() && way[0] == "--format") continue;
+      EXPECT_TRUE(ReadFile(out / "big.wav") == whole) << ReadFile(err);
+      continue;
+    }
+    ++interrupted;
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    const std::string text = ReadFile(err);
+    EXPECT_NE(text.find("big.vqr: changed while it was read: "), std::string::npos) << text;
+    EXPECT_FALSE(fs::exists(out / "big.wav"));
+    EXPECT_FALSE(fs::exists(out / "big.flac"));
+  }
+  if (interrupted == 0) GTEST_SKIP() << "every conversion ended before the recording was cut";
+}
+
 }  // namespace
 }  // namespace tooltest
