@@ -1,6 +1,7 @@
 #include "processes.h"
 
 #include <fcntl.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -72,8 +73,13 @@ Result<size_t> RunInProcesses(size_t count, int jobs, const std::function<bool(s
         captured.out = UnnamedFile();
         captured.err = UnnamedFile();
       }
+      const pid_t parent = ::getpid();
       const pid_t child = ::fork();
       if (child == 0) {
+        // A child ends with this process however it ends (even SIGKILL), and
+        // takes its pending file with it; a parent already gone is seen at once.
+        ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+        if (::getppid() != parent) ::_exit(1);
         if (captured.out.valid()) ::dup2(captured.out.get(), STDOUT_FILENO);
         if (captured.err.valid()) ::dup2(captured.err.get(), STDERR_FILENO);
         const bool ok = task(next);

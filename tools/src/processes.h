@@ -27,6 +27,7 @@ struct TaskEnd {
 // interleave). When the children can no longer be waited for, the Fault says
 // why ("waiting for a child process: ..."); the tasks `finished` was not
 // called for then never ended here.
+// A child is sent SIGTERM when this process ends, by any signal too.
 // Sets SIGCHLD to its default action, which waiting for children needs.
 // REQUIRES: the process has one thread (fork).
 Result<size_t> RunInProcesses(size_t count, int jobs, const std::function<bool(size_t)>& task,
