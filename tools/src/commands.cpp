@@ -23,6 +23,7 @@
 #include "processes.h"
 #include "progress.h"
 #include "recorder_info.h"
+#include "run_stop.h"
 #include "run_summary.h"
 #include "time_format.h"
 
@@ -122,7 +123,7 @@ void RemoveFoldersOfFailures(const std::vector<std::vector<std::filesystem::path
 }
 
 bool ConvertOne(const Options& options, const OutputPlan& plan, const ConversionJob& job,
-                bool progress, unsigned threads = 0) {
+                bool progress, unsigned threads = 0, SharedProgress* shared = nullptr) {
   ArchiveRequest request;
   request.conversion.source = job.source;
   request.conversion.destination = job.destination;
@@ -130,6 +131,7 @@ bool ConvertOne(const Options& options, const OutputPlan& plan, const Conversion
   request.conversion.replace = options.force;
   request.conversion.progress = progress;
   request.conversion.threads = threads;
+  request.conversion.shared_progress = shared;
   request.format = plan.format;
   request.quality = options.quality;
   request.normalize_lufs = options.normalize_lufs;
@@ -285,38 +287,87 @@ int RunConvert(const Options& options) {
       count_done(i, ConvertOne(options, *plan, jobs[i], progress));
   } else {
     // Each child converts one file; the page lines of several files at once
-    // would overwrite each other, so the line counts files instead. What a
-    // child writes comes here whole and is shown with the line taken off.
-    // The cores are shared among the files converted at once.
-    const auto count = static_cast<uint32_t>(jobs.size());
+    // would overwrite each other, so the line counts the bytes of all the
+    // recordings, those of a file being converted by the pages its child has
+    // done (in shared memory). What a child writes comes here whole and is
+    // shown with the line taken off. The cores are shared among the files
+    // converted at once.
     const auto at_once =
         static_cast<unsigned>(std::min<size_t>(jobs.size(), static_cast<size_t>(options.jobs)));
     const unsigned threads = std::max(1u, std::thread::hardware_concurrency() / at_once);
-    ProgressBar bar("files", count, progress, "files");
-    uint32_t done = 0;
+    SharedSlots slots(jobs.size());
+    std::vector<uint64_t> kilobytes(jobs.size(), 0);
+    uint64_t total_kilobytes = 0;
+    for (size_t i = 0; i < jobs.size(); ++i) {
+      std::error_code ignored;
+      kilobytes[i] =
+          std::max<uint64_t>(1, std::filesystem::file_size(jobs[i].source, ignored) / 1024);
+      total_kilobytes += kilobytes[i];
+    }
+    std::vector<bool> ended(jobs.size(), false);
+    auto kilobytes_done = [&] {
+      uint64_t done = 0;
+      for (size_t i = 0; i < jobs.size(); ++i) {
+        const SharedProgress* slot = slots.at(i);
+        const uint32_t total = slot == nullptr ? 0 : slot->total.load(std::memory_order_relaxed);
+        if (ended[i]) {
+          done += kilobytes[i];
+        } else if (total > 0) {
+          done +=
+              kilobytes[i] * std::min(total, slot->done.load(std::memory_order_relaxed)) / total;
+        }
+      }
+      return static_cast<uint32_t>(std::min<uint64_t>(done, UINT32_MAX));
+    };
+    ProgressBar bar(std::to_string(jobs.size()) + " files",
+                    static_cast<uint32_t>(std::min<uint64_t>(total_kilobytes, UINT32_MAX)),
+                    progress, "kB");
+    size_t finished = 0;
+    const StopOnSignals stop;
+    ProcessHooks hooks;
+    hooks.tick = [&] { bar.Update(kilobytes_done()); };
+    hooks.stop = stop.flag();
     const Result<size_t> ran = RunInProcesses(
         jobs.size(), options.jobs,
-        [&](size_t i) { return ConvertOne(options, *plan, jobs[i], false, threads); },
+        [&](size_t i) {
+          stop.RestoreInChild();
+          return ConvertOne(options, *plan, jobs[i], false, threads, slots.at(i));
+        },
         [&](size_t i, const TaskEnd& end) {
           bar.Clear();
           std::fputs(end.out.c_str(), stdout);
           std::fflush(stdout);
           std::fputs(end.err.c_str(), stderr);
+          ++finished;
+          ended[i] = true;
+          if (stop.signal_number() != 0 && !end.succeeded) return;  // for the next run
           if (end.signal_number != 0) {
             ReportFailure(jobs[i].source,
                           "conversion ended by signal " + std::to_string(end.signal_number));
           }
           count_done(i, end.succeeded);
-          bar.Update(++done);
+          bar.Update(kilobytes_done());
         },
-        true);
+        true, &hooks);
+    bar.Clear();
     if (!ran.ok()) {
       // The files whose children were not seen to end count as failed.
-      bar.Clear();
       std::fprintf(stderr, "calendo-convert: %s\n", ran.fault().message.c_str());
-      tally.failed += count - done;
+      tally.failed += jobs.size() - finished;
     }
-    bar.Finish();
+    if (stop.signal_number() != 0) {
+      RemoveFoldersOfFailures(folders_made_for, job_failed);
+      const double wall =
+          std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+      std::printf("%s\n", SummaryLine(tally, wall).c_str());
+      std::fflush(stdout);
+      std::fprintf(stderr,
+                   "calendo-convert: interrupted with %zu of %zu files not done; to carry on:\n"
+                   "  %s\n",
+                   jobs.size() - tally.converted - tally.failed, jobs.size(),
+                   CarryOnCommand(options).c_str());
+      return 128 + stop.signal_number();
+    }
   }
   RemoveFoldersOfFailures(folders_made_for, job_failed);
   if (!options.quiet && (options.recursive || options.files.size() > 1)) {

@@ -38,7 +38,9 @@ class ConversionSteps final : public client::ConversionSteps {
         info_(info),
         pages_(pages),
         threads_(request.threads),
-        bar_(std::filesystem::path(request.source).filename().string(), pages, request.progress) {}
+        bar_(std::filesystem::path(request.source).filename().string(), pages, request.progress) {
+    bar_.Share(request.shared_progress);
+  }
 
   void Call(const std::function<void()>& call) override {
     errno = 0;  // what AdpcmDecx leaves there tells why a page was not written

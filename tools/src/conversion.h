@@ -21,6 +21,7 @@
 
 #include "calendo/client/wav_conversion.h"
 #include "calendo/fault.h"
+#include "progress.h"
 #include "recorder_info.h"
 
 namespace calendo::tool {
@@ -31,9 +32,10 @@ struct ConversionRequest {
   std::string source;
   std::string destination;
   SampleFormat format = SampleFormat::k16Bit;
-  bool replace = false;   // --force: an existing destination is replaced
-  bool progress = false;  // draw the progress line
-  unsigned threads = 0;   // cores the decoding may use (0: all)
+  bool replace = false;                       // --force: an existing destination is replaced
+  bool progress = false;                      // draw the progress line
+  unsigned threads = 0;                       // cores the decoding may use (0: all)
+  SharedProgress* shared_progress = nullptr;  // pages done, for a parent's line (-j)
 };
 
 struct ConversionResult {

@@ -89,6 +89,7 @@ std::string UsageText() {
 
 Result<Options> ParseOptions(const std::vector<std::string>& arguments) {
   Options options;
+  options.arguments = arguments;
   std::string error;  // what the lambdas below refuse
   bool info = false;
   bool encode = false;

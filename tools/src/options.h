@@ -32,6 +32,7 @@ struct Options {
   bool tags = false;                         // --tags (WAV; other formats always)
   bool keep_time = true;                     // off with --no-keep-time
   std::vector<std::string> files;
+  std::vector<std::string> arguments;  // the command line as given (argv[1 ..])
 };
 
 // Parses argv[1 ..]; bad usage is refused as a UsageFault.

@@ -340,6 +340,34 @@ TEST(Convert, ParallelReportLinesStartOnALineOfTheirOwn) {
   EXPECT_EQ(reports, 7u) << text;
 }
 
+TEST(Convert, ParallelProgressCountsTheAudioAndLeavesNoLineBehind) {
+  testkit::TempDir dir;
+  std::vector<std::string> arguments = {"-j", "2", "-o", dir.file("out").string()};
+  WriteVqr(dir.file("long.vqr"), MakeCodes(std::string(16000, 'L'), 40));
+  arguments.push_back(dir.file("long.vqr").string());
+  for (int i = 0; i < 2; ++i) {
+    WriteVqr(dir.file("s" + std::to_string(i) + ".vqr"), MakeCodes("SS", 41 + i));
+    arguments.push_back(dir.file("s" + std::to_string(i) + ".vqr").string());
+  }
+  const std::string text = RunOnTerminal(arguments);
+  // Each drawing of the line starts with a carriage return.
+  bool within_the_long_file = false;
+  for (size_t at = text.find("3 files ["); at != std::string::npos;
+       at = text.find("3 files [", at + 1)) {
+    const std::string line = text.substr(at, text.find_first_of("\r\n", at) - at);
+    ASSERT_NE(line.find(" kB "), std::string::npos) << line;
+    int percent = 0;
+    if (std::sscanf(line.c_str() + line.find(" kB ") + 4, "%d%%", &percent) == 1)
+      within_the_long_file |= percent > 5 && percent < 95;
+  }
+  EXPECT_TRUE(within_the_long_file) << "the line never moved within the long file: " << text;
+  // What shows last is the summary, not a finished progress line.
+  std::string last = text.substr(text.rfind('\n', text.size() - 3) + 1);
+  if (const size_t cr = last.rfind('\r', last.size() - 3); cr != std::string::npos)
+    last.erase(0, cr + 1);
+  EXPECT_NE(last.find("3 converted, 0 failed, 0 skipped"), std::string::npos) << last;
+}
+
 TEST(Convert, NeverShowsAPartialFileUnderItsName) {
   testkit::TempDir dir;
   // Long enough that the conversion is still running when it is interrupted.

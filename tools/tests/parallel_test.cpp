@@ -1,4 +1,5 @@
-// calendo-convert -j: what its child processes do when the run ends early.
+// calendo-convert -j: what its child processes do when the run ends early,
+// and what the run says when it is interrupted.
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -79,7 +80,8 @@ TEST(Parallel, ChildrenEndWithTheirParentAndTakeTheirFilesAlong) {
     ::kill(parent, signal_number);  // the parent alone, not its process group
     int status = 0;
     ::waitpid(parent, &status, 0);
-    if (WIFEXITED(status)) GTEST_SKIP() << "the run ended before it could be interrupted";
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 0)
+      GTEST_SKIP() << "the run ended before it could be interrupted";
     ASSERT_EQ(children.size(), 2u);
     bool ended = false;
     for (int i = 0; i < 3000 && !ended; ++i) {
@@ -93,6 +95,64 @@ TEST(Parallel, ChildrenEndWithTheirParentAndTakeTheirFilesAlong) {
     EXPECT_FALSE(fs::exists(out / "a.wav"));
     EXPECT_FALSE(fs::exists(out / "b.wav"));
   }
+}
+
+TEST(Parallel, CtrlCEndsWithTheSummarySoFarAndTheCommandThatCarriesOn) {
+  testkit::TempDir dir;
+  const TestRecording long_one = MakeCodes(std::string(16000, 'L'), 2);
+  std::vector<std::string> arguments = {"-j", "2", "-o", dir.file("out dir").string()};
+  WriteVqr(dir.file("short.vqr"), MakeCodes("SS", 3));
+  arguments.push_back(dir.file("short.vqr").string());
+  for (const char* name : {"a.vqr", "b.vqr", "c.vqr"}) {
+    WriteVqr(dir.file(name), long_one);
+    arguments.push_back(dir.file(name).string());
+  }
+  const fs::path out_file = dir.file("stdout.txt");
+  const fs::path err_file = dir.file("stderr.txt");
+  const pid_t parent = ::fork();
+  if (parent == 0) {
+    ::setpgid(0, 0);  // a group of its own, as a terminal's job
+    std::freopen(out_file.c_str(), "w", stdout);
+    std::freopen(err_file.c_str(), "w", stderr);
+    std::vector<std::string> line = {ConvertProgram()};
+    line.insert(line.end(), arguments.begin(), arguments.end());
+    std::vector<char*> argv;
+    for (std::string& argument : line) argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    ::execv(argv[0], argv.data());
+    ::_exit(127);
+  }
+  ::setpgid(parent, parent);
+  bool converting = false;
+  for (int i = 0; i < 4000 && !converting; ++i) {
+    if (fs::exists(dir.file("out dir"))) {
+      for (const auto& entry : fs::directory_iterator(dir.file("out dir")))
+        converting |= entry.path().filename().string().rfind(".a.wav.part", 0) == 0;
+    }
+    if (!converting) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  ::kill(-parent, SIGINT);  // Ctrl+C: the whole group
+  int status = 0;
+  ::waitpid(parent, &status, 0);
+  if (WIFEXITED(status) && WEXITSTATUS(status) == 0)
+    GTEST_SKIP() << "the run ended before it could be interrupted";
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 130);
+  const std::string out = ReadFile(out_file);
+  const std::string err = ReadFile(err_file);
+  EXPECT_NE(out.find(" converted, 0 failed, 0 skipped; "), std::string::npos) << out;
+  EXPECT_EQ(err.find("ended by signal"), std::string::npos) << err;
+  const std::string carry_on = "calendo-convert --skip-existing -j 2 -o '" +
+                               dir.file("out dir").string() + "' " + dir.file("short.vqr").string();
+  EXPECT_NE(err.find("; to carry on:\n  " + carry_on), std::string::npos) << err;
+
+  // The command it names converts what is left.
+  std::vector<std::string> again = {"--skip-existing"};
+  again.insert(again.end(), arguments.begin(), arguments.end());
+  const ToolRun rest = RunConvert(again);
+  ASSERT_EQ(rest.status, 0) << rest.err;
+  for (const char* name : {"short.wav", "a.wav", "b.wav", "c.wav"})
+    EXPECT_TRUE(fs::exists(dir.file("out dir") / name)) << name;
 }
 
 }  // namespace
