@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <functional>
 
+#include "calendo/byte_source.h"
 #include "calendo/client/wav_conversion.h"
 #include "calendo/io.h"
 #include "calendo/pending_file.h"
@@ -37,7 +38,9 @@ class ConversionSteps final : public client::ConversionSteps {
         info_(info),
         pages_(pages),
         threads_(request.threads),
-        bar_(std::filesystem::path(request.source).filename().string(), pages, request.progress) {}
+        bar_(std::filesystem::path(request.source).filename().string(), pages, request.progress) {
+    bar_.Share(request.shared_progress);
+  }
 
   void Call(const std::function<void()>& call) override {
     errno = 0;  // what AdpcmDecx leaves there tells why a page was not written
@@ -82,8 +85,14 @@ std::string WavPathFor(const std::string& source, const std::string& folder) {
 }
 
 Result<ConversionResult> ConvertToWav(const ConversionRequest& request, const FinishStep& finish) {
+  // Held open from before the header is read to after the last page, so that
+  // a recording cut short or rewritten meanwhile is told from one that cannot
+  // be read, whichever way its pages were decoded. Why a file cannot be
+  // opened the header's reading tells.
+  const Result<RecorderFile> held = RecorderFile::open(request.source.c_str());
   Result<RecorderInfo> info = ReadRecorderInfo(request.source);
   if (!info.ok()) return info.fault();
+  if (!held.ok()) return held.fault();
   const SplpInfo& splp = info->splp;
   const uint32_t page_count = splp.page_count;
   if (page_count == 0) return Fault{Failure::WrongKind, 0, "holds no whole page"};
@@ -103,6 +112,7 @@ Result<ConversionResult> ConvertToWav(const ConversionRequest& request, const Fi
   const client::ConversionOutcome outcome =
       client::ConvertToWav(recording, wav.c_str(), static_cast<int16_t>(request.format), steps);
   const std::string page = std::to_string(outcome.page);
+  if (const Status unchanged = held->unchanged(); !unchanged.ok()) return unchanged.fault();
   switch (outcome.end) {
     case client::ConversionEnd::kDone:
       break;

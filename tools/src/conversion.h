@@ -8,7 +8,8 @@
 // file otherwise than they would. Unlike the player, the WAV
 // file is written under a temporary name and renamed when complete, and a
 // page that can no longer be read or a sample that cannot be written ends the
-// conversion with an error (no file left behind).
+// conversion with an error (no file left behind), as does a recording that
+// changes while it is read (Changed: "changed while it was read: ...").
 //
 // Threads: one conversion at a time per process (one codec state); the
 // decoding's threads end with the conversion.
@@ -20,6 +21,7 @@
 
 #include "calendo/client/wav_conversion.h"
 #include "calendo/fault.h"
+#include "progress.h"
 #include "recorder_info.h"
 
 namespace calendo::tool {
@@ -30,9 +32,10 @@ struct ConversionRequest {
   std::string source;
   std::string destination;
   SampleFormat format = SampleFormat::k16Bit;
-  bool replace = false;   // --force: an existing destination is replaced
-  bool progress = false;  // draw the progress line
-  unsigned threads = 0;   // cores the decoding may use (0: all)
+  bool replace = false;                       // --force: an existing destination is replaced
+  bool progress = false;                      // draw the progress line
+  unsigned threads = 0;                       // cores the decoding may use (0: all)
+  SharedProgress* shared_progress = nullptr;  // pages done, for a parent's line (-j)
 };
 
 struct ConversionResult {

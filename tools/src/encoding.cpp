@@ -11,6 +11,7 @@
 #include "pcm_source.h"
 #include "progress.h"
 #include "source_file.h"
+#include "wav_layout.h"
 
 namespace calendo::tool {
 namespace {
@@ -69,8 +70,12 @@ Result<EncodingResult> EncodeWav(const EncodingRequest& request) {
   std::error_code ignored;
   if (std::filesystem::equivalent(request.source, request.destination, ignored))
     return Fault{Failure::Unsupported, 0, "would be replaced by its own recorder file"};
+  const Result<WavLayout> layout = ReadWavLayout(request.source);
+  if (!layout.ok()) return layout.fault();
   Result<EncoderInput> input = PrepareEncoderInput(request.source, request.lp, request.destination);
   if (!input.ok()) return input.fault();
+  // The as-it-is path words its own warning from the encoder's pages.
+  if (input->warning.empty()) input->warning = TruncationWarning(*layout);
   const char* wav = input->path.c_str();
   const uint32_t size = imports::wav_vqr_check(wav);
   if (size < KESTRUNE_VQR_HEADER) return CheckRefusal(size, request.source);

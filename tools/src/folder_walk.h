@@ -1,6 +1,8 @@
 // The recorder files under folders (-r), and the folders their WAV files go
 // to. Files are recognised by their content (the container's magic bytes),
-// whatever their names; everything else is skipped and counted.
+// whatever their names; everything else is skipped, with the reason. A file
+// named as a recording (.vqr, .vqm in any case) whose content is none, and a
+// file that cannot be opened, are no skips but damaged or unreadable files.
 //
 // Symbolic links to files are followed; links to folders are not (counted as
 // skipped), and no folder is entered twice, so a loop of links or mounts ends
@@ -26,12 +28,19 @@ struct UnreadableFolder {
   Fault fault;  // CannotRead: "cannot be read: " and the system's words
 };
 
+struct WalkedFile {
+  std::string path;
+  std::string reason;  // for a person: "not a recorder file", "is empty", ...
+};
+
 struct FolderWalk {
   std::vector<FoundRecording> recordings;  // folder by folder, names in byte order
-  size_t skipped = 0;                      // files that are no recorder files
-  // Of those, the ones named as recordings (.vqr, .vqm): damaged or never finished.
-  std::vector<std::string> damaged;
+  std::vector<WalkedFile> skipped;         // no recorder files, links to folders, FIFOs
+  // Named as recordings (.vqr, .vqm) but not readable as one: damaged or never finished.
+  std::vector<WalkedFile> damaged;
   std::vector<UnreadableFolder> unreadable;
+  std::vector<WalkedFile> unreadable_files;  // regular files that cannot be opened
+  std::string output_inside;  // the output folder as met inside a walked folder, else empty
 };
 
 // The name of the folder under the output that holds the files of `root`
@@ -42,7 +51,9 @@ std::string FolderOutputName(const std::string& root);
 // convert as given. With `output` empty the WAV files go beside their
 // sources; otherwise under `output` in the folders relative to the root,
 // each root's under a folder of its FolderOutputName when more than one root
-// is a folder. The folder `output` itself is never walked.
+// is a folder. The folder `output` itself is never walked, also where it lies
+// inside a root (output_inside then names it). A folder that cannot be looked
+// at, also for a path longer than the system takes, is unreadable.
 FolderWalk WalkFolders(const std::vector<std::string>& roots, const std::string& output);
 
 }  // namespace calendo::tool

@@ -1,6 +1,7 @@
 #include "options.h"
 
 #include <charconv>
+#include <cmath>
 #include <utility>
 
 #include "encoder_settings.h"
@@ -24,7 +25,9 @@ std::optional<double> ParseDecimal(const std::string& text) {
   double value = 0;
   const char* end = text.data() + text.size();
   const auto [stop, failure] = std::from_chars(text.data(), end, value);
-  if (text.empty() || failure != std::errc() || stop != end) return std::nullopt;
+  // from_chars takes "nan" and "inf", which no range check below refuses.
+  if (text.empty() || failure != std::errc() || stop != end || !std::isfinite(value))
+    return std::nullopt;
   return value;
 }
 
@@ -89,6 +92,7 @@ std::string UsageText() {
          "      --skip-existing  skip a file whose WAV file exists (to go on with a\n"
          "                    run that was interrupted)\n"
          "  -q, --quiet       no progress line, no report of the files written\n"
+         "  -v, --verbose     name every file skipped, and why\n"
          "      --info        print the container, pages, modes and play time\n"
          "      --json        the same as --info, as JSON\n"
          "      --encode      make a recorder file from each PCM WAV file: mono 11025 Hz\n"
@@ -113,6 +117,7 @@ std::string UsageText() {
 
 Result<Options> ParseOptions(const std::vector<std::string>& arguments) {
   Options options;
+  options.arguments = arguments;
   std::string error;  // what the lambdas below refuse
   bool info = false;
   bool encode = false;
@@ -226,6 +231,9 @@ Result<Options> ParseOptions(const std::vector<std::string>& arguments) {
     } else if (argument == "-q" || argument == "--quiet") {
       if (!takes_no_value()) return UsageFault(error);
       options.quiet = true;
+    } else if (argument == "-v" || argument == "--verbose") {
+      if (!takes_no_value()) return UsageFault(error);
+      options.verbose = true;
     } else if (argument == "--info") {
       if (!takes_no_value()) return UsageFault(error);
       info = true;

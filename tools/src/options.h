@@ -19,6 +19,7 @@ struct Options {
   std::string output;  // -o: a folder (convert), a file or folder (encode)
   bool force = false;
   bool quiet = false;
+  bool verbose = false;  // -v: every file skipped is named, with the reason
   bool json = false;
   bool vtt = false;  // --silences: WebVTT cues
   int jobs = 1;
@@ -32,6 +33,7 @@ struct Options {
   bool tags = false;                         // --tags (WAV; other formats always)
   bool keep_time = true;                     // off with --no-keep-time
   std::vector<std::string> files;
+  std::vector<std::string> arguments;  // the command line as given (argv[1 ..])
 };
 
 // Parses argv[1 ..]; bad usage is refused as a UsageFault.

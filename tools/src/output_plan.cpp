@@ -1,9 +1,25 @@
 #include "output_plan.h"
 
+#include <cctype>
 #include <filesystem>
 #include <system_error>
 
 namespace calendo::tool {
+namespace {
+
+// ".m4a", ".aiff": 2 to 4 letters and digits, a letter among them.
+bool LooksLikeFormatExtension(const std::string& extension) {
+  if (extension.size() < 3 || extension.size() > 5) return false;
+  bool letter = false;
+  for (const char c : extension.substr(1)) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (!std::isalnum(byte)) return false;
+    letter |= std::isalpha(byte) != 0;
+  }
+  return letter;
+}
+
+}  // namespace
 
 Result<OutputPlan> PlanOutput(const Options& options) {
   OutputPlan plan;
@@ -14,6 +30,18 @@ Result<OutputPlan> PlanOutput(const Options& options) {
               std::filesystem::is_directory(options.output, ignored)
           ? std::nullopt
           : FormatOfFileName(options.output);
+  if (!named && !options.recursive && !options.output.empty() &&
+      !std::filesystem::exists(options.output, ignored)) {
+    // A new name with an extension of a file format is meant as a file, not
+    // as a folder; "take.2024" or "sp.vqr-8" are folders.
+    const std::string extension = std::filesystem::path(options.output).extension().string();
+    if (LooksLikeFormatExtension(extension)) {
+      return UsageFault("-o " + options.output + ": " + extension +
+                        " is no format written here (wav, flac, ogg, opus, mp3); a folder of "
+                        "that name is made by -o " +
+                        options.output + "/");
+    }
+  }
   if (named) {
     if (options.files.size() > 1) {
       return UsageFault("-o names one file but " + std::to_string(options.files.size()) +

@@ -1,8 +1,9 @@
 // Where calendo-convert writes and in which format: -o names a folder, or,
 // for a single recorder file, the file to make, whose extension (.wav, .flac,
 // .ogg, .opus, .mp3) chooses the format. An existing folder, or a name with
-// none of those extensions, is a folder. Without -o the files go beside the
-// recorder files; without --format or such a name, as WAV.
+// no extension, is a folder; a new name with another extension (out.m4a) is
+// refused, as a file of a format not written here. Without -o the files go
+// beside the recorder files; without --format or such a name, as WAV.
 #pragma once
 
 #include <string>

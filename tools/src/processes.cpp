@@ -1,10 +1,12 @@
 #include "processes.h"
 
 #include <fcntl.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -50,11 +52,36 @@ std::string TakeAll(UniqueFd& fd) {
   return text;
 }
 
+// Waits for any child; with hooks, a tenth of a second at a time, running
+// them in between, and sending the stop signal once to the children.
+Result<ChildEnd> WaitForAChild(const ProcessHooks* hooks, const std::map<pid_t, Captured>& running,
+                               bool& stop_sent) {
+  if (hooks == nullptr) return wait_for_child(-1);
+  for (;;) {
+    if (hooks->stop != nullptr && *hooks->stop != 0 && !stop_sent) {
+      // A terminal's Ctrl+C reaches them too; a signal to this process alone does not.
+      for (const auto& [pid, captured] : running) ::kill(pid, *hooks->stop);
+      stop_sent = true;
+    }
+    int status = 0;
+    const pid_t pid = ::waitpid(-1, &status, WNOHANG);
+    if (pid > 0) return ChildEnd{pid, status};
+    if (pid < 0 && errno != EINTR) {
+      const int error_number = errno;
+      return Fault{Failure::CannotRead, 0, system_text(error_number), error_number};
+    }
+    if (hooks->tick) hooks->tick();
+    ::usleep(100 * 1000);
+  }
+}
+
 }  // namespace
 
 Result<size_t> RunInProcesses(size_t count, int jobs, const std::function<bool(size_t)>& task,
                               const std::function<void(size_t, const TaskEnd&)>& finished,
-                              bool capture) {
+                              bool capture, const ProcessHooks* hooks) {
+  bool stop_sent = false;
+  auto stopping = [&] { return hooks != nullptr && hooks->stop != nullptr && *hooks->stop != 0; };
   // A SIGCHLD ignored by whoever started the program (it is inherited through
   // exec) would have the system take the children away before they could be
   // waited for.
@@ -62,8 +89,8 @@ Result<size_t> RunInProcesses(size_t count, int jobs, const std::function<bool(s
   std::map<pid_t, Captured> running;
   size_t next = 0;
   size_t failures = 0;
-  while (next < count || !running.empty()) {
-    while (next < count && running.size() < static_cast<size_t>(jobs)) {
+  while ((next < count && !stopping()) || !running.empty()) {
+    while (next < count && running.size() < static_cast<size_t>(jobs) && !stopping()) {
       // Buffered output must not be written twice, once by each process.
       std::fflush(stdout);
       std::fflush(stderr);
@@ -72,8 +99,13 @@ Result<size_t> RunInProcesses(size_t count, int jobs, const std::function<bool(s
         captured.out = UnnamedFile();
         captured.err = UnnamedFile();
       }
+      const pid_t parent = ::getpid();
       const pid_t child = ::fork();
       if (child == 0) {
+        // A child ends with this process however it ends (even SIGKILL), and
+        // takes its pending file with it; a parent already gone is seen at once.
+        ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+        if (::getppid() != parent) ::_exit(1);
         if (captured.out.valid()) ::dup2(captured.out.get(), STDOUT_FILENO);
         if (captured.err.valid()) ::dup2(captured.err.get(), STDERR_FILENO);
         const bool ok = task(next);
@@ -95,7 +127,7 @@ Result<size_t> RunInProcesses(size_t count, int jobs, const std::function<bool(s
       ++next;
     }
     if (running.empty()) continue;
-    const Result<ChildEnd> ended = wait_for_child(-1);
+    const Result<ChildEnd> ended = WaitForAChild(hooks, running, stop_sent);
     if (!ended.ok()) {
       return Fault{ended.fault().failure, 0,
                    "waiting for a child process: " + ended.fault().message,

@@ -27,10 +27,20 @@ struct TaskEnd {
 // interleave). When the children can no longer be waited for, the Fault says
 // why ("waiting for a child process: ..."); the tasks `finished` was not
 // called for then never ended here.
+// A child is sent SIGTERM when this process ends, by any signal too.
 // Sets SIGCHLD to its default action, which waiting for children needs.
 // REQUIRES: the process has one thread (fork).
+// While children run, `hooks` (when given) are looked at about ten times a
+// second: `tick` runs, and once `*stop` is not 0 no more children are started
+// and the running ones are sent that signal (SIGINT, SIGTERM) unless they had
+// it already; they are waited for, and the tasks never started are not
+// `finished`.
+struct ProcessHooks {
+  std::function<void()> tick;
+  const volatile int* stop = nullptr;
+};
 Result<size_t> RunInProcesses(size_t count, int jobs, const std::function<bool(size_t)>& task,
                               const std::function<void(size_t, const TaskEnd&)>& finished,
-                              bool capture = false);
+                              bool capture = false, const ProcessHooks* hooks = nullptr);
 
 }  // namespace calendo::tool

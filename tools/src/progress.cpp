@@ -52,8 +52,14 @@ void ProgressBar::Draw(uint32_t done) {
   last_draw_ = now;
 }
 
+void ProgressBar::Share(SharedProgress* shared) {
+  shared_ = shared;
+  if (shared_ != nullptr) shared_->total.store(total_, std::memory_order_relaxed);
+}
+
 void ProgressBar::Update(uint32_t done) {
   last_done_ = done;
+  if (shared_ != nullptr) shared_->done.store(done, std::memory_order_relaxed);
   if (!enabled_) return;
   if (drawn_ && std::chrono::steady_clock::now() - last_draw_ < kRedrawInterval) return;
   Draw(done);

@@ -3,11 +3,19 @@
 // enabled (standard error is a terminal and -q was not given).
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <string>
 
 namespace calendo::tool {
+
+// How far one file has come, in memory shared with the process that draws
+// the line of a run of several (-j): the units done of the total.
+struct SharedProgress {
+  std::atomic<uint32_t> done{0};
+  std::atomic<uint32_t> total{0};
+};
 
 class ProgressBar {
  public:
@@ -17,6 +25,8 @@ class ProgressBar {
   ProgressBar& operator=(const ProgressBar&) = delete;
 
   void Update(uint32_t done);
+  // Every Update is also stored in `shared` (and the total once, now).
+  void Share(SharedProgress* shared);
   // Takes the line off the screen, so that a message can be written; the next
   // Update draws it again.
   void Clear();
@@ -37,6 +47,7 @@ class ProgressBar {
   bool enabled_;
   bool drawn_ = false;
   uint32_t last_done_ = 0;
+  SharedProgress* shared_ = nullptr;
   std::chrono::steady_clock::time_point start_;
   std::chrono::steady_clock::time_point last_draw_;
 };

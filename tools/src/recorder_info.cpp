@@ -2,12 +2,17 @@
 
 #include "calendo/json_text.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 
+#include <array>
 #include <cstdio>
+#include <optional>
 
+#include "calendo/byte_order.h"
 #include "calendo/client/file_kind.h"
 #include "calendo/client/imports.h"
+#include "calendo/io.h"
 #include "calendo/vqr_format.h"
 #include "source_file.h"
 #include "time_format.h"
@@ -20,6 +25,41 @@ uint32_t VqrPagesHeld(uint64_t size) {
   if (size < kVqrHeaderSize) return 0;
   const uint64_t pages = (size - kVqrHeaderSize) / kVqrPageSize;
   return pages > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(pages);
+}
+
+// The pages the header's data length (at 88) announces, or none when the
+// header cannot be read.
+std::optional<uint32_t> VqrPagesAnnounced(const std::string& path) {
+  const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+  if (!fd.valid()) return std::nullopt;
+  std::array<uint8_t, 4> length{};
+  if (read_up_to_at(fd.get(), kVqrDataLengthOffset, length) != length.size()) return std::nullopt;
+  return le32(length.data()) / kVqrPageSize;
+}
+
+// What a vqr file of `size` bytes holds of what its header says: every
+// sentence of the warning, or empty.
+std::string VqrWarning(const std::string& path, uint64_t size, SplpInfo& splp) {
+  std::vector<std::string> sentences;
+  // Pages lie at 528-byte steps whatever the page size field says; a field
+  // smaller than that would count pages that are not there.
+  const uint32_t held = VqrPagesHeld(size);
+  if (splp.page_count > held) {
+    sentences.push_back("the header's page size counts " + std::to_string(splp.page_count) +
+                        " pages; only the " + std::to_string(held) +
+                        " whole pages of 528 bytes the file holds are read");
+    splp.page_count = held;
+  }
+  // A recording whose copy or download ended early still plays as far as it goes.
+  if (const std::optional<uint32_t> announced = VqrPagesAnnounced(path);
+      announced && *announced > held) {
+    sentences.push_back("the header announces " + std::to_string(*announced) +
+                        " pages, the file holds " + std::to_string(held) +
+                        ": the recording is cut short");
+  }
+  std::string warning;
+  for (const std::string& sentence : sentences) warning += (warning.empty() ? "" : "; ") + sentence;
+  return warning;
 }
 
 double ModeSeconds(const SplpInfo& s, int mode, uint32_t pages) {
@@ -65,27 +105,28 @@ Result<RecorderInfo> ReadRecorderInfo(const std::string& path) {
   if (const Status regular = RequireRegularFile(path); !regular.ok()) return regular.fault();
   RecorderInfo info;
   info.path = path;
-  info.container = RecorderContainerOfContent(path.c_str())
-                       .value_or(RecorderContainerOfName(path).value_or(Container::Vqm));
+  const std::optional<Container> by_content = RecorderContainerOfContent(path.c_str());
+  const std::optional<Container> by_name = RecorderContainerOfName(path);
+  info.container = by_content.value_or(by_name.value_or(Container::Vqm));
   info.splp = imports::play_splpget(path.c_str(), file_kind_of(info.container));
   if (info.splp.rate_code[0] == KESTRUNE_CANNOT_OPEN) return OpenFailure(path, "cannot be read");
   if (info.splp.rate_code[0] == KESTRUNE_WRONG_KIND) {
+    // A file named as a recording is refused as the kind its name expects;
+    // one that neither its name nor its content says to be one, as neither.
+    struct stat status {};
+    const bool empty = ::stat(path.c_str(), &status) == 0 && status.st_size == 0;
+    if (!by_content && (empty || !by_name)) {
+      return Fault{Failure::WrongKind, 0,
+                   std::string("not a recorder file (neither vqr nor vqm)") +
+                       (empty ? ": the file is empty" : "")};
+    }
     return Fault{Failure::WrongKind, 0,
                  std::string("not a ") + container_name(info.container) + " recorder file"};
   }
   if (info.container == Container::Vqr) {
-    // Pages lie at 528-byte steps whatever the page size field says; a field
-    // smaller than that would count pages that are not there.
     struct stat status {};
-    if (::stat(path.c_str(), &status) == 0) {
-      const uint32_t held = VqrPagesHeld(static_cast<uint64_t>(status.st_size));
-      if (info.splp.page_count > held) {
-        info.warning = "the header's page size counts " + std::to_string(info.splp.page_count) +
-                       " pages; only the " + std::to_string(held) +
-                       " whole pages of 528 bytes the file holds are read";
-        info.splp.page_count = held;
-      }
-    }
+    if (::stat(path.c_str(), &status) == 0)
+      info.warning = VqrWarning(path, static_cast<uint64_t>(status.st_size), info.splp);
   }
   info.table.assign(info.splp.page_count, 0);
   if (info.splp.page_count > 0 &&

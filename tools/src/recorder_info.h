@@ -1,10 +1,14 @@
 // What --info tells about a recorder file: its container, pages, modes and
 // play time, read through the same calls the player makes when it opens one.
 // The container is told by the file's magic bytes (the name's ending only
-// when the content names none, so that the refusal names what was expected).
-// A vqr header whose page size field counts more pages than the file's
-// 528-byte pages holds is not believed: the count is cut to the whole pages
-// the file holds, with a warning.
+// when the content names none, so that the refusal names what was expected;
+// a file whose name and content name neither, or an empty one, is "not a
+// recorder file (neither vqr nor vqm)").
+// A vqr file shorter than its header's data length announces is read as far
+// as it goes, with a warning that it is cut short. A vqr header whose page
+// size field counts more pages than the file's 528-byte pages holds is not
+// believed: the count is cut to the whole pages the file holds, with a
+// warning.
 #pragma once
 
 #include <cstdint>

@@ -22,10 +22,11 @@ std::string AudioAmount(double seconds) {
 }  // namespace
 
 std::string SummaryLine(const RunTally& tally, double wall_seconds) {
-  std::string line = std::to_string(tally.converted) + " converted, " +
-                     std::to_string(tally.failed) + " failed, " + std::to_string(tally.skipped) +
-                     " skipped; " + AudioAmount(tally.audio_seconds) + " of audio in " +
-                     Format(wall_seconds < 10 ? "%.1f s" : "%.0f s", wall_seconds);
+  std::string line =
+      std::to_string(tally.converted) + " converted, " + std::to_string(tally.failed) +
+      " failed, " + (tally.damaged > 0 ? std::to_string(tally.damaged) + " damaged, " : "") +
+      std::to_string(tally.skipped) + " skipped; " + AudioAmount(tally.audio_seconds) +
+      " of audio in " + Format(wall_seconds < 10 ? "%.1f s" : "%.0f s", wall_seconds);
   if (tally.audio_seconds > 0 && wall_seconds > 0) {
     line += Format(" (%.0f\u00d7 real time)", tally.audio_seconds / wall_seconds);
   }

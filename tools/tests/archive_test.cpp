@@ -178,6 +178,8 @@ TEST_F(Archive, RefusesContradictionsAsBadUsage) {
       {{"--format", "ogg", "-o", dir_.file("x.flac").string()}, "but -o names a .flac file"},
       {{"-o", dir_.file("x.flac").string(), dir_.file("other.vqr").string()},
        "-o names one file but 2 recorder files"},
+      {{"-o", dir_.file("out.m4a").string()},
+       ".m4a is no format written here (wav, flac, ogg, opus, mp3)"},
   };
   for (const auto& [arguments, reason] : cases) {
     std::vector<std::string> line = arguments;
@@ -188,6 +190,11 @@ TEST_F(Archive, RefusesContradictionsAsBadUsage) {
   }
   EXPECT_FALSE(fs::exists(dir_.file("x.flac")));
   EXPECT_FALSE(fs::exists(dir_.file("x.mp3")));
+  EXPECT_FALSE(fs::exists(dir_.file("out.m4a")));
+  // Ending the name with a slash asks for a folder of that name.
+  ASSERT_EQ(RunConvert({"-q", "-o", dir_.file("out.m4a").string() + "/", source_.string()}).status,
+            0);
+  EXPECT_TRUE(fs::exists(dir_.file("out.m4a/memo.wav")));
 }
 
 TEST_F(Archive, TagsReadBackInEveryFormatThatCarriesThem) {

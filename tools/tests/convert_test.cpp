@@ -130,6 +130,30 @@ TEST(Convert, RefusesToOverwriteUnlessForced) {
   EXPECT_EQ(ReadFile(dir.file("memo.wav")), ReferenceWav(MakeCodes("SS", 3), false, 16));
 }
 
+TEST(Convert, RefusesAFileOfNeitherKindAsNeither) {
+  testkit::TempDir dir;
+  const std::string text = "notes, not a recording";
+  testkit::write_file(dir.file("README.TXT"), std::vector<uint8_t>(text.begin(), text.end()));
+  testkit::write_file(dir.file("DS400021.VQR"), {});
+  testkit::write_file(dir.file("blank"), {});
+
+  for (const char* mode : {"--info", "-q"}) {
+    SCOPED_TRACE(mode);
+    const ToolRun run = RunConvert({mode, dir.file("README.TXT").string(),
+                                    dir.file("DS400021.VQR").string(), dir.file("blank").string()});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("README.TXT: not a recorder file (neither vqr nor vqm)\n"),
+              std::string::npos)
+        << run.err;
+    for (const char* empty : {"DS400021.VQR", "blank"}) {
+      EXPECT_NE(run.err.find(std::string(empty) +
+                             ": not a recorder file (neither vqr nor vqm): the file is empty"),
+                std::string::npos)
+          << run.err;
+    }
+  }
+}
+
 TEST(Convert, NamesEveryFailureAndGoesOn) {
   testkit::TempDir dir;
   WriteVqr(dir.file("good.vqr"), MakeCodes("SL", 4));
@@ -316,6 +340,34 @@ TEST(Convert, ParallelReportLinesStartOnALineOfTheirOwn) {
   EXPECT_EQ(reports, 7u) << text;
 }
 
+TEST(Convert, ParallelProgressCountsTheAudioAndLeavesNoLineBehind) {
+  testkit::TempDir dir;
+  std::vector<std::string> arguments = {"-j", "2", "-o", dir.file("out").string()};
+  WriteVqr(dir.file("long.vqr"), MakeCodes(std::string(16000, 'L'), 40));
+  arguments.push_back(dir.file("long.vqr").string());
+  for (int i = 0; i < 2; ++i) {
+    WriteVqr(dir.file("s" + std::to_string(i) + ".vqr"), MakeCodes("SS", 41 + i));
+    arguments.push_back(dir.file("s" + std::to_string(i) + ".vqr").string());
+  }
+  const std::string text = RunOnTerminal(arguments);
+  // Each drawing of the line starts with a carriage return.
+  bool within_the_long_file = false;
+  for (size_t at = text.find("3 files ["); at != std::string::npos;
+       at = text.find("3 files [", at + 1)) {
+    const std::string line = text.substr(at, text.find_first_of("\r\n", at) - at);
+    ASSERT_NE(line.find(" kB "), std::string::npos) << line;
+    int percent = 0;
+    if (std::sscanf(line.c_str() + line.find(" kB ") + 4, "%d%%", &percent) == 1)
+      within_the_long_file |= percent > 5 && percent < 95;
+  }
+  EXPECT_TRUE(within_the_long_file) << "the line never moved within the long file: " << text;
+  // What shows last is the summary, not a finished progress line.
+  std::string last = text.substr(text.rfind('\n', text.size() - 3) + 1);
+  if (const size_t cr = last.rfind('\r', last.size() - 3); cr != std::string::npos)
+    last.erase(0, cr + 1);
+  EXPECT_NE(last.find("3 converted, 0 failed, 0 skipped"), std::string::npos) << last;
+}
+
 TEST(Convert, NeverShowsAPartialFileUnderItsName) {
   testkit::TempDir dir;
   // Long enough that the conversion is still running when it is interrupted.
@@ -343,6 +395,60 @@ TEST(Convert, NeverShowsAPartialFileUnderItsName) {
   EXPECT_TRUE(WIFSIGNALED(status));
   EXPECT_FALSE(fs::exists(wav));
   EXPECT_EQ(Leftovers(dir.path(), {"long.vqr"}), std::vector<std::string>{});
+}
+
+TEST(Convert, ARecordingCutShortWhileReadFailsAsChangedOnEveryPath) {
+  testkit::TempDir dir;
+  const TestRecording big = MakeCodes(std::string(16000, 'L'), 9);
+  const std::string whole = ReferenceWav(big, false, 16);
+  WriteVqr(dir.file("small.vqr"), MakeCodes("SS", 10));
+  const std::vector<std::vector<std::string>> ways = {
+      {}, {"-j", "2", dir.file("small.vqr").string()}, {"--format", "flac"}};
+  int interrupted = 0;
+  for (const std::vector<std::string>& way : ways) {
+    SCOPED_TRACE(way.empty() ? "one file" : way[0]);
+    WriteVqr(dir.file("big.vqr"), big);
+    const fs::path out = dir.file("out");
+    fs::remove_all(out);
+    fs::create_directories(out);
+    std::vector<std::string> arguments = {ConvertProgram(), "-q", "-o", out.string()};
+    arguments.insert(arguments.end(), way.begin(), way.end());
+    arguments.push_back(dir.file("big.vqr").string());
+    const fs::path err = dir.file("err.txt");
+    const pid_t child = ::fork();
+    if (child == 0) {
+      const int fd = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      ::dup2(fd, STDERR_FILENO);
+      std::vector<char*> argv;
+      for (std::string& argument : arguments) argv.push_back(argument.data());
+      argv.push_back(nullptr);
+      ::execv(argv[0], argv.data());
+      ::_exit(127);
+    }
+    // Cut the recording to half once its WAV file is being written.
+    bool writing = false;
+    for (int i = 0; i < 4000 && !writing; ++i) {
+      for (const auto& entry : fs::directory_iterator(out))
+        writing |= entry.path().filename().string().rfind(".big.", 0) == 0;
+      if (!writing) std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+    fs::resize_file(dir.file("big.vqr"), fs::file_size(dir.file("big.vqr")) / 2);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 0) {
+      // Only a recording read whole before the cut may be converted.
+      if (!way.empty() && way[0] == "--format") continue;
+      EXPECT_TRUE(ReadFile(out / "big.wav") == whole) << ReadFile(err);
+      continue;
+    }
+    ++interrupted;
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    const std::string text = ReadFile(err);
+    EXPECT_NE(text.find("big.vqr: changed while it was read: "), std::string::npos) << text;
+    EXPECT_FALSE(fs::exists(out / "big.wav"));
+    EXPECT_FALSE(fs::exists(out / "big.flac"));
+  }
+  if (interrupted == 0) GTEST_SKIP() << "every conversion ended before the recording was cut";
 }
 
 }  // namespace

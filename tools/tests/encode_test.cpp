@@ -263,6 +263,64 @@ TEST(Encode, TurnsRefusalsIntoClearMessages) {
   EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 4);
 }
 
+TEST(Encode, RefusesWhatIsNoWavOfSamplesWithItsReason) {
+  testkit::TempDir dir;
+  WriteWav(dir.file("empty.wav"), 11025, 1, 16, {});
+  WriteWav(dir.file("empty44.wav"), 44100, 2, 16, {});
+  WriteVqr(dir.file("memo.wav"), MakeCodes("SS", 1));  // a recorder file
+  for (const auto& [name, rate] : std::vector<std::pair<std::string, uint32_t>>{
+           {"giga.wav", 4000000000u}, {"two31.wav", 2147483648u}, {"slow.wav", 999}}) {
+    WriteWav(dir.file(name), 8000, 1, 16, Tone(2000, 440, 8000));
+    std::fstream file(dir.file(name), std::ios::binary | std::ios::in | std::ios::out);
+    file.seekp(24);
+    const char bytes[4] = {static_cast<char>(rate), static_cast<char>(rate >> 8),
+                           static_cast<char>(rate >> 16), static_cast<char>(rate >> 24)};
+    file.write(bytes, 4);
+  }
+  std::vector<uint8_t> no_format = {'R', 'I', 'F', 'F', 28,  0,   0,  0, 'W', 'A',
+                                    'V', 'E', 'd', 'a', 't', 'a', 16, 0, 0,   0};
+  no_format.resize(no_format.size() + 16, 1);
+  testkit::write_file(dir.file("nofmt.wav"), no_format);
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"empty.wav", "the WAV holds no samples"},
+      {"empty44.wav", "the WAV holds no samples"},
+      {"memo.wav", "is not a WAV file"},
+      {"giga.wav", "sample rate 4000000000 Hz is out of range"},
+      {"two31.wav", "sample rate 2147483648 Hz is out of range"},
+      {"slow.wav", "sample rate 999 Hz is out of range"},
+      {"nofmt.wav", "the WAV has no fmt chunk"},
+  };
+  for (const auto& [name, message] : cases) {
+    const ToolRun run =
+        RunConvert({"--encode", dir.file(name).string(), "-o", dir.file("out.vqr").string()});
+    EXPECT_EQ(run.status, 1) << name;
+    EXPECT_NE(run.err.find(name + ": " + message), std::string::npos) << run.err;
+    EXPECT_FALSE(fs::exists(dir.file("out.vqr"))) << name;
+  }
+}
+
+TEST(Encode, WarnsOfATruncatedWavOnEveryPathAndMakesTheFolderItIsGiven) {
+  testkit::TempDir dir;
+  // 44.1 kHz stereo is resampled and mixed: not the path the encoder reads as it is.
+  WriteWav(dir.file("cut.wav"), 44100, 2, 16, Tone(8820, 440, 44100));
+  {
+    std::fstream file(dir.file("cut.wav"), std::ios::binary | std::ios::in | std::ios::out);
+    file.seekp(40);
+    const uint32_t announced = 44100 * 4 * 2;  // 2 s of 4-byte frames
+    const char bytes[4] = {static_cast<char>(announced), static_cast<char>(announced >> 8),
+                           static_cast<char>(announced >> 16), static_cast<char>(announced >> 24)};
+    file.write(bytes, 4);
+  }
+  const ToolRun run =
+      RunConvert({"--encode", "-q", dir.file("cut.wav").string(), "-o", dir.file("new/").string()});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.err.find("cut.wav: warning: the header announces 2.0 s of samples but the file "
+                         "holds 0.1 s; encoding what it holds"),
+            std::string::npos)
+      << run.err;
+  EXPECT_TRUE(fs::exists(dir.file("new/cut.vqr")));
+}
+
 TEST(Encode, RefusesToOverwriteUnlessForced) {
   testkit::TempDir dir;
   WriteWav(dir.file("a.wav"), 8000, 1, 16, Tone(4000, 300, 8000));

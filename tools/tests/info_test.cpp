@@ -146,5 +146,27 @@ TEST(Info, BelievesNoPageSizeThatCountsPagesTheFileLacks) {
   EXPECT_EQ(run.out.find("warning"), std::string::npos);
 }
 
+TEST(Info, ARecordingCutShortIsConvertedAsFarAsItGoesWithAWarning) {
+  testkit::TempDir dir;
+  TestRecording recording = MakeCodes(std::string(120, 'S'), 7);
+  WriteVqr(dir.file("cut.vqr"), recording);  // its header announces 63,360 bytes of pages
+  std::filesystem::resize_file(dir.file("cut.vqr"), 30000);
+  const std::string warning =
+      "cut.vqr: warning: the header announces 120 pages, the file holds 56: the recording is "
+      "cut short";
+
+  ToolRun run = RunConvert({"-q", dir.file("cut.vqr").string()});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.err.find(warning), std::string::npos) << run.err;
+  recording.modes.resize(56);
+  recording.codes.resize(56);
+  EXPECT_TRUE(ReadFile(dir.file("cut.wav")) == ReferenceWav(recording, false, 16));
+
+  run = RunConvert({"--info", dir.file("cut.vqr").string()});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.err.find(warning), std::string::npos) << run.err;
+  EXPECT_NE(run.out.find("pages       56"), std::string::npos) << run.out;
+}
+
 }  // namespace
 }  // namespace tooltest
