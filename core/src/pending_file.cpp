@@ -1,7 +1,9 @@
 #include "calendo/pending_file.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/random.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -102,6 +104,9 @@ Result<PendingFile> PendingFile::create(const std::string& target) {
     // Created with 0666 the file gets the umask's permissions, as any new file.
     Result<UniqueFd> fd = open_fd(temp_path.c_str(), O_RDWR | O_CREAT | O_EXCL, 0666);
     if (fd.ok()) {
+      // Where the file system has no flock the file is simply never taken
+      // for stale: lock failures are not fatal.
+      (void)::flock(fd->get(), LOCK_EX | LOCK_NB);
       const int ticket = watcher != nullptr ? watcher->watch(temp_path.c_str()) : -1;
       return PendingFile(target, std::move(temp_path), std::move(*fd), watcher, ticket);
     }
@@ -111,6 +116,34 @@ Result<PendingFile> PendingFile::create(const std::string& target) {
                    fd.fault().system_error};
     }
   }
+}
+
+std::size_t remove_stale_pending_files(const std::string& target) {
+  const std::filesystem::path target_path(target);
+  const std::filesystem::path folder =
+      target_path.has_parent_path() ? target_path.parent_path() : ".";
+  const std::string prefix = temporary_prefix(target_path.filename().string(), name_limit(folder));
+  std::error_code error;
+  std::filesystem::directory_iterator entries(folder, error);
+  if (error) return 0;
+  std::size_t removed = 0;
+  for (const std::filesystem::directory_entry& entry : entries) {
+    const std::string name = entry.path().filename().string();
+    if (name.size() != prefix.size() + kSuffixLength || name.compare(0, prefix.size(), prefix) != 0)
+      continue;
+    const std::string path = entry.path().string();
+    Result<UniqueFd> fd = open_fd(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK);
+    if (!fd.ok()) continue;
+    struct stat opened {
+    }, named{};
+    if (::fstat(fd->get(), &opened) != 0 || !S_ISREG(opened.st_mode)) continue;
+    if (::flock(fd->get(), LOCK_EX | LOCK_NB) != 0) continue;  // a writer holds it
+    // Only the very file that was found unheld goes, not one made since.
+    if (::lstat(path.c_str(), &named) == 0 && named.st_ino == opened.st_ino &&
+        named.st_dev == opened.st_dev && ::unlink(path.c_str()) == 0)
+      ++removed;
+  }
+  return removed;
 }
 
 PendingFile::PendingFile(std::string target, std::string temp_path, UniqueFd fd,

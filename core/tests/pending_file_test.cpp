@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
+#include <csignal>
 
 #include <algorithm>
 #include <filesystem>
@@ -183,6 +185,37 @@ TEST(PendingFile_Watcher, LearnsEveryTemporaryNameWhileItExists) {
   EXPECT_EQ(watcher.forgotten, (std::vector<int>{0, 1}));
   EXPECT_EQ(watcher.depth, 0);
   EXPECT_FALSE(watcher.unheld);
+}
+
+// A writer killed outright leaves its temporary file; a later run takes it
+// away, but never a file a living writer holds, nor one of another target.
+TEST(PendingFile_Stale, OnlyFilesOfDeadWritersGo) {
+  testkit::TempDir dir;
+  const std::string target = dir.file("memo.wav").string();
+  const pid_t writer = ::fork();
+  if (writer == 0) {
+    Result<PendingFile> left = PendingFile::create(target);
+    ::kill(::getpid(), SIGKILL);
+  }
+  ASSERT_GT(writer, 0);
+  int status = 0;
+  ASSERT_EQ(::waitpid(writer, &status, 0), writer);
+  ASSERT_TRUE(WIFSIGNALED(status));
+  Result<PendingFile> live = PendingFile::create(target);
+  ASSERT_TRUE(live.ok());
+  std::ofstream(dir.file(".other.wav.part-AbCdEf")) << "another target's";
+  std::ofstream(dir.file(".memo.wav.part-short")) << "not a name of ours";
+  ASSERT_EQ(Names(dir.path()).size(), 4u);
+
+  EXPECT_EQ(remove_stale_pending_files(target), 1u);
+  const std::vector<std::string> left = Names(dir.path());
+  EXPECT_EQ(left.size(), 3u);
+  EXPECT_NE(std::find(left.begin(), left.end(), fs::path(live->temp_path()).filename().string()),
+            left.end());
+  WriteThrough(*live, "complete");
+  ASSERT_TRUE(live->commit(false).ok());
+  EXPECT_EQ(Contents(target), "complete");
+  EXPECT_EQ(remove_stale_pending_files(target), 0u);
 }
 
 TEST(NameTaken, CountsEveryKindOfName) {

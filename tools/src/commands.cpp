@@ -264,6 +264,8 @@ int RunConvert(const Options& options) {
   if (!PrepareFolder(plan->folder)) return kExitFailed;
   RunTally tally;
   const std::vector<ConversionJob> jobs = CollectJobs(options, *plan, tally);
+  // What an earlier run killed outright left of these files.
+  for (const ConversionJob& job : jobs) remove_stale_pending_files(job.destination);
   std::vector<std::vector<std::filesystem::path>> folders_made_for(jobs.size());
   if (options.recursive) {
     for (size_t i = 0; i < jobs.size(); ++i)

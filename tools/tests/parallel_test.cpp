@@ -97,6 +97,46 @@ TEST(Parallel, ChildrenEndWithTheirParentAndTakeTheirFilesAlong) {
   }
 }
 
+// SIGKILL of the whole group leaves the temporary files of the files being
+// converted; the run that carries on takes them away with its own files.
+TEST(Parallel, ARunAfterAKilledOneRemovesTheFilesItLeft) {
+  testkit::TempDir dir;
+  const TestRecording long_one = MakeCodes(std::string(16000, 'L'), 4);
+  std::vector<std::string> inputs;
+  for (const char* name : {"a.vqr", "b.vqr"}) {
+    WriteVqr(dir.file(name), long_one);
+    inputs.push_back(dir.file(name).string());
+  }
+  const fs::path out = dir.file("out");
+  fs::create_directories(out);
+  const pid_t parent = ::fork();
+  if (parent == 0) {
+    ::setpgid(0, 0);
+    const char* program = ConvertProgram();
+    ::execl(program, program, "-q", "-j", "2", "-o", out.c_str(), inputs[0].c_str(),
+            inputs[1].c_str(), static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  ::setpgid(parent, parent);
+  for (int i = 0; i < 4000 && PartFiles(out) < 2; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  ::kill(-parent, SIGKILL);
+  int status = 0;
+  ::waitpid(parent, &status, 0);
+  if (WIFEXITED(status)) GTEST_SKIP() << "the run ended before it could be killed";
+  for (int i = 0; i < 3000 && !ChildrenOf(parent).empty(); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  ASSERT_EQ(PartFiles(out), 2u);
+
+  std::vector<std::string> again = {"-q", "--skip-existing", "-j", "2", "-o", out.string()};
+  again.insert(again.end(), inputs.begin(), inputs.end());
+  const ToolRun run = RunConvert(again);
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(PartFiles(out), 0u);
+  EXPECT_TRUE(fs::exists(out / "a.wav"));
+  EXPECT_TRUE(fs::exists(out / "b.wav"));
+}
+
 TEST(Parallel, CtrlCEndsWithTheSummarySoFarAndTheCommandThatCarriesOn) {
   testkit::TempDir dir;
   const TestRecording long_one = MakeCodes(std::string(16000, 'L'), 2);

@@ -13,6 +13,10 @@
 // the part taken from that name is cut (at a UTF-8 character's start), never
 // the unique suffix.
 //
+// The writer holds an exclusive flock(2) on the temporary file until the
+// commit, so that a process killed outright (SIGKILL, a power cut) leaves a
+// file that no one holds: remove_stale_pending_files() takes those away.
+//
 // Removing pending files when a signal ends the process is process-wide
 // state that the core does not hold: a program that wants it installs a
 // PendingFileWatcher (calendo/client/pending_file_signals.h), which learns
@@ -22,6 +26,7 @@
 // independent.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 #include "calendo/fault.h"
@@ -51,6 +56,11 @@ class PendingFileWatcher {
 // Installs the process's watcher (nullptr: none). Files made before keep the
 // watcher they had. REQUIRES: `watcher` lives until the process ends.
 void set_pending_file_watcher(PendingFileWatcher* watcher);
+
+// Removes the temporary files of `target` (".NAME.part-XXXXXX" beside it)
+// that no living process holds: those of a writer that was killed. Returns
+// how many went. Files held by a writer, and names of other targets, stay.
+std::size_t remove_stale_pending_files(const std::string& target);
 
 class PendingFile {
  public:
