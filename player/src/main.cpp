@@ -5,6 +5,7 @@
 #include <QScreen>
 #include <QThread>
 
+#include "calendo/client/pending_file_signals.h"
 #include "command_options.h"
 #include "desktop/file_size_limit.h"
 #include "mpris/mpris_service.h"
@@ -17,6 +18,8 @@
 int main(int argc, char** argv) {
   if (const auto status = calendo::AnswerInformationOption(argc, argv, stdout)) return *status;
   calendo::TreatFileSizeLimitAsFullDisk();
+  // SIGINT, SIGTERM and SIGHUP remove a conversion's temporary file first.
+  calendo::client::RemovePendingFilesOnSignals();
   QApplication app(argc, argv);
   calendo::InstallQtTranslations(app, calendo::LangCode);
   calendo::QtHost host(QCoreApplication::arguments());

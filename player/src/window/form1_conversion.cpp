@@ -1,6 +1,5 @@
 // The conversion commands of the menu: stop playback, ask for the WAV file,
 // confirm replacing one, run the conversion (conversion_trans_vqr_wav.cpp).
-#include <QFile>
 #include <QFileInfo>
 
 #include "window/form1.h"
@@ -66,7 +65,7 @@ void Form1::ConvertMenuCommand(int16_t format) {
     });
     MsgAnswer = QString::number(answer);
     if (answer == platform::kIdNo) continue;
-    QFile::remove(ConvFileName);
+    // Replaced only once the new file is complete (TransVqrWav).
     break;
   }
 

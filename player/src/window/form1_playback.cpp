@@ -3,7 +3,6 @@
 // open sequence (playback_open.cpp).
 #include <QCoreApplication>
 #include <QEvent>
-#include <QFile>
 #include <QFileInfo>
 
 #include "qt/file_kind_name.h"
@@ -169,7 +168,8 @@ void Form1::Cancelx_Click() {
   ProgressBar1->setValue(0);
   ProgressBar1->setVisible(false);
   PlaySlider->setVisible(true);
-  QFile::remove(ConvFileName);
+  // The conversion removes its temporary file when it sees the flag at its
+  // next checkpoint; ConvFileName may name the file it was to replace.
 }
 
 }  // namespace calendo
