@@ -1,12 +1,15 @@
 // calendo: the player's program. The window does everything; main only sets
 // up the application, the host and the event pump, runs the window's
 // start-up, shows it and runs the event loop.
+#include <cstdio>
+
 #include <QApplication>
 #include <QScreen>
 #include <QThread>
 
 #include "calendo/client/pending_file_signals.h"
 #include "command_options.h"
+#include "desktop/display_presence.h"
 #include "desktop/file_size_limit.h"
 #include "mpris/mpris_service.h"
 #include "platform/dialogs.h"
@@ -17,6 +20,10 @@
 
 int main(int argc, char** argv) {
   if (const auto status = calendo::AnswerInformationOption(argc, argv, stdout)) return *status;
+  if (!calendo::CanShowWindow()) {
+    std::fprintf(stderr, "%s\n", calendo::kNoDisplayText);
+    return 1;
+  }
   calendo::TreatFileSizeLimitAsFullDisk();
   // SIGINT, SIGTERM and SIGHUP remove a conversion's temporary file first.
   calendo::client::RemovePendingFilesOnSignals();
