@@ -242,6 +242,28 @@ TEST_F(ConversionTest, ExistingFileIsReplacedOnlyWhenItHoldsSomethingAndTheAnswe
   EXPECT_EQ(form_->ConvActive, 0);
 }
 
+// The save dialog proposes the recording's name in its folder; a name typed
+// without the .wav ending gets it, and a file of that full name is what the
+// replace question is about.
+TEST_F(ConversionTest, ANameTypedWithoutTheWavEndingGetsIt) {
+  const auto pages = MakePages(2, [](int) { return false; });
+  Convert(pages, 16, 7, dir_.file("minutes"));
+  ASSERT_EQ(host_.save_requests.size(), 1u);
+  EXPECT_EQ(host_.save_requests[0].initial_dir, QString::fromStdString(dir_.path().string()));
+  EXPECT_EQ(host_.save_requests[0].file_name, QStringLiteral("memo.wav"));
+  EXPECT_EQ(ReadAll(dir_.file("minutes.wav")).size(), 44u + 2u * 2720u);
+  EXPECT_FALSE(fs::exists(dir_.file("minutes")));
+  EXPECT_EQ(form_->ConvFileName, QString::fromStdString(dir_.file("minutes.wav").string()));
+
+  // Typed again: the file now exists, so the question comes; any case of the
+  // ending counts as the ending.
+  Convert(pages, 8, 7, dir_.file("minutes"));
+  EXPECT_EQ(BoxTexts(), std::vector<QString>{QStringLiteral("Replace existing file?")});
+  EXPECT_EQ(ReadAll(dir_.file("minutes.wav")).size(), 44u + 2u * 1360u);
+  Convert(pages, 8, 7, dir_.file("LOUD.WAV"));
+  EXPECT_EQ(ReadAll(dir_.file("LOUD.WAV")).size(), 44u + 2u * 1360u);
+}
+
 TEST_F(ConversionTest, CrExstrReplacesTheLastThreeCharactersUnlessTheyMatchExactly) {
   EXPECT_EQ(Form1::CrExstr("memo.vqr", "wav"), QStringLiteral("memo.wav"));
   EXPECT_EQ(Form1::CrExstr("MEMO.WAV", "wav"), QStringLiteral("MEMO.wav"));

@@ -55,6 +55,10 @@ void Form1::ConvertMenuCommand(int16_t format) {
     }
     // A dialog without its cancel error reports a cancel by an empty name.
     if (CommonDialog1.FileName.isEmpty()) return;
+    // A name typed without the extension still makes a WAV file.
+    if (!CommonDialog1.FileName.endsWith(QStringLiteral(".wav"), Qt::CaseInsensitive)) {
+      CommonDialog1.FileName += QStringLiteral(".wav");
+    }
     ConvFileName = CommonDialog1.FileName;
 
     const QFileInfo existing(ConvFileName);

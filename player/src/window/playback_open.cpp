@@ -2,7 +2,7 @@
 // table, and set the window up to play it.
 #include <limits>
 
-#include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
 
 #include "qt/file_kind_name.h"
@@ -51,7 +51,13 @@ void Form1::M_fileopen_Click() {
   step([&] {
     CommonDialog1.Filter = QStringLiteral("Orvo IC Recorder files(*.vqr;*.vqm)|*.vqr;*.vqm");
   });
-  step([&] { CommonDialog1.InitDir = QCoreApplication::applicationDirPath(); });
+  // The folder of the file open now, where the next one most likely lies;
+  // else the folder the program was started in.
+  step([&] {
+    const QFileInfo open_file(PlayFileName.trimmed());
+    const bool has_folder = !PlayFileName.trimmed().isEmpty() && open_file.absoluteDir().exists();
+    CommonDialog1.InitDir = has_folder ? open_file.absolutePath() : QDir::currentPath();
+  });
   bool cancelled = false;
   try {
     CommonDialog1.ShowOpen();
