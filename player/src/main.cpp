@@ -14,6 +14,7 @@
 #include "mpris/mpris_service.h"
 #include "platform/dialogs.h"
 #include "qt/event_pump.h"
+#include "qt/file_name_bytes.h"
 #include "qt/qt_host.h"
 #include "qt/qt_translations.h"
 #include "window/form1.h"
@@ -29,7 +30,10 @@ int main(int argc, char** argv) {
   calendo::client::RemovePendingFilesOnSignals();
   QApplication app(argc, argv);
   calendo::InstallQtTranslations(app, calendo::LangCode);
-  calendo::QtHost host(QCoreApplication::arguments());
+  // The arguments as their bytes: a file name need not be UTF-8.
+  QStringList arguments;
+  for (int i = 0; i < argc; ++i) arguments.append(calendo::FileNameFromBytes(argv[i]));
+  calendo::QtHost host(arguments);
   calendo::EventPump pump;
 
   // Message boxes of the libraries show through the same host as the window's,

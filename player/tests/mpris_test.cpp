@@ -217,5 +217,27 @@ TEST_F(Mpris, OpenUriOpensARecorderFileAndRefusesAnythingElse) {
   player_ = 0;
 }
 
+// A name in Latin-1, as old memory cards write them, opens from the command
+// line and plays; it is shown with U+FFFD for the byte that is not UTF-8.
+TEST_F(Mpris, ANameThatIsNotUtf8OpensFromTheCommandLine) {
+  testkit::VqrFile file;
+  for (int p = 0; p < 100; ++p) file.pages.push_back(testkit::vqr_sp_page());
+  const std::string path = dir_.path().string() + "/caf\xe9.vqr";
+  file.write(path);
+  player_ = testing::StartPlayer(CALENDO_PROGRAM, {path},
+                                 {"DBUS_SESSION_BUS_ADDRESS=" + address_,
+                                  "CALENDO_AUDIO=capture:" + capture_, "CALENDO_AUDIO_SPEED=1"});
+  ASSERT_NE(player_, 0);
+  ASSERT_TRUE(Eventually([&] { return Status().find("'Playing'") != std::string::npos; }))
+      << Status();
+  EXPECT_TRUE(Eventually([&] { return Captured() > 11025; }));
+  const std::string metadata = PlayerProperty("Metadata");
+  EXPECT_NE(metadata.find("'xesam:title': <'caf\xef\xbf\xbd.vqr'>"), std::string::npos) << metadata;
+  EXPECT_NE(metadata.find("caf%E9.vqr"), std::string::npos) << metadata;
+  Call("--method org.mpris.MediaPlayer2.Quit");
+  EXPECT_EQ(testing::WaitForPlayer(player_, 10s, [] { std::this_thread::sleep_for(20ms); }), 0);
+  player_ = 0;
+}
+
 }  // namespace
 }  // namespace calendo

@@ -11,6 +11,7 @@
 
 #include "mpris/audio_clock.h"
 #include "qt/file_kind_name.h"
+#include "qt/file_name_bytes.h"
 #include "window/form1.h"
 
 namespace calendo {
@@ -115,9 +116,11 @@ QVariantMap MprisPlayerAdaptor::Metadata() const {
   metadata.insert(QStringLiteral("mpris:trackid"), QVariant::fromValue(TrackId()));
   if (!HasFile(form_)) return metadata;
   const QFileInfo file(form_.PlayFileName);
-  metadata.insert(QStringLiteral("xesam:title"), file.fileName());
+  metadata.insert(QStringLiteral("xesam:title"), ShownFileName(file.fileName()));
+  // The URL names the file's bytes, percent-encoded, whatever their encoding.
+  const QByteArray path = FileNameBytes(file.absoluteFilePath());
   metadata.insert(QStringLiteral("xesam:url"),
-                  QUrl::fromLocalFile(file.absoluteFilePath()).toString());
+                  QString::fromLatin1("file://" + path.toPercentEncoding("/")));
   metadata.insert(QStringLiteral("mpris:length"),
                   static_cast<qlonglong>(ClockOf(form_).LengthUs()));
   return metadata;
@@ -180,11 +183,14 @@ void MprisPlayerAdaptor::SetPosition(const QDBusObjectPath& track, qlonglong pos
 
 void MprisPlayerAdaptor::OpenUri(const QString& uri, const QDBusMessage& message) {
   const QUrl url(uri);
-  const QString path = url.isLocalFile() ? url.toLocalFile() : QString();
+  // The path's bytes as the URI spells them, so that any name can be opened.
+  const QString path = url.isLocalFile() ? FileNameFromBytes(QByteArray::fromPercentEncoding(
+                                               url.path(QUrl::FullyEncoded).toLatin1()))
+                                         : QString();
   QString refusal;
   if (path.isEmpty()) {
     refusal = QStringLiteral("only file:// URIs can be opened: ") + uri;
-  } else if (!RecorderContainerOfName(path) || !QFileInfo(path).isFile()) {
+  } else if (!RecorderContainerOfName(path) || !NamedFileExists(path)) {
     refusal = QStringLiteral("not a recorder file (.vqr or .vqm): ") + path;
   } else if (form_.ConvActive != 0) {
     refusal = QStringLiteral("a conversion is running");

@@ -22,6 +22,7 @@
 
 #include "calendo/client/wav_conversion.h"
 #include "calendo/pending_file.h"
+#include "qt/file_name_bytes.h"
 #include "window/form1.h"
 
 namespace calendo {
@@ -129,8 +130,8 @@ class Form1::ConversionCheckpoints final : public client::ConversionSteps {
 // a command run at a checkpoint may change.
 int16_t Form1::TransVqrWav(QString source, QString dest, int16_t format, int16_t& result) {
   ResumeNext step;
-  const QByteArray source_path = QFile::encodeName(source);
-  const QByteArray dest_path = QFile::encodeName(dest);
+  const QByteArray source_path = FileNameBytes(source);
+  const QByteArray dest_path = FileNameBytes(dest);
 
   auto message = [&](int index) {
     step([&] {

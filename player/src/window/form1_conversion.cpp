@@ -2,6 +2,7 @@
 // confirm replacing one, run the conversion (conversion_trans_vqr_wav.cpp).
 #include <QFileInfo>
 
+#include "qt/file_name_bytes.h"
 #include "window/form1.h"
 
 namespace calendo {
@@ -44,7 +45,8 @@ void Form1::ConvertMenuCommand(int16_t format) {
 
   while (true) {
     step([&] {
-      CommonDialog1.FileName = CrExstr(QFileInfo(PlayFileName).fileName(), QStringLiteral("wav"));
+      CommonDialog1.FileName =
+          CrExstr(ShownFileName(QFileInfo(PlayFileName).fileName()), QStringLiteral("wav"));
     });
     step([&] { CommonDialog1.Filter = QStringLiteral("wav file(*.wav)|*.wav"); });
     step([&] { CommonDialog1.InitDir = QFileInfo(PlayFileName).absolutePath(); });

@@ -6,6 +6,7 @@
 #include <QFileInfo>
 
 #include "qt/file_kind_name.h"
+#include "qt/file_name_bytes.h"
 #include "window/form1.h"
 #include "window/time_text.h"
 
@@ -113,9 +114,9 @@ void Form1::Timer1_Timer() {
     M_transwav->menuAction()->setEnabled(true);
     const QFileInfo file(PlayFileName);
     setWindowTitle(MsgText[kMsgTitle] + QStringLiteral(" - ") +
-                   (file.exists() ? file.fileName() : QString()));
+                   (NamedFileExists(PlayFileName) ? ShownFileName(file.fileName()) : QString()));
     FileKind = FileKindOfName(PlayFileName);
-    Splp = imports::play_splpget(PlayFileName.toLocal8Bit().constData(), FileKind);
+    Splp = imports::play_splpget(FileNameBytes(PlayFileName).constData(), FileKind);
     if (Splp.rate_code[0] == KESTRUNE_WRONG_KIND) {
       MsgAnswer = QString::number(
           host_.MsgBox(MsgText[kMsgWrongFormat], platform::kMbIconExclamation, MsgText[kMsgTitle]));
