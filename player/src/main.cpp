@@ -1,25 +1,38 @@
 // calendo: the player's program. The window does everything; main only sets
 // up the application, the host and the event pump, runs the window's
 // start-up, shows it and runs the event loop.
+#include <cstdio>
+
 #include <QApplication>
 #include <QScreen>
 #include <QThread>
 
+#include "calendo/client/pending_file_signals.h"
 #include "command_options.h"
+#include "desktop/display_presence.h"
 #include "desktop/file_size_limit.h"
 #include "mpris/mpris_service.h"
 #include "platform/dialogs.h"
 #include "qt/event_pump.h"
+#include "qt/file_name_bytes.h"
 #include "qt/qt_host.h"
 #include "qt/qt_translations.h"
 #include "window/form1.h"
 
 int main(int argc, char** argv) {
   if (const auto status = calendo::AnswerInformationOption(argc, argv, stdout)) return *status;
+  if (!calendo::CanShowWindow()) {
+    std::fprintf(stderr, "%s\n", calendo::kNoDisplayText);
+    return 1;
+  }
   calendo::TreatFileSizeLimitAsFullDisk();
+  // SIGINT, SIGTERM and SIGHUP remove a conversion's temporary file first.
+  calendo::client::RemovePendingFilesOnSignals();
   QApplication app(argc, argv);
   calendo::InstallQtTranslations(app, calendo::LangCode);
-  QStringList arguments = QCoreApplication::arguments();
+  // The arguments as their bytes: a file name need not be UTF-8.
+  QStringList arguments;
+  for (int i = 0; i < argc; ++i) arguments.append(calendo::FileNameFromBytes(argv[i]));
   const bool keep_settings = !calendo::TakeNoSettingsOption(arguments);
   calendo::QtHost host(arguments);
   calendo::EventPump pump;

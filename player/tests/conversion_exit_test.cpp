@@ -1,11 +1,14 @@
 // Conversions that end early, each in a player process of its own
-// (player_conversion_exit_scenario): leaving while converting, where the Exit
-// button deletes the partly written WAV file and the Exit menu item leaves it,
-// and a disk that fills, where the player says so and removes the file.
+// (player_conversion_exit_scenario): leaving while converting by the Exit
+// button, the Exit menu item or SIGTERM, which remove the partly written
+// temporary file and leave the file it was to replace as it was, and a disk
+// that fills, where the player says so and removes the file.
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
 
+#include <algorithm>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -25,6 +28,7 @@ namespace fs = std::filesystem;
 
 struct ScenarioRun {
   int status = -1;    // exit code, or -1 when the process did not exit
+  int signal = 0;     // the signal that ended it, if one did
   std::string boxes;  // the message boxes' texts, a line each
 };
 
@@ -53,16 +57,27 @@ ScenarioRun RunScenario(const std::string& how, const fs::path& recorder, const 
   int status = 0;
   waitpid(pid, &status, 0);
   if (WIFEXITED(status)) run.status = WEXITSTATUS(status);
+  if (WIFSIGNALED(status)) run.signal = WTERMSIG(status);
   std::ifstream in(boxes);
   run.boxes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
   return run;
 }
 
-TEST(ConversionExit_Paths, ButtonDeletesThePartialFileMenuKeepsIt) {
+// The names in `folder` other than the recording's own files.
+std::vector<std::string> OtherNames(const fs::path& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    const std::string name = entry.path().filename().string();
+    if (name.rfind("memo.vqr", 0) != 0) names.push_back(name);
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+TEST(ConversionExit_Paths, ExitButtonAndMenuLeaveNoPartialFile) {
   testkit::TempDir dir;
   const fs::path recorder = dir.file("memo.vqr");
   testing::WriteVqr(recorder, testing::MakePages(150, [](int) { return false; }));
-  const uintmax_t whole = 44 + 150 * 2720;
 
   const fs::path by_button = dir.file("button.wav");
   EXPECT_EQ(RunScenario("exitx", recorder, by_button).status, 0);
@@ -70,9 +85,30 @@ TEST(ConversionExit_Paths, ButtonDeletesThePartialFileMenuKeepsIt) {
 
   const fs::path by_menu = dir.file("menu.wav");
   EXPECT_EQ(RunScenario("exit0", recorder, by_menu).status, 0);
-  ASSERT_TRUE(fs::exists(by_menu));
-  EXPECT_GT(fs::file_size(by_menu), 44u);
-  EXPECT_LT(fs::file_size(by_menu), whole);
+  EXPECT_FALSE(fs::exists(by_menu));
+  EXPECT_TRUE(OtherNames(dir.path()).empty());
+}
+
+// The user said Yes to replacing the file; the conversion never finished, so
+// the file is what it was, and no temporary file is left beside it.
+TEST(ConversionExit_Paths, LeavingMidwayKeepsTheFileItWasToReplace) {
+  testkit::TempDir dir;
+  const fs::path recorder = dir.file("memo.vqr");
+  testing::WriteVqr(recorder, testing::MakePages(150, [](int) { return false; }));
+  const fs::path wav = dir.file("meeting16.wav");
+  const std::vector<uint8_t> old_bytes(5000, 0x5a);
+  for (const char* how : {"sigterm", "exitx", "exit0"}) {
+    SCOPED_TRACE(how);
+    testkit::write_file(wav, old_bytes);
+    const ScenarioRun run = RunScenario(how, recorder, wav);
+    if (std::string(how) == "sigterm") {
+      EXPECT_EQ(run.signal, SIGTERM);
+    } else {
+      EXPECT_EQ(run.status, 0);
+    }
+    EXPECT_EQ(testing::ReadAll(wav), old_bytes);
+    EXPECT_EQ(OtherNames(dir.path()), std::vector<std::string>{"meeting16.wav"});
+  }
 }
 
 TEST(ConversionExit_Paths, FullDiskSaysShortOfCapacityAndLeavesNoFileWhereverItFills) {

@@ -2,6 +2,7 @@
 // the dialogs, the progress, Cancel and the ways a conversion fails. Runs on
 // the real decoder and reader libraries of the build.
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
@@ -241,6 +242,28 @@ TEST_F(ConversionTest, ExistingFileIsReplacedOnlyWhenItHoldsSomethingAndTheAnswe
   EXPECT_EQ(form_->ConvActive, 0);
 }
 
+// The save dialog proposes the recording's name in its folder; a name typed
+// without the .wav ending gets it, and a file of that full name is what the
+// replace question is about.
+TEST_F(ConversionTest, ANameTypedWithoutTheWavEndingGetsIt) {
+  const auto pages = MakePages(2, [](int) { return false; });
+  Convert(pages, 16, 7, dir_.file("minutes"));
+  ASSERT_EQ(host_.save_requests.size(), 1u);
+  EXPECT_EQ(host_.save_requests[0].initial_dir, QString::fromStdString(dir_.path().string()));
+  EXPECT_EQ(host_.save_requests[0].file_name, QStringLiteral("memo.wav"));
+  EXPECT_EQ(ReadAll(dir_.file("minutes.wav")).size(), 44u + 2u * 2720u);
+  EXPECT_FALSE(fs::exists(dir_.file("minutes")));
+  EXPECT_EQ(form_->ConvFileName, QString::fromStdString(dir_.file("minutes.wav").string()));
+
+  // Typed again: the file now exists, so the question comes; any case of the
+  // ending counts as the ending.
+  Convert(pages, 8, 7, dir_.file("minutes"));
+  EXPECT_EQ(BoxTexts(), std::vector<QString>{QStringLiteral("Replace existing file?")});
+  EXPECT_EQ(ReadAll(dir_.file("minutes.wav")).size(), 44u + 2u * 1360u);
+  Convert(pages, 8, 7, dir_.file("LOUD.WAV"));
+  EXPECT_EQ(ReadAll(dir_.file("LOUD.WAV")).size(), 44u + 2u * 1360u);
+}
+
 TEST_F(ConversionTest, CrExstrReplacesTheLastThreeCharactersUnlessTheyMatchExactly) {
   EXPECT_EQ(Form1::CrExstr("memo.vqr", "wav"), QStringLiteral("memo.wav"));
   EXPECT_EQ(Form1::CrExstr("MEMO.WAV", "wav"), QStringLiteral("MEMO.wav"));
@@ -268,6 +291,61 @@ TEST_F(ConversionTest, CancelDeletesTheFileAndNoPageFollows) {
   EXPECT_EQ(form.ConvActive, 0);
   EXPECT_TRUE(host_.boxes.empty());
   EXPECT_TRUE(form.PlayX->isEnabled());
+}
+
+// The names in the test's folder, the recording's aside.
+std::vector<std::string> WavFolderNames(const fs::path& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    if (entry.path().filename() != "memo.vqr") names.push_back(entry.path().filename().string());
+  }
+  return names;
+}
+
+// Yes to "Replace existing file?" replaces the file only once the new one is
+// complete: Cancel, or a disk that fills, leaves the old one byte for byte.
+TEST_F(ConversionTest, AReplacedFileStaysUntilTheNewOneIsComplete) {
+  const auto pages = MakePages(150, [](int) { return false; });
+  const std::vector<uint8_t> old_bytes(3000, 0x5a);
+
+  Form1& form = Start();
+  testkit::write_file(wav_, old_bytes);
+  host_.box_answers = {6};
+  AtCheckpoint(form, 30, [&form] { form.Cancelx->click(); });
+  Convert(pages, 16);
+  ASSERT_EQ(BoxTexts(), std::vector<QString>{QStringLiteral("Replace existing file?")});
+  EXPECT_EQ(ReadAll(wav_), old_bytes);
+  EXPECT_EQ(WavFolderNames(dir_.path()), std::vector<std::string>{"memo.wav"});
+  EXPECT_TRUE(form.conversion_temp_files.empty());
+  EXPECT_EQ(form.ConvActive, 0);
+
+  // The recorder file vanishes midway: "Can't open file", the old file stays.
+  host_.boxes.clear();
+  host_.box_answers = {6};
+  AtCheckpoint(form, 45, [this] { fs::remove(recorder_); });
+  Convert(pages, 16);
+  EXPECT_EQ(BoxTexts(), (std::vector<QString>{QStringLiteral("Replace existing file?"),
+                                              QStringLiteral("Can't open file")}));
+  EXPECT_EQ(ReadAll(wav_), old_bytes);
+  EXPECT_EQ(WavFolderNames(dir_.path()), std::vector<std::string>{"memo.wav"});
+}
+
+// A finished conversion replaces the file and is dated as the recording.
+TEST_F(ConversionTest, ACompletedConversionReplacesTheFileWithTheRecordingsTime) {
+  const auto pages = MakePages(20, [](int) { return false; });
+  Form1& form = Start();
+  WriteVqr(recorder_, pages);
+  // A time long before now, to the nanosecond.
+  fs::last_write_time(recorder_, fs::last_write_time(recorder_) - std::chrono::hours(24 * 400) +
+                                     std::chrono::nanoseconds(123456789));
+  testkit::write_file(wav_, std::vector<uint8_t>(3000, 0x5a));
+  PutOpened(form, recorder_);
+  host_.box_answers = {6};
+  host_.save_answers.push_back(QString::fromStdString(wav_.string()));
+  form.Trans_wav16bit->trigger();
+  EXPECT_TRUE(ReadAll(wav_) == ExpectedWav(pages, 7, 16));
+  EXPECT_EQ(fs::last_write_time(wav_), fs::last_write_time(recorder_));
+  EXPECT_EQ(WavFolderNames(dir_.path()), std::vector<std::string>{"memo.wav"});
 }
 
 TEST_F(ConversionTest, ShortOfSpaceOnTheWavFilesFolderLeavesNoFile) {

@@ -82,9 +82,9 @@ int main(int argc, char** argv) {
   form.show();
   pump.ProcessEvents();
 
-  // A conversion is running: its file is what the exits that clean up delete.
+  // A conversion is running: its temporary file is what the exits delete.
   form.ConvActive = 1;
-  form.ConvFileName = QString::fromLocal8Bit(argv[3]);
+  form.conversion_temp_files.emplace_back(argv[3]);
   // A handler queued behind the exit: it must never run.
   QTimer::singleShot(0, &form, [&] { form.RunHandler([] { JournalWrite("LateHandler"); }); });
 

@@ -143,7 +143,7 @@ TEST_F(Keys, CtrlQEndsTheProgramAsTheExitButton) {
   EXPECT_EXIT(
       {
         form().ConvActive = 1;
-        form().ConvFileName = QString::fromStdString(half);
+        form().conversion_temp_files.push_back(half);
         PressKey(form(), Qt::Key_Q);  // Q alone is no key of the window
         if (!std::filesystem::exists(half)) std::_Exit(5);
         PressKey(form(), Qt::Key_Q, Qt::ControlModifier);

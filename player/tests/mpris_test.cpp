@@ -172,5 +172,72 @@ TEST_F(Mpris, PlayPauseStopAndSeekDriveThePlayerAndItsPropertiesFollow) {
   player_ = 0;
 }
 
+// OpenUri opens a recorder file given as a file:// URI, and refuses anything
+// else with an error, never a silent success.
+TEST_F(Mpris, OpenUriOpensARecorderFileAndRefusesAnythingElse) {
+  testkit::VqrFile file;
+  for (int p = 0; p < 100; ++p) file.pages.push_back(testkit::vqr_sp_page());
+  const std::string path = dir_.file("dictation.vqr").string();
+  file.write(path);
+  const std::string text = dir_.file("notes.txt").string();
+  std::ofstream(text) << "not a recording";
+  player_ = testing::StartPlayer(CALENDO_PROGRAM, {},
+                                 {"DBUS_SESSION_BUS_ADDRESS=" + address_,
+                                  "CALENDO_AUDIO=capture:" + capture_, "CALENDO_AUDIO_SPEED=1"});
+  ASSERT_NE(player_, 0);
+  ASSERT_TRUE(Eventually([&] { return Status().find("'Stopped'") != std::string::npos; }))
+      << Status();
+  const std::string types = Get("org.mpris.MediaPlayer2", "SupportedMimeTypes");
+  EXPECT_NE(types.find("'audio/x-vqr'"), std::string::npos) << types;
+  EXPECT_NE(types.find("'audio/x-vqm'"), std::string::npos) << types;
+  EXPECT_NE(Get("org.mpris.MediaPlayer2", "SupportedUriSchemes").find("'file'"), std::string::npos);
+  EXPECT_EQ(PlayerProperty("CanPlay"), "(<false>,)\n");
+
+  for (const std::string& refused :
+       {std::string("https://example.org/dictation.vqr"), "file://" + text,
+        "file://" + dir_.file("missing.vqr").string(), std::string("not a uri")}) {
+    const std::string out =
+        Call("--method org.mpris.MediaPlayer2.Player.OpenUri '" + refused + "'");
+    EXPECT_NE(out.find("org.freedesktop.DBus.Error.InvalidArgs"), std::string::npos)
+        << refused << ": " << out;
+  }
+  EXPECT_EQ(PlayerProperty("CanPlay"), "(<false>,)\n");
+
+  EXPECT_EQ(Call("--method org.mpris.MediaPlayer2.Player.OpenUri 'file://" + path + "'"), "()\n");
+  ASSERT_TRUE(Eventually([&] { return Status().find("'Playing'") != std::string::npos; }))
+      << Status();
+  EXPECT_NE(PlayerProperty("Metadata").find("'xesam:title': <'dictation.vqr'>"), std::string::npos);
+  EXPECT_EQ(PlayerProperty("CanPlay"), "(<true>,)\n");
+  // The length is the sound's: 100 pages of 1360 samples at 11025 Hz.
+  EXPECT_NE(PlayerProperty("Metadata").find("'mpris:length': <int64 12335601>"), std::string::npos)
+      << PlayerProperty("Metadata");
+
+  Call("--method org.mpris.MediaPlayer2.Quit");
+  EXPECT_EQ(testing::WaitForPlayer(player_, 10s, [] { std::this_thread::sleep_for(20ms); }), 0);
+  player_ = 0;
+}
+
+// A name in Latin-1, as old memory cards write them, opens from the command
+// line and plays; it is shown with U+FFFD for the byte that is not UTF-8.
+TEST_F(Mpris, ANameThatIsNotUtf8OpensFromTheCommandLine) {
+  testkit::VqrFile file;
+  for (int p = 0; p < 100; ++p) file.pages.push_back(testkit::vqr_sp_page());
+  const std::string path = dir_.path().string() + "/caf\xe9.vqr";
+  file.write(path);
+  player_ = testing::StartPlayer(CALENDO_PROGRAM, {path},
+                                 {"DBUS_SESSION_BUS_ADDRESS=" + address_,
+                                  "CALENDO_AUDIO=capture:" + capture_, "CALENDO_AUDIO_SPEED=1"});
+  ASSERT_NE(player_, 0);
+  ASSERT_TRUE(Eventually([&] { return Status().find("'Playing'") != std::string::npos; }))
+      << Status();
+  EXPECT_TRUE(Eventually([&] { return Captured() > 11025; }));
+  const std::string metadata = PlayerProperty("Metadata");
+  EXPECT_NE(metadata.find("'xesam:title': <'caf\xef\xbf\xbd.vqr'>"), std::string::npos) << metadata;
+  EXPECT_NE(metadata.find("caf%E9.vqr"), std::string::npos) << metadata;
+  Call("--method org.mpris.MediaPlayer2.Quit");
+  EXPECT_EQ(testing::WaitForPlayer(player_, 10s, [] { std::this_thread::sleep_for(20ms); }), 0);
+  player_ = 0;
+}
+
 }  // namespace
 }  // namespace calendo

@@ -2,6 +2,10 @@
 // refusals, and the window set up over the pages of the file.
 #include <unistd.h>
 
+#include <filesystem>
+
+#include <QDir>
+
 #include "playback_fixture.h"
 
 namespace calendo {
@@ -24,7 +28,7 @@ TEST_F(PlaybackOpen, OpenSetsTheWindowUpOverThePages) {
   EXPECT_EQ(host_.open_requests[0].filter,
             QStringLiteral("Orvo IC Recorder files(*.vqr;*.vqm)|*.vqr;*.vqm"));
   EXPECT_EQ(host_.open_requests[0].flags, 4);
-  EXPECT_EQ(host_.open_requests[0].initial_dir, QCoreApplication::applicationDirPath());
+  EXPECT_EQ(host_.open_requests[0].initial_dir, QDir::currentPath());  // no file open yet
   EXPECT_TRUE(host_.boxes.empty());
   EXPECT_EQ(form().FileKind, 0);
   EXPECT_EQ(form().PageCount, 7);
@@ -40,6 +44,27 @@ TEST_F(PlaybackOpen, OpenSetsTheWindowUpOverThePages) {
   EXPECT_EQ(form().windowTitle(), QStringLiteral("Calendo - memo.vqr"));
   EXPECT_TRUE(form().M_transwav->menuAction()->isEnabled());
   EXPECT_TRUE(Ready());
+}
+
+// The dialog starts in the folder of the file open now, else in the current
+// folder (never the program's own).
+TEST_F(PlaybackOpen, DialogStartsInTheOpenFilesFolderElseTheCurrentOne) {
+  std::filesystem::create_directory(dir_.file("cards"));
+  const std::string path = WriteVqr("cards/memo.vqr", 3);
+  Open(path);
+  host_.open_answers.push_back(std::nullopt);  // cancelled
+  form().RunHandler([&] { form().M_fileopen_Click(); });
+  ASSERT_EQ(host_.open_requests.size(), 2u);
+  EXPECT_EQ(host_.open_requests[1].initial_dir,
+            QString::fromStdString(dir_.file("cards").string()));
+
+  // A refused file leaves none open.
+  Open(dir_.file("missing.vqr").string());
+  host_.open_answers.push_back(std::nullopt);
+  form().RunHandler([&] { form().M_fileopen_Click(); });
+  ASSERT_EQ(host_.open_requests.size(), 4u);
+  EXPECT_EQ(host_.open_requests[3].initial_dir, QDir::currentPath());
+  EXPECT_NE(host_.open_requests[3].initial_dir, QCoreApplication::applicationDirPath());
 }
 
 TEST_F(PlaybackOpen, OnePageFileRunsTheSliderFromZeroToZero) {

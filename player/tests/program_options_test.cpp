@@ -1,11 +1,15 @@
 // calendo --help and --version print and end, with no display and no window;
-// any other command line stays the file to open.
+// any other command line stays the file to open. Without a display the
+// program says so and ends.
+#include <sys/wait.h>
+
 #include <cstdio>
 #include <string>
 
 #include <gtest/gtest.h>
 
 #include "command_options.h"
+#include "desktop/display_presence.h"
 
 namespace calendo {
 namespace {
@@ -55,6 +59,50 @@ TEST(ProgramOptions, AnyOtherCommandLineIsLeftToTheWindow) {
   }
   EXPECT_EQ(std::ftell(out), 0);
   std::fclose(out);
+}
+
+// The real program in an environment of `settings` alone (and PATH), with
+// `arguments`: its status and what it wrote to stderr.
+ProgramRun RunInCleanEnvironment(const std::string& settings, const std::string& arguments) {
+  const std::string command = "env -i PATH=/usr/bin:/bin " + settings + " '" +
+                              std::string(CALENDO_PROGRAM) + "' " + arguments + " 2>&1 >/dev/null";
+  ProgramRun run;
+  std::FILE* pipe = popen(command.c_str(), "r");
+  if (pipe == nullptr) return run;
+  char buffer[512];
+  while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) run.out += buffer;
+  const int status = pclose(pipe);
+  run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return run;
+}
+
+TEST(ProgramOptions, WithoutADisplayTheProgramSaysSoAndEnds) {
+  const std::string text = std::string(kNoDisplayText) + "\n";
+  for (const char* settings :
+       {"", "DISPLAY= WAYLAND_DISPLAY=", "QT_QPA_PLATFORM=xcb", "QT_QPA_PLATFORM='wayland;xcb'"}) {
+    for (const char* arguments : {"", "memo.vqr"}) {
+      const ProgramRun run = RunInCleanEnvironment(settings, arguments);
+      EXPECT_EQ(run.status, 1) << settings << " " << arguments;
+      EXPECT_EQ(run.out, text) << settings << " " << arguments;
+    }
+  }
+  // --help needs no display.
+  EXPECT_EQ(RunInCleanEnvironment("", "--help").status, 0);
+}
+
+TEST(ProgramOptions, ADisplayOrAPlatformThatNeedsNoneLetsTheWindowShow) {
+  EXPECT_TRUE(CanShowWindow(":0", nullptr, nullptr));
+  EXPECT_TRUE(CanShowWindow(nullptr, "wayland-0", nullptr));
+  EXPECT_TRUE(CanShowWindow(nullptr, nullptr, "offscreen"));
+  EXPECT_TRUE(CanShowWindow("", "", "minimal"));
+  EXPECT_TRUE(CanShowWindow(nullptr, nullptr, "vnc:size=800x600"));
+  EXPECT_TRUE(CanShowWindow(nullptr, nullptr, "xcb;offscreen"));
+  EXPECT_FALSE(CanShowWindow(nullptr, nullptr, nullptr));
+  EXPECT_FALSE(CanShowWindow("", "", ""));
+  EXPECT_FALSE(CanShowWindow(nullptr, nullptr, "xcb"));
+  EXPECT_FALSE(CanShowWindow(nullptr, nullptr, "wayland;xcb"));
+  EXPECT_FALSE(CanShowWindow(nullptr, nullptr, "offscreenx"));
+  EXPECT_FALSE(CanShowWindow(nullptr, nullptr, ";"));
 }
 
 }  // namespace

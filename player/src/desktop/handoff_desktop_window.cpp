@@ -1,4 +1,5 @@
 #include "desktop/handoff_desktop_window.h"
+#include "qt/file_name_bytes.h"
 
 #include <QEvent>
 
@@ -78,7 +79,7 @@ bool HandoffDesktopWindow::eventFilter(QObject* watched, QEvent* event) {
 
 void HandoffDesktopWindow::OnCopyData(void* user, int32_t first, const char* text) {
   auto* self = static_cast<HandoffDesktopWindow*>(user);
-  if (self->on_copy_data_) self->on_copy_data_(first, QString::fromLocal8Bit(text));
+  if (self->on_copy_data_) self->on_copy_data_(first, FileNameFromBytes(text));
 }
 
 // The sender asked for it: the window comes up on top, restored if it was

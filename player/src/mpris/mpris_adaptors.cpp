@@ -4,9 +4,14 @@
 #include <cmath>
 #include <limits>
 
+#include <QDBusConnection>
+#include <QDBusError>
 #include <QFileInfo>
 #include <QUrl>
 
+#include "mpris/audio_clock.h"
+#include "qt/file_kind_name.h"
+#include "qt/file_name_bytes.h"
 #include "window/form1.h"
 
 namespace calendo {
@@ -17,18 +22,27 @@ bool HasFile(const Form1& form) {
          !form.TotalTimeText.isEmpty();
 }
 
-// The time the label shows at the last page: the recording's length.
-int32_t LengthMs(const Form1& form) {
-  const int32_t last = form.PageCount - 1;
-  if (last <= 0 || static_cast<int32_t>(form.SplpTable.size()) <= last) return 0;
-  return imports::get_time(form.SplpTable.data(), static_cast<uint32_t>(last),
-                           static_cast<int32_t>(form.Splp.page_ms[0]),
-                           static_cast<int32_t>(form.Splp.page_ms[1]));
+// The open file's clock; one of no pages while the table is not filled.
+AudioClock ClockOf(const Form1& form) {
+  const auto pages = static_cast<std::size_t>(std::max(0, form.PageCount));
+  if (form.SplpTable.size() < pages) return AudioClock(form.Splp, {});
+  return AudioClock(form.Splp, std::span<const uint8_t>(form.SplpTable.data(), pages));
 }
 
-int32_t ClampedMs(qlonglong ms) {
-  return static_cast<int32_t>(std::clamp<qlonglong>(ms, 0, std::numeric_limits<int32_t>::max()));
+// The slider to `page`, through the label's time of that page, which the
+// window resolves to that very page (the label's times rise page by page).
+void MoveToPage(Form1& form, int32_t page) {
+  int32_t ms = 0;
+  if (page > 0 && page < static_cast<int32_t>(form.SplpTable.size())) {
+    ms = imports::get_time(form.SplpTable.data(), static_cast<uint32_t>(page),
+                           static_cast<int32_t>(form.Splp.page_ms[0]),
+                           static_cast<int32_t>(form.Splp.page_ms[1]));
+  }
+  form.MoveToTime(ms);
 }
+
+// Cue and review play at twice the speed, whatever the Speed menu says.
+constexpr double kCueRate = 2.0;
 
 }  // namespace
 
@@ -41,6 +55,14 @@ QString MprisRootAdaptor::Identity() const {
 
 QString MprisRootAdaptor::DesktopEntry() const {
   return QStringLiteral("calendo");
+}
+
+QStringList MprisRootAdaptor::SupportedUriSchemes() const {
+  return {QStringLiteral("file")};
+}
+
+QStringList MprisRootAdaptor::SupportedMimeTypes() const {
+  return {QStringLiteral("audio/x-vqr"), QStringLiteral("audio/x-vqm")};
 }
 
 void MprisRootAdaptor::Raise() {
@@ -75,13 +97,17 @@ QString MprisPlayerAdaptor::PlaybackStatus() const {
 }
 
 double MprisPlayerAdaptor::Rate() const {
+  if (form_.PlayActive != 0 && form_.PlayMode != 0) return kCueRate;
   return form_.SpeedTenths() / 10.0;
 }
 
 void MprisPlayerAdaptor::SetRate(double rate) {
-  // A rate of 0 would be a pause; the player has no such speed.
+  // A rate of 0 would be a pause, which the player has not as a speed; NaN
+  // is no rate at all. Both are ignored.
   if (!(rate > 0)) return;
-  const auto tenths = static_cast<int32_t>(std::lround(rate * 10));
+  // Clamped first, so that a huge rate (or infinity) is the fastest speed.
+  const double kept = std::clamp(rate, MinimumRate(), MaximumRate());
+  const auto tenths = static_cast<int32_t>(std::lround(kept * 10));
   Queue([tenths](Form1& form) { form.SetSpeedTenths(tenths); });
 }
 
@@ -90,10 +116,13 @@ QVariantMap MprisPlayerAdaptor::Metadata() const {
   metadata.insert(QStringLiteral("mpris:trackid"), QVariant::fromValue(TrackId()));
   if (!HasFile(form_)) return metadata;
   const QFileInfo file(form_.PlayFileName);
-  metadata.insert(QStringLiteral("xesam:title"), file.fileName());
+  metadata.insert(QStringLiteral("xesam:title"), ShownFileName(file.fileName()));
+  // The URL names the file's bytes, percent-encoded, whatever their encoding.
+  const QByteArray path = FileNameBytes(file.absoluteFilePath());
   metadata.insert(QStringLiteral("xesam:url"),
-                  QUrl::fromLocalFile(file.absoluteFilePath()).toString());
-  metadata.insert(QStringLiteral("mpris:length"), static_cast<qlonglong>(LengthMs(form_)) * 1000);
+                  QString::fromLatin1("file://" + path.toPercentEncoding("/")));
+  metadata.insert(QStringLiteral("mpris:length"),
+                  static_cast<qlonglong>(ClockOf(form_).LengthUs()));
   return metadata;
 }
 
@@ -104,7 +133,8 @@ QDBusObjectPath MprisPlayerAdaptor::TrackId() const {
 }
 
 qlonglong MprisPlayerAdaptor::Position() const {
-  return HasFile(form_) ? static_cast<qlonglong>(form_.SliderTimeMs()) * 1000 : 0;
+  if (!HasFile(form_)) return 0;
+  return static_cast<qlonglong>(ClockOf(form_).PageStartUs(form_.PlaySlider->value()));
 }
 
 bool MprisPlayerAdaptor::CanPlay() const {
@@ -129,17 +159,50 @@ void MprisPlayerAdaptor::Stop() {
 
 void MprisPlayerAdaptor::Seek(qlonglong offset) {
   Queue([this, offset](Form1& form) {
-    form.MoveToTime(ClampedMs(form.SliderTimeMs() + offset / 1000));
+    if (!HasFile(form)) return;
+    const qlonglong now = Position();
+    // Saturating: an offset near the ends of its range cannot wrap.
+    const qlonglong target = offset > 0 ? (now > std::numeric_limits<qlonglong>::max() - offset
+                                               ? std::numeric_limits<qlonglong>::max()
+                                               : now + offset)
+                                        : std::max<qlonglong>(0, now + offset);
+    MoveToPage(form, ClockOf(form).NearestPage(target));
     emit Seeked(Position());
   });
 }
 
 void MprisPlayerAdaptor::SetPosition(const QDBusObjectPath& track, qlonglong position) {
   // Another track, or a position outside this one: nothing to do.
-  if (track != TrackId() || position < 0 || position / 1000 > LengthMs(form_)) return;
+  if (track != TrackId() || position < 0 || position > ClockOf(form_).LengthUs()) return;
   Queue([this, position](Form1& form) {
-    form.MoveToTime(ClampedMs(position / 1000));
+    if (!HasFile(form)) return;
+    MoveToPage(form, ClockOf(form).NearestPage(position));
     emit Seeked(Position());
+  });
+}
+
+void MprisPlayerAdaptor::OpenUri(const QString& uri, const QDBusMessage& message) {
+  const QUrl url(uri);
+  // The path's bytes as the URI spells them, so that any name can be opened.
+  const QString path = url.isLocalFile() ? FileNameFromBytes(QByteArray::fromPercentEncoding(
+                                               url.path(QUrl::FullyEncoded).toLatin1()))
+                                         : QString();
+  QString refusal;
+  if (path.isEmpty()) {
+    refusal = QStringLiteral("only file:// URIs can be opened: ") + uri;
+  } else if (!RecorderContainerOfName(path) || !NamedFileExists(path)) {
+    refusal = QStringLiteral("not a recorder file (.vqr or .vqm): ") + path;
+  } else if (form_.ConvActive != 0) {
+    refusal = QStringLiteral("a conversion is running");
+  }
+  if (!refusal.isEmpty()) {
+    message.setDelayedReply(true);
+    QDBusConnection::sessionBus().send(message.createErrorReply(QDBusError::InvalidArgs, refusal));
+    return;
+  }
+  // As a drop: opened and played once the call is answered.
+  Queue([path](Form1& form) {
+    if (form.ConvActive == 0) form.MsgCtl_OnCopyData(0, path);
   });
 }
 

@@ -3,10 +3,13 @@
 // org.mpris.MediaPlayer2.Player (the transport). Both are thin: every call is
 // queued to the window, which runs it as it runs its own buttons and keys, so
 // a call that starts a playback answers at once instead of after the playback.
-// Positions and lengths are in microseconds; Rate is the Speed menu's tempo.
+// Positions and lengths are in microseconds of the recording's sound
+// (audio_clock.h), not of the window's label; Rate is the Speed menu's tempo,
+// or the double speed of cue and review.
 #pragma once
 
 #include <QDBusAbstractAdaptor>
+#include <QDBusMessage>
 #include <QDBusObjectPath>
 #include <QStringList>
 #include <QVariantMap>
@@ -34,8 +37,8 @@ class MprisRootAdaptor : public QDBusAbstractAdaptor {
   bool HasTrackList() const { return false; }
   QString Identity() const;
   QString DesktopEntry() const;
-  QStringList SupportedUriSchemes() const { return {}; }
-  QStringList SupportedMimeTypes() const { return {}; }
+  QStringList SupportedUriSchemes() const;
+  QStringList SupportedMimeTypes() const;
 
  public slots:
   void Raise();
@@ -93,7 +96,9 @@ class MprisPlayerAdaptor : public QDBusAbstractAdaptor {
   void Previous() {}
   void Seek(qlonglong offset);
   void SetPosition(const QDBusObjectPath& track, qlonglong position);
-  void OpenUri(const QString&) {}
+  // A file:// recorder file opens and plays as a dropped one; anything else
+  // is answered with an error.
+  void OpenUri(const QString& uri, const QDBusMessage& message);
 
  signals:
   void Seeked(qlonglong position);

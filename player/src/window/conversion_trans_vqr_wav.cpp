@@ -1,18 +1,28 @@
 // TransVqrWav: the recorder file decoded page by page into a WAV file, with
 // the free-space check, the progress display and Cancel.
 //
-// A WAV file is either whole or gone: whenever the conversion stops before
-// the last page for a reason other than Cancel (which deletes the file
-// itself), or cannot begin after the header was written, the file is deleted,
-// since its header announces data that it does not hold.
+// The WAV file is written under a temporary name beside the chosen one
+// (calendo/pending_file.h) and takes the chosen name, replacing a file of
+// that name, only when its last page is written. A conversion that stops
+// early for any reason (Cancel, a failure, the program's exit, a signal)
+// removes only its temporary file; the file it was to replace stays as it
+// was. The finished file keeps the recording's modification time.
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <algorithm>
 #include <cmath>
 #include <functional>
+#include <optional>
+#include <string>
 
 #include <QByteArray>
 #include <QFile>
 #include <QFileInfo>
 
 #include "calendo/client/wav_conversion.h"
+#include "calendo/pending_file.h"
+#include "qt/file_name_bytes.h"
 #include "window/form1.h"
 
 namespace calendo {
@@ -23,6 +33,40 @@ namespace {
 int32_t Percent(int32_t page, int32_t last) {
   if (last == 0) Raise(kErrOverflow);
   return static_cast<int32_t>(std::floor(static_cast<double>(page) / last * 100.0));
+}
+
+// Names the temporary file in the window's list while it exists, so that an
+// exit, which ends the process without unwinding, can remove it.
+class ListedTempFile {
+ public:
+  ListedTempFile(std::vector<std::string>& list, const std::string& temp)
+      : list_(list), temp_(temp) {
+    list_.push_back(temp_);
+  }
+  ListedTempFile(const ListedTempFile&) = delete;
+  ListedTempFile& operator=(const ListedTempFile&) = delete;
+  ~ListedTempFile() {
+    const auto at = std::find(list_.begin(), list_.end(), temp_);
+    if (at != list_.end()) list_.erase(at);
+  }
+
+ private:
+  std::vector<std::string>& list_;
+  const std::string temp_;
+};
+
+std::optional<timespec> ModificationTime(const char* path) {
+  struct stat status {};
+  if (::stat(path, &status) != 0) return std::nullopt;
+  return status.st_mtim;
+}
+
+// The finished file as the recording dated it; a file system that refuses
+// keeps the time of writing, which loses nothing.
+void CopyModificationTime(const std::optional<timespec>& time, const std::string& path) {
+  if (!time) return;
+  const timespec times[2] = {{0, UTIME_OMIT}, *time};
+  ::utimensat(AT_FDCWD, path.c_str(), times, 0);
 }
 
 }  // namespace
@@ -86,8 +130,8 @@ class Form1::ConversionCheckpoints final : public client::ConversionSteps {
 // a command run at a checkpoint may change.
 int16_t Form1::TransVqrWav(QString source, QString dest, int16_t format, int16_t& result) {
   ResumeNext step;
-  const QByteArray source_path = QFile::encodeName(source);
-  const QByteArray dest_path = QFile::encodeName(dest);
+  const QByteArray source_path = FileNameBytes(source);
+  const QByteArray dest_path = FileNameBytes(dest);
 
   auto message = [&](int index) {
     step([&] {
@@ -95,9 +139,14 @@ int16_t Form1::TransVqrWav(QString source, QString dest, int16_t format, int16_t
           host_.MsgBox(MsgText[index], platform::kMbCancelTryContinue, MsgText[kMsgTitle]));
     });
   };
+  // Set before the file is made, removed (unless renamed) when the
+  // conversion ends, however it ends.
+  std::optional<PendingFile> output;
+  std::optional<ListedTempFile> listed;
   auto abandon = [&](int index) {
     message(index);
-    QFile::remove(dest);
+    listed.reset();
+    output.reset();
   };
 
   // Everything up to the end; a return is the way to the common end.
@@ -109,7 +158,6 @@ int16_t Form1::TransVqrWav(QString source, QString dest, int16_t format, int16_t
     step([&] { PlaySlider->setVisible(false); });
     step([&] { Cancelx->setEnabled(true); });
     ConvActive = 1;
-    const uint32_t serial = ++conversion_serial_;
 
     step([&] {
       Splp = imports::play_splpget(source_path.constData(), FileKind);
@@ -148,15 +196,34 @@ int16_t Form1::TransVqrWav(QString source, QString dest, int16_t format, int16_t
     });
     step([&] { pump_.ProcessEvents(); });
 
+    // A folder where no file can be made is a file that cannot be created.
+    Result<PendingFile> made = PendingFile::create(dest_path.toStdString());
+    if (!made.ok()) {
+      message(kMsgRunningAlready);
+      return;
+    }
+    output.emplace(std::move(*made));
+    listed.emplace(conversion_temp_files, output->temp_path());
+    const std::optional<timespec> recorded = ModificationTime(source_path.constData());
+
     ConversionCheckpoints checkpoints(*this, step, dest, pages);
     const client::ConversionOutcome outcome =
-        client::ConvertToWav(recording, dest_path.constData(), format, checkpoints);
+        client::ConvertToWav(recording, output->temp_path().c_str(), format, checkpoints);
     switch (outcome.end) {
-      case client::ConversionEnd::kDone:
+      case client::ConversionEnd::kDone: {
+        CopyModificationTime(recorded, output->temp_path());
+        const Status committed = output->commit(/*replace=*/true);
+        if (!committed.ok()) {
+          // Flushing failed: the disk is full. Naming failed: the folder
+          // refuses the file.
+          abandon(committed.fault().failure == Failure::CannotWrite ? kMsgShortOfCapacity
+                                                                    : kMsgRunningAlready);
+        }
         return;
+      }
       case client::ConversionEnd::kCannotCreate:
       case client::ConversionEnd::kRefused:
-        // Nothing written, so there is nothing to remove.
+        // Nothing written; the empty temporary file goes with `output`.
         message(kMsgRunningAlready);
         return;
       case client::ConversionEnd::kNoRoom:
@@ -166,14 +233,11 @@ int16_t Form1::TransVqrWav(QString source, QString dest, int16_t format, int16_t
       case client::ConversionEnd::kPageUnreadable:  // the recorder file went away
         abandon(kMsgCannotOpen);
         return;
-      case client::ConversionEnd::kStopped: {
-        // Cancel deleted the file. The menu's conversion command, chosen
-        // meanwhile, stopped this one: its partial file goes too, unless a
-        // newer conversion has written that same file anew.
-        const bool taken_over = conversion_serial_ != serial && ConvFileName == dest;
-        if (!taken_over) QFile::remove(dest);
+      case client::ConversionEnd::kStopped:
+        // Cancel, or the menu's conversion command chosen meanwhile: the
+        // partial file goes when `output` does; a newer conversion of the
+        // same name writes a file of its own.
         return;
-      }
     }
   };
 

@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -124,6 +125,9 @@ class Form1 : public QMainWindow {
   int16_t PageStatus = 0;
   int16_t ConvActive = 0;  // 1 while a conversion runs
   QString ConvFileName;
+  // The temporary files the running conversions write beside ConvFileName,
+  // each renamed to its final name once complete; the exits remove them.
+  std::vector<std::string> conversion_temp_files;
 
   // ---- Shared procedures ---------------------------------------------------
   // Sets enabled and visible of PlayX, CueX, RevX, StopX and Cancelx.
@@ -296,8 +300,8 @@ class Form1 : public QMainWindow {
   float TopTwips(const QWidget* control) const;
 
   // The exit sequence: hide, stop and destroy the wave output, wait 0.1 s,
-  // delete the file of an interrupted conversion if asked to, end.
-  [[noreturn]] void EndProgram(bool delete_conversion_file);
+  // remove the temporary file of an interrupted conversion, end.
+  [[noreturn]] void EndProgram();
 
   // Stops and destroys the wave output, letting the window's events run
   // after each call.
@@ -320,7 +324,6 @@ class Form1 : public QMainWindow {
   // ---- State of conversion -------------------------------------------------
   std::unique_ptr<clsDrive> DriveObj;  // made at start-up, kept for the process
   const DriveSystem* drive_system_ = &PlatformDriveSystem();
-  uint32_t conversion_serial_ = 0;  // counts the conversions begun
   // The steps of a conversion (conversion_*.cpp).
   void ConvertMenuCommand(int16_t format);
   void ShowConversionProgress(int32_t page, int32_t last_page, int16_t& label_phase);

@@ -1,8 +1,8 @@
 // The conversion commands of the menu: stop playback, ask for the WAV file,
 // confirm replacing one, run the conversion (conversion_trans_vqr_wav.cpp).
-#include <QFile>
 #include <QFileInfo>
 
+#include "qt/file_name_bytes.h"
 #include "window/form1.h"
 
 namespace calendo {
@@ -45,7 +45,8 @@ void Form1::ConvertMenuCommand(int16_t format) {
 
   while (true) {
     step([&] {
-      CommonDialog1.FileName = CrExstr(QFileInfo(PlayFileName).fileName(), QStringLiteral("wav"));
+      CommonDialog1.FileName =
+          CrExstr(ShownFileName(QFileInfo(PlayFileName).fileName()), QStringLiteral("wav"));
     });
     step([&] { CommonDialog1.Filter = QStringLiteral("wav file(*.wav)|*.wav"); });
     step([&] { CommonDialog1.InitDir = QFileInfo(PlayFileName).absolutePath(); });
@@ -56,6 +57,10 @@ void Form1::ConvertMenuCommand(int16_t format) {
     }
     // A dialog without its cancel error reports a cancel by an empty name.
     if (CommonDialog1.FileName.isEmpty()) return;
+    // A name typed without the extension still makes a WAV file.
+    if (!CommonDialog1.FileName.endsWith(QStringLiteral(".wav"), Qt::CaseInsensitive)) {
+      CommonDialog1.FileName += QStringLiteral(".wav");
+    }
     ConvFileName = CommonDialog1.FileName;
 
     const QFileInfo existing(ConvFileName);
@@ -66,7 +71,7 @@ void Form1::ConvertMenuCommand(int16_t format) {
     });
     MsgAnswer = QString::number(answer);
     if (answer == platform::kIdNo) continue;
-    QFile::remove(ConvFileName);
+    // Replaced only once the new file is complete (TransVqrWav).
     break;
   }
 

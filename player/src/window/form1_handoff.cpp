@@ -6,6 +6,7 @@
 #include <QDir>
 
 #include "qt/file_kind_name.h"
+#include "qt/file_name_bytes.h"
 #include "window/form1.h"
 
 namespace calendo {
@@ -88,7 +89,7 @@ void Form1::HandOffTo(uint32_t found) {
   ResumeNext step;
   step([&] {
     const QString text = HandOffText(host_.CommandLine());
-    const QByteArray bytes = text.toLocal8Bit();
+    const QByteArray bytes = FileNameBytes(text);
     imports::SendCopyData(found, bytes.constData(), HandOffByteCount(text));
   });
   step([&] { platform::desktop_bring_to_front(found); });

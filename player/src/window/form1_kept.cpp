@@ -81,11 +81,16 @@ void Form1::OpenRecent(const QString& path) {
 }
 
 QString Form1::OpenDialogFolder() const {
+  // The folder of the file open now, where the next one most likely lies;
+  // else the one the dialog last opened from; else where the program started.
+  const QString open_file = PlayFileName.trimmed();
+  if (!open_file.isEmpty() && QFileInfo(open_file).absoluteDir().exists())
+    return QFileInfo(open_file).absolutePath();
   if (kept_) {
     const QString folder = kept_->OpenFolder();
     if (!folder.isEmpty() && QFileInfo(folder).isDir()) return folder;
   }
-  return QCoreApplication::applicationDirPath();
+  return QDir::currentPath();
 }
 
 void Form1::TookOpenedFile(bool from_dialog) {

@@ -3,10 +3,10 @@
 // open sequence (playback_open.cpp).
 #include <QCoreApplication>
 #include <QEvent>
-#include <QFile>
 #include <QFileInfo>
 
 #include "qt/file_kind_name.h"
+#include "qt/file_name_bytes.h"
 #include "window/form1.h"
 #include "window/time_text.h"
 
@@ -114,9 +114,9 @@ void Form1::Timer1_Timer() {
     M_transwav->menuAction()->setEnabled(true);
     const QFileInfo file(PlayFileName);
     setWindowTitle(MsgText[kMsgTitle] + QStringLiteral(" - ") +
-                   (file.exists() ? file.fileName() : QString()));
+                   (NamedFileExists(PlayFileName) ? ShownFileName(file.fileName()) : QString()));
     FileKind = FileKindOfName(PlayFileName);
-    Splp = imports::play_splpget(PlayFileName.toLocal8Bit().constData(), FileKind);
+    Splp = imports::play_splpget(FileNameBytes(PlayFileName).constData(), FileKind);
     if (Splp.rate_code[0] == KESTRUNE_WRONG_KIND) {
       MsgAnswer = QString::number(
           host_.MsgBox(MsgText[kMsgWrongFormat], platform::kMbIconExclamation, MsgText[kMsgTitle]));
@@ -170,7 +170,8 @@ void Form1::Cancelx_Click() {
   ProgressBar1->setValue(0);
   ProgressBar1->setVisible(false);
   PlaySlider->setVisible(true);
-  QFile::remove(ConvFileName);
+  // The conversion removes its temporary file when it sees the flag at its
+  // next checkpoint; ConvFileName may name the file it was to replace.
 }
 
 }  // namespace calendo

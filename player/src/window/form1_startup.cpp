@@ -1,5 +1,5 @@
 // Start-up and shut-down of Form1, and the default handling of run-time errors.
-#include <QFile>
+#include <unistd.h>
 
 #include "platform/dialogs.h"
 #include "qt/file_kind_name.h"
@@ -73,16 +73,15 @@ void Form1::Form_Load() {
 }
 
 void Form1::Form_Unload(int16_t& /*Cancel*/) {
-  EndProgram(true);
+  EndProgram();
 }
 
 void Form1::EXITX_Click() {
-  EndProgram(true);
+  EndProgram();
 }
 
-// Leaves the file of an interrupted conversion on disk.
 void Form1::EXIT0_Click() {
-  EndProgram(false);
+  EndProgram();
 }
 
 void Form1::Form_Terminate() {
@@ -93,7 +92,7 @@ void Form1::Form_Terminate() {
   Wait(0.1f);
 }
 
-void Form1::EndProgram(bool delete_conversion_file) {
+void Form1::EndProgram() {
   // From here on no other handler starts: events that run during the last
   // wait must not begin new work in a program that is going away.
   ending_ = true;
@@ -101,7 +100,10 @@ void Form1::EndProgram(bool delete_conversion_file) {
   imports::WavStop();
   imports::WavDestroy();
   Wait(0.1f);  // the wave output's worker finishes meanwhile
-  if (delete_conversion_file && ConvActive == 1) QFile::remove(ConvFileName);
+  // The process ends here without unwinding, so the conversions' files are
+  // removed by name. The file under ConvFileName is the user's own until a
+  // conversion completes: it stays.
+  for (const std::string& temp : conversion_temp_files) ::unlink(temp.c_str());
   SaveKeptSettings();
   WithdrawFromDesktop();
   host_.EndProcess();

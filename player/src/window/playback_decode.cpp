@@ -21,13 +21,12 @@
 #include <span>
 #include <vector>
 
-#include <QFileInfo>
-
 #include "calendo/page_shape.h"
 #include "calendo/recording.h"
 #include "platform/memory.h"
 #include "playback/page_stretcher.h"
 #include "qt/file_kind_name.h"
+#include "qt/file_name_bytes.h"
 #include "sondrel.h"
 #include "window/form1.h"
 
@@ -94,7 +93,7 @@ class PlaybackRun {
               std::unique_ptr<PageStretcher> stretcher)
       : f_(form),
         file_name_(std::move(file_name)),
-        path_(file_name_.toLocal8Bit()),
+        path_(FileNameBytes(file_name_)),
         start_page_(start_page),
         step_(step),
         slots_(static_cast<std::size_t>(form.PageCount) + 2, nullptr),
@@ -150,7 +149,7 @@ class PlaybackRun {
  private:
   std::optional<End> DecodeBurst() {
     for (int32_t p = first_; step_ > 0 ? p <= last_ : p >= last_; p += step_) {
-      if (!QFileInfo::exists(file_name_)) return End::file_gone;
+      if (!NamedFileExists(file_name_)) return End::file_gone;
       f_.PageStatus = imports::play_1pagerd(path_.constData(), p, page_.data(), f_.FileKind);
       if (f_.PageStatus == KESTRUNE_SP_PAGE) mode_ = ModeOf(f_.Splp, 0);
       if (f_.PageStatus == KESTRUNE_LP_PAGE) mode_ = ModeOf(f_.Splp, 1);
@@ -334,7 +333,7 @@ void Form1::DecodePlayX(const QString& fileName, int32_t& startPage, int16_t& mo
     pump_.ProcessEvents();
   };
 
-  Splp = imports::play_splpget(file_name.toLocal8Bit().constData(), FileKind);
+  Splp = imports::play_splpget(FileNameBytes(file_name).constData(), FileKind);
   // The file no longer opens, or has become something else since it was
   // opened: its refusal values are no parameters to decode with. Said as for
   // a file that goes away during playback, and the output just made is shut.

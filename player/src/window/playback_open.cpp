@@ -2,10 +2,11 @@
 // table, and set the window up to play it.
 #include <limits>
 
-#include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
 
 #include "qt/file_kind_name.h"
+#include "qt/file_name_bytes.h"
 #include "window/form1.h"
 #include "window/time_text.h"
 
@@ -22,7 +23,7 @@ void Form1::BuildSplpTable() {
   // One entry per page and one more: the time shown while the output drains
   // may name the page after the last, which counts as an SP page of nothing.
   SplpTable.assign(static_cast<std::size_t>(PageCount) + 1, 0);
-  imports::pb_splptblmk(PlayFileName.toLocal8Bit().constData(), SplpTable.data(),
+  imports::pb_splptblmk(FileNameBytes(PlayFileName).constData(), SplpTable.data(),
                         static_cast<uint32_t>(PageCount), FileKind);
   PlaySlider->setMaximum(PageCount - 1);
   StartOverview();
@@ -65,11 +66,12 @@ void Form1::M_fileopen_Click() {
 
   step([&] { PlayFileName = CommonDialog1.FileName; });
   step([&] {
-    setWindowTitle(MsgText[kMsgTitle] + QStringLiteral(" - ") + QFileInfo(PlayFileName).fileName());
+    setWindowTitle(MsgText[kMsgTitle] + QStringLiteral(" - ") +
+                   ShownFileName(QFileInfo(PlayFileName).fileName()));
   });
   step([&] { FileKind = FileKindOfName(PlayFileName); });
   step([&] { M_transwav->menuAction()->setEnabled(true); });
-  step([&] { Splp = imports::play_splpget(PlayFileName.toLocal8Bit().constData(), FileKind); });
+  step([&] { Splp = imports::play_splpget(FileNameBytes(PlayFileName).constData(), FileKind); });
 
   if (Splp.rate_code[0] == KESTRUNE_WRONG_KIND) {
     step([&] {
