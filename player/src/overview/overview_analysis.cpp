@@ -5,6 +5,7 @@
 #include "calendo/byte_source.h"
 #include "calendo/parallel_decoder.h"
 #include "calendo/recording_pages.h"
+#include "qt/file_name_bytes.h"
 
 namespace calendo {
 
@@ -34,7 +35,7 @@ void OverviewAnalysis::Clear() {
 void OverviewAnalysis::Start(const QString& path) {
   Clear();
   const unsigned generation = generation_;
-  const QByteArray name = path.toLocal8Bit();
+  const QByteArray name = FileNameBytes(path);
   worker_ = std::jthread([this, generation, name](std::stop_token stop) {
     const Result<RecorderFile> file = RecorderFile::open(name.constData());
     if (!file.ok()) return;
