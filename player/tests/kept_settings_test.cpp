@@ -1,10 +1,12 @@
 // Kept settings: what the store keeps and refuses, and that a window's
 // settings, recent files and positions survive a restart of the window.
 #include <QDir>
+#include <QMenuBar>
 #include <QStandardPaths>
 
 #include "command_options.h"
 #include "keyboard.h"
+#include "overview/waveform_strip.h"
 #include "settings/kept_settings.h"
 
 namespace calendo {
@@ -25,6 +27,7 @@ TEST(KeptSettingsStore, RecentListsAtMostEightTheLatestFirstAndPositionsPerFile)
     kept->SetPosition(QStringLiteral("/r/x.vqr"), 5);
     kept->SetPosition(QStringLiteral("/r/x.vqr"), 6);
     kept->SetSpeedTenths(13);
+    kept->SetWaveformShown(false);
   }
   const std::unique_ptr<KeptSettings> kept = KeptSettings::InFile(ini);
   EXPECT_EQ(kept->Recent(), (QStringList{"/r/3.vqr", "/r/8.vqr", "/r/7.vqr", "/r/6.vqr", "/r/5.vqr",
@@ -34,16 +37,21 @@ TEST(KeptSettingsStore, RecentListsAtMostEightTheLatestFirstAndPositionsPerFile)
   EXPECT_EQ(kept->Position(QStringLiteral("/r/y.vqr")), std::nullopt);
   EXPECT_EQ(kept->SpeedTenths(), 13);
   EXPECT_EQ(kept->RewindSeconds(), std::nullopt);
+  EXPECT_EQ(kept->WaveformShown(), false);
+  EXPECT_EQ(kept->VolumeDb(), std::nullopt);
 }
 
 TEST(KeptSettingsStore, ASpoiltFileReadsAsNothing) {
   testkit::TempDir dir;
   const std::string ini = dir.file("calendo.ini").string();
-  std::ofstream(ini) << "[play]\nspeed_tenths=fast\nrewind_seconds=\n[files]\npositions=-4\tx, "
+  std::ofstream(ini) << "[play]\nspeed_tenths=fast\nrewind_seconds=\nvolume_db=loud\n[view]\n"
+                        "waveform=maybe\n[files]\npositions=-4\tx, "
                         "garbage\nrecent=\n\xff\xfe\x00\n";
   const std::unique_ptr<KeptSettings> kept = KeptSettings::InFile(QString::fromStdString(ini));
   EXPECT_EQ(kept->SpeedTenths(), std::nullopt);
   EXPECT_EQ(kept->RewindSeconds(), std::nullopt);
+  EXPECT_EQ(kept->VolumeDb(), std::nullopt);
+  EXPECT_EQ(kept->WaveformShown(), std::nullopt);
   EXPECT_EQ(kept->Position(QStringLiteral("x")), std::nullopt);
   EXPECT_TRUE(kept->Recent().isEmpty());
 }
@@ -111,6 +119,11 @@ TEST_F(KeptWindow, SettingsRecentFilesAndPositionsSurviveARestart) {
   form().SetSpeedTenths(13);
   form().SetRewindSeconds(2);
   form().SetTimeStampForm(StampForm::tenths);
+  PressKey(form(), Qt::Key_Up, Qt::ControlModifier);
+  PressKey(form(), Qt::Key_Up, Qt::ControlModifier);
+  form().ViewWaveform->trigger();
+  ASSERT_EQ(form().VolumeDb(), 6);
+  ASSERT_FALSE(form().ViewWaveform->isChecked());
   Open(first);
   host_.text_answers.push_back(QStringLiteral("0:06"));
   PressKey(form(), Qt::Key_G, Qt::ControlModifier);
@@ -123,6 +136,11 @@ TEST_F(KeptWindow, SettingsRecentFilesAndPositionsSurviveARestart) {
   EXPECT_EQ(form().SpeedTenths(), 13);
   EXPECT_EQ(form().RewindSeconds(), 2);
   EXPECT_EQ(form().TimeStampForm(), StampForm::tenths);
+  EXPECT_EQ(form().VolumeDb(), 6);
+  EXPECT_TRUE(form().VolumeMenu->actions()[2]->isChecked());
+  EXPECT_FALSE(form().ViewWaveform->isChecked());
+  EXPECT_TRUE(form().Overview->isHidden());
+  EXPECT_EQ(form().height(), form().menuBar()->sizeHint().height() + form().ClientArea()->height());
   EXPECT_EQ(RecentCaptions(), (QStringList{"&1 " + QString::fromStdString(second),
                                            "&2 " + QString::fromStdString(first)}));
 
@@ -137,6 +155,8 @@ TEST_F(KeptWindow, SettingsRecentFilesAndPositionsSurviveARestart) {
 
   // File > Recent opens and plays from the page kept.
   form().SetSpeedTenths(10);
+  form().SetVolumeDb(0);
+  form().ViewWaveform->trigger();
   ResetDecoder();
   RecentAction(second)->trigger();
   const testing::Capture heard = ReadCapture(dir_.file("heard.wav").string());
@@ -149,6 +169,9 @@ TEST_F(KeptWindow, SettingsRecentFilesAndPositionsSurviveARestart) {
   EXPECT_EQ(form().Kept()->Position(QString::fromStdString(first)), 0);
   EXPECT_EQ(form().Kept()->Position(QString::fromStdString(second)), 0);
   EXPECT_EQ(form().SpeedTenths(), 10);
+  EXPECT_EQ(form().VolumeDb(), 0);
+  EXPECT_TRUE(form().ViewWaveform->isChecked());
+  EXPECT_FALSE(form().Overview->isHidden());
 }
 
 TEST_F(KeptWindow, ARecentFileNoLongerThereIsSaidAndTakenOff) {

@@ -51,6 +51,17 @@ std::optional<int32_t> KeptSettings::Number(const char* key) const {
   return value;
 }
 
+// Only what the file itself writes counts: "true" or "false" (any other text
+// would read as true through QVariant).
+std::optional<bool> KeptSettings::Flag(const char* key) const {
+  const QVariant value = Get(key);
+  if (value.typeId() == QMetaType::Bool) return value.toBool();
+  const QString text = value.toString();
+  if (text == QLatin1String("true")) return true;
+  if (text == QLatin1String("false")) return false;
+  return std::nullopt;
+}
+
 QStringList KeptSettings::Recent() const {
   QStringList recent;
   for (const QString& path : Get("files/recent").toStringList()) {

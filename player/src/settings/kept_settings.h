@@ -1,6 +1,6 @@
 // What the player keeps from one run to the next: speed, rewind on resume,
-// the form of copied stamps, the Open dialog's last folder, the recent
-// recordings and the position reached in each of them.
+// volume, whether the waveform shows, the form of copied stamps, the Open dialog's last folder, the
+// recent recordings and the position reached in each of them.
 //
 // Kept in calendo/calendo.ini under the XDG config folder, or only in memory
 // for a run that must write nothing. Reads never fail: a missing or spoilt
@@ -38,6 +38,11 @@ class KeptSettings {
   void SetSpeedTenths(int32_t tenths) { Set("play/speed_tenths", tenths); }
   std::optional<int32_t> RewindSeconds() const { return Number("play/rewind_seconds"); }
   void SetRewindSeconds(int32_t seconds) { Set("play/rewind_seconds", seconds); }
+  std::optional<int32_t> VolumeDb() const { return Number("play/volume_db"); }
+  void SetVolumeDb(int32_t db) { Set("play/volume_db", db); }
+  // Whether View > Waveform shows the strip.
+  std::optional<bool> WaveformShown() const { return Flag("view/waveform"); }
+  void SetWaveformShown(bool shown) { Set("view/waveform", shown); }
   std::optional<int32_t> StampForm() const { return Number("stamps/form"); }
   void SetStampForm(int32_t form) { Set("stamps/form", form); }
 
@@ -63,6 +68,7 @@ class KeptSettings {
   QVariant Get(const char* key) const;
   void Set(const char* key, const QVariant& value);
   std::optional<int32_t> Number(const char* key) const;
+  std::optional<bool> Flag(const char* key) const;
 
   std::unique_ptr<QSettings> file_;  // null: in memory
   QVariantHash memory_;

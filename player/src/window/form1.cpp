@@ -44,6 +44,7 @@ Form1::Form1(Host& host, EventPump& pump, std::string_view lang_code, QWidget* p
   CreateGoMenu();
   CreateControls();
   CreateOverview();
+  CreateVolumeMenu();
   ConnectHandlers();
   SetUpKeyboard();
   SetUpGoKeys();

@@ -208,6 +208,15 @@ class Form1 : public QMainWindow {
   int32_t RewindSeconds() const { return rewind_seconds_; }
   void SetRewindSeconds(int32_t seconds);
 
+  // ---- Volume (form1_volume.cpp) -------------------------------------------
+  QMenu* VolumeMenu = nullptr;
+  // The gain of playback in dB: 0 (the default), 3, 6, 9 or 12; any other
+  // value is ignored.
+  int32_t VolumeDb() const { return volume_db_; }
+  void SetVolumeDb(int32_t db);
+  // Ctrl+Up (+1) and Ctrl+Down (-1): the next step up or down, if any.
+  void StepVolume(int32_t direction);
+
   // ---- Waveform overview (form1_overview.cpp) ------------------------------
   // The strip below the buttons; View > Waveform shows it (the window grows
   // by it) or hides it (the window as designed).
@@ -343,6 +352,12 @@ class Form1 : public QMainWindow {
   int32_t rewind_seconds_ = 0;
   std::vector<QAction*> speed_actions_;   // 0.5x to 2.0x
   std::vector<QAction*> rewind_actions_;  // off, 1, 2, 3, 5 s
+
+  // ---- State of the volume (form1_volume.cpp) -----------------------------
+  void CreateVolumeMenu();
+  void CheckVolumeMenuItems();
+  int32_t volume_db_ = 0;
+  std::vector<QAction*> volume_actions_;  // 0 to +12 dB
 
   // ---- State of the keyboard and of drops (form1_keys.cpp, form1_drop.cpp) -
   void SetUpKeyboard();

@@ -11,6 +11,7 @@
 //   C, R        Cue, Review
 //   [, ]        0.1x slower, faster (the Speed menu)
 //   N           the start of the next stretch of speech (form1_overview.cpp)
+//   Ctrl+Up/Down  the volume a step up, down (form1_volume.cpp)
 //   Ctrl+O      File > Open (the menu item's own shortcut)
 //   Ctrl+Q      Exit, as the EXIT button
 //

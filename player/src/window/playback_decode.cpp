@@ -25,6 +25,7 @@
 #include "calendo/recording.h"
 #include "platform/memory.h"
 #include "playback/page_stretcher.h"
+#include "playback/volume_gain.h"
 #include "qt/file_kind_name.h"
 #include "qt/file_name_bytes.h"
 #include "sondrel.h"
@@ -188,6 +189,7 @@ class PlaybackRun {
       HandOverStretched();
       return;
     }
+    if (samples != nullptr) ToVolume(samples, static_cast<std::size_t>(std::max(count, 0)));
     void*& slot = Slot(p);
     slot = samples;
     HandOver(slot, static_cast<uint32_t>(std::max(count, 0)) * 2);
@@ -198,6 +200,7 @@ class PlaybackRun {
     while (std::optional<std::vector<int16_t>> block = stretcher_->TakePage()) {
       const int32_t p = stretched_pages_.front();
       stretched_pages_.pop_front();
+      ToVolume(block->data(), block->size());
       const std::size_t bytes = block->size() * sizeof(int16_t);
       void*& slot = Slot(p);
       slot = platform::block_alloc(bytes);
@@ -211,6 +214,12 @@ class PlaybackRun {
     if (!stretcher_) return;
     stretcher_->Finish();
     HandOverStretched();
+  }
+
+  // The last step before the sound device: the window's volume, as it is
+  // when the block is handed over.
+  void ToVolume(int16_t* samples, std::size_t count) const {
+    ApplyVolumeGain(std::span<int16_t>(samples, count), f_.VolumeDb());
   }
 
   // The page after the last one whose block the output has been given.
