@@ -42,6 +42,7 @@
 namespace calendo {
 
 class OverviewAnalysis;
+class PlaybackSkip;
 class WaveformStrip;
 
 // Flags of the window: 0 = false, -1 = true.
@@ -203,6 +204,12 @@ class Form1 : public QMainWindow {
   // Seconds a resume after a pause goes back: 0 (off), 1, 2, 3 or 5.
   int32_t RewindSeconds() const { return rewind_seconds_; }
   void SetRewindSeconds(int32_t seconds);
+  // Speed > Skip silence (form1_skip.cpp): each pause the overview found
+  // plays 0.25 s long. Off by default; a playback goes on from the page heard
+  // with the new choice.
+  QAction* SkipSilence = nullptr;
+  bool SkipsSilence() const { return skip_silence_; }
+  void SetSkipSilence(bool on);
 
   // ---- Waveform overview (form1_overview.cpp) ------------------------------
   // The strip below the buttons; View > Waveform shows it (the window grows
@@ -340,6 +347,13 @@ class Form1 : public QMainWindow {
   int32_t rewind_seconds_ = 0;
   std::vector<QAction*> speed_actions_;   // 0.5x to 2.0x
   std::vector<QAction*> rewind_actions_;  // off, 1, 2, 3, 5 s
+
+  // ---- State of skipping silence (form1_skip.cpp) --------------------------
+  void CreateSkipSilenceItem();
+  // What a playback in `mode` skips: null when the item is off or the
+  // overview is not whole yet.
+  std::unique_ptr<PlaybackSkip> SkipForPlayback(int16_t mode) const;
+  bool skip_silence_ = false;
 
   // ---- State of the keyboard and of drops (form1_keys.cpp, form1_drop.cpp) -
   void SetUpKeyboard();
