@@ -8,6 +8,7 @@
 #include <fstream>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "calendo/client/binding.h"
 #include "kestrune.h"
@@ -21,9 +22,8 @@ inline constexpr binding::Import<int16_t(const char*, const char*, uint32_t)> wa
 inline constexpr binding::Import<int16_t(const char*, const char*, uint32_t, uint32_t)>
     wav_vqr_encoder{"kestrune", "wav_vqr_encoder"};
 
-// Writes `vqr`: `seconds` of a sine of `hz` at 11025 Hz.
-inline void WriteToneVqr(const std::filesystem::path& vqr, double hz, double seconds) {
-  const auto samples = Sine(hz, 11025, static_cast<std::size_t>(11025 * seconds));
+// Writes `vqr` from `samples` at 11025 Hz.
+inline void WriteSamplesVqr(const std::filesystem::path& vqr, const std::vector<int16_t>& samples) {
   const std::filesystem::path wav = vqr.string() + ".source.wav";
   {
     std::ofstream out(wav, std::ios::binary);
@@ -46,6 +46,21 @@ inline void WriteToneVqr(const std::filesystem::path& vqr, double hz, double sec
                       (size - KESTRUNE_VQR_HEADER) / KESTRUNE_VQR_PAGE) != 0) {
     throw std::runtime_error("cannot encode " + path);
   }
+}
+
+// Writes `vqr`: `seconds` of a sine of `hz` at 11025 Hz.
+inline void WriteToneVqr(const std::filesystem::path& vqr, double hz, double seconds) {
+  WriteSamplesVqr(vqr, Sine(hz, 11025, static_cast<std::size_t>(11025 * seconds)));
+}
+
+// Writes `vqr`: a sine of `hz`, digital silence, the sine again, at 11025 Hz.
+inline void WriteToneSilenceToneVqr(const std::filesystem::path& vqr, double hz,
+                                    double tone_seconds, double silence_seconds) {
+  const auto tone = Sine(hz, 11025, static_cast<std::size_t>(11025 * tone_seconds));
+  std::vector<int16_t> samples = tone;
+  samples.resize(tone.size() + static_cast<std::size_t>(11025 * silence_seconds), 0);
+  samples.insert(samples.end(), tone.begin(), tone.end());
+  WriteSamplesVqr(vqr, samples);
 }
 
 }  // namespace calendo::testing

@@ -43,6 +43,7 @@
 namespace calendo {
 
 class OverviewAnalysis;
+class PlaybackSkip;
 class WaveformStrip;
 
 // Flags of the window: 0 = false, -1 = true.
@@ -207,6 +208,12 @@ class Form1 : public QMainWindow {
   // Seconds a resume after a pause goes back: 0 (off), 1, 2, 3 or 5.
   int32_t RewindSeconds() const { return rewind_seconds_; }
   void SetRewindSeconds(int32_t seconds);
+  // Speed > Skip silence (form1_skip.cpp): each pause the overview found
+  // plays 0.25 s long. Off by default; a playback goes on from the page heard
+  // with the new choice.
+  QAction* SkipSilence = nullptr;
+  bool SkipsSilence() const { return skip_silence_; }
+  void SetSkipSilence(bool on);
 
   // ---- Volume (form1_volume.cpp) -------------------------------------------
   QMenu* VolumeMenu = nullptr;
@@ -358,6 +365,13 @@ class Form1 : public QMainWindow {
   void CheckVolumeMenuItems();
   int32_t volume_db_ = 0;
   std::vector<QAction*> volume_actions_;  // 0 to +12 dB
+
+  // ---- State of skipping silence (form1_skip.cpp) --------------------------
+  void CreateSkipSilenceItem();
+  // What a playback in `mode` skips: null when the item is off or the
+  // overview is not whole yet.
+  std::unique_ptr<PlaybackSkip> SkipForPlayback(int16_t mode) const;
+  bool skip_silence_ = false;
 
   // ---- State of the keyboard and of drops (form1_keys.cpp, form1_drop.cpp) -
   void SetUpKeyboard();

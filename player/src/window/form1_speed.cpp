@@ -55,6 +55,7 @@ void Form1::CreateSpeedMenu() {
     connect(action, &QAction::triggered, this,
             [this, seconds] { RunHandler([this, seconds] { SetRewindSeconds(seconds); }); });
   }
+  CreateSkipSilenceItem();
   CheckSpeedMenuItems();
 }
 

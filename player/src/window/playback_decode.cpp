@@ -11,6 +11,10 @@
 // through a PageStretcher on its way to the output; its block may be handed
 // over a page or two later, and the pages it still holds count as not yet
 // handed over.
+//
+// With Speed > Skip silence on, a PlaybackSkip cuts each decoded page before
+// the stretcher or the output sees it; a page stays one block, only shorter,
+// so the count of blocks still follows the recording's pages.
 #include <algorithm>
 #include <array>
 #include <chrono>
@@ -26,6 +30,7 @@
 #include "platform/memory.h"
 #include "playback/page_stretcher.h"
 #include "playback/volume_gain.h"
+#include "playback/playback_skip.h"
 #include "qt/file_kind_name.h"
 #include "qt/file_name_bytes.h"
 #include "sondrel.h"
@@ -91,14 +96,15 @@ class PlaybackRun {
   };
 
   PlaybackRun(Form1& form, QString file_name, int32_t start_page, int32_t step,
-              std::unique_ptr<PageStretcher> stretcher)
+              std::unique_ptr<PageStretcher> stretcher, std::unique_ptr<PlaybackSkip> skip)
       : f_(form),
         file_name_(std::move(file_name)),
         path_(FileNameBytes(file_name_)),
         start_page_(start_page),
         step_(step),
         slots_(static_cast<std::size_t>(form.PageCount) + 2, nullptr),
-        stretcher_(std::move(stretcher)) {}
+        stretcher_(std::move(stretcher)),
+        skip_(std::move(skip)) {}
 
   // Hands the stream-start block over (steps 8 of the start).
   void StartStream(int32_t rate) {
@@ -177,8 +183,9 @@ class PlaybackRun {
         static_cast<int16_t>(mode_.code_bits), static_cast<int16_t>(mode_.code_bytes),
         static_cast<int16_t>(mode_.extra_bits), page_.data(), codes_.data());
     int16_t* samples = nullptr;
-    const int32_t count =
+    int32_t count =
         imports::pb_adpcm_dec(mode_.rate_code, mode_.code_bits, codes, codes_.data(), &samples, 0);
+    if (skip_) count = skip_->Apply(p, samples, count);
     if (stretcher_) {
       if (samples != nullptr) {
         stretcher_->Push(
@@ -200,6 +207,9 @@ class PlaybackRun {
     while (std::optional<std::vector<int16_t>> block = stretcher_->TakePage()) {
       const int32_t p = stretched_pages_.front();
       stretched_pages_.pop_front();
+      // A page the skip cut whole may stretch to nothing; it still plays as
+      // a block of its own.
+      if (block->empty()) block->push_back(0);
       ToVolume(block->data(), block->size());
       const std::size_t bytes = block->size() * sizeof(int16_t);
       void*& slot = Slot(p);
@@ -311,6 +321,7 @@ class PlaybackRun {
   Clock::time_point stream_started_;
   std::unique_ptr<PageStretcher> stretcher_;  // null at 1.0x and in cue and review
   std::deque<int32_t> stretched_pages_;       // pages inside the stretcher, oldest first
+  std::unique_ptr<PlaybackSkip> skip_;        // null unless silence is skipped
   std::optional<Clock::time_point> dry_since_;
 };
 
@@ -372,7 +383,8 @@ void Form1::DecodePlayX(const QString& fileName, int32_t& startPage, int16_t& mo
     stretcher = std::make_unique<PageStretcher>(stream_rate == 8 ? kRate8k : kRate11k,
                                                 speed_tenths_ / 10.0);
   }
-  PlaybackRun run(*this, file_name, startPage, step, std::move(stretcher));
+  PlaybackRun run(*this, file_name, startPage, step, std::move(stretcher),
+                  SkipForPlayback(play_mode));
   run.StartStream(stream_rate);
 
   int32_t first = startPage;
