@@ -6,6 +6,7 @@
 
 #include "overview/overview_analysis.h"
 #include "playback/playback_skip.h"
+#include "playback_fixture.h"
 #include "tone_recording.h"
 
 namespace calendo {
