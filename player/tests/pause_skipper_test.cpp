@@ -71,7 +71,9 @@ TEST(PauseSkipper, ShortensEachLongPauseToTheKeptLengthWithFadesInsideIt) {
     }
   }
   for (std::size_t i = 0; i < samples.size(); ++i) {
-    if (!in_fade[i]) ASSERT_EQ(samples[i], kLevel) << "sample " << i << " changed";
+    if (!in_fade[i]) {
+      ASSERT_EQ(samples[i], kLevel) << "sample " << i << " changed";
+    }
   }
 }
 
