@@ -29,8 +29,8 @@
 #include "calendo/recording.h"
 #include "platform/memory.h"
 #include "playback/page_stretcher.h"
-#include "playback/volume_gain.h"
 #include "playback/playback_skip.h"
+#include "playback/volume_gain.h"
 #include "qt/file_kind_name.h"
 #include "qt/file_name_bytes.h"
 #include "sondrel.h"
@@ -383,8 +383,10 @@ void Form1::DecodePlayX(const QString& fileName, int32_t& startPage, int16_t& mo
     stretcher = std::make_unique<PageStretcher>(stream_rate == 8 ? kRate8k : kRate11k,
                                                 speed_tenths_ / 10.0);
   }
-  PlaybackRun run(*this, file_name, startPage, step, std::move(stretcher),
-                  SkipForPlayback(play_mode));
+  // Pauses are cut at normal speed, in cue and in review; through the tempo
+  // stretcher a cut page upsets its page count, so pauses play whole there.
+  std::unique_ptr<PlaybackSkip> skip = stretcher ? nullptr : SkipForPlayback(play_mode);
+  PlaybackRun run(*this, file_name, startPage, step, std::move(stretcher), std::move(skip));
   run.StartStream(stream_rate);
 
   int32_t first = startPage;
