@@ -13,6 +13,7 @@
 #include "calendo/client/runtime_error.h"
 #include "platform/desktop.h"
 #include "platform/dialogs.h"
+#include "qt/open_file_dialog.h"
 #include "window/msg_text.h"
 
 namespace calendo {
@@ -126,10 +127,11 @@ int32_t QtHost::MsgBox(const QString& text, int32_t style, const QString& title)
 }
 
 QString QtHost::ShowOpen(const FileDialogRequest& request) {
-  const QString path = QFileDialog::getOpenFileName(owner_, QString(), request.initial_dir,
-                                                    QtFileDialogFilter(request.filter));
-  if (path.isEmpty()) Raise(kErrDialogCancelled);
-  return path;
+  OpenFileDialog dialog(owner_, request);
+  if (dialog.exec() != QDialog::Accepted || dialog.ChosenPath().isEmpty()) {
+    Raise(kErrDialogCancelled);
+  }
+  return dialog.ChosenPath();
 }
 
 QString QtHost::ShowSave(const FileDialogRequest& request) {
