@@ -383,9 +383,7 @@ void Form1::DecodePlayX(const QString& fileName, int32_t& startPage, int16_t& mo
     stretcher = std::make_unique<PageStretcher>(stream_rate == 8 ? kRate8k : kRate11k,
                                                 speed_tenths_ / 10.0);
   }
-  // Pauses are cut at normal speed, in cue and in review; through the tempo
-  // stretcher a cut page upsets its page count, so pauses play whole there.
-  std::unique_ptr<PlaybackSkip> skip = stretcher ? nullptr : SkipForPlayback(play_mode);
+  std::unique_ptr<PlaybackSkip> skip = SkipForPlayback(play_mode);
   PlaybackRun run(*this, file_name, startPage, step, std::move(stretcher), std::move(skip));
   run.StartStream(stream_rate);
 
