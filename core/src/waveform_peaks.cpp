@@ -79,7 +79,8 @@ double fraction_at_page(const WaveformPeaks& peaks, uint32_t page) {
 
 bool measure_recording(const RecordingPages& recording, ParallelDecoder& parallel,
                        WaveformPeaks& into, std::stop_token stop,
-                       const std::function<void(const WaveformPeaks&)>& progress) {
+                       const std::function<void(const WaveformPeaks&)>& progress,
+                       const std::function<void(std::span<const int16_t>)>& samples) {
   RecordingDecoder decoder(recording);
   const uint32_t pages = decoder.page_count();
   into = WaveformPeaks{};
@@ -101,7 +102,10 @@ bool measure_recording(const RecordingPages& recording, ParallelDecoder& paralle
   while (decoder.next_page() < pages) {
     if (stop.stop_requested()) return false;
     decoder.decode_pages(std::min(pages, decoder.next_page() + kStepPages), parallel,
-                         [&](std::span<const int16_t> samples) { meter.add(samples, lp_at); });
+                         [&](std::span<const int16_t> decoded) {
+                           meter.add(decoded, lp_at);
+                           if (samples) samples(decoded);
+                         });
     if (decoder.next_page() == pages) meter.finish();
     if (progress) progress(into);
   }

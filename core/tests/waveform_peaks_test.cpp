@@ -56,8 +56,15 @@ TEST(WaveformPeaks, BlocksHoldTheExtremesAndLoudnessOfTheDecodedSamples) {
   ParallelDecoder parallel(2);
   WaveformPeaks peaks;
   std::vector<std::size_t> reported;
-  ASSERT_TRUE(measure_recording(read.value(), parallel, peaks, {},
-                                [&](const WaveformPeaks& p) { reported.push_back(p.size()); }));
+  std::vector<int16_t> handed;  // every sample, in order, with the rate known first
+  ASSERT_TRUE(measure_recording(
+      read.value(), parallel, peaks, {},
+      [&](const WaveformPeaks& p) { reported.push_back(p.size()); },
+      [&](std::span<const int16_t> samples) {
+        EXPECT_EQ(peaks.sample_rate, 11025u);
+        handed.insert(handed.end(), samples.begin(), samples.end());
+      }));
+  EXPECT_TRUE(handed == serial.samples);
   EXPECT_EQ(peaks.sample_rate, 11025u);
   EXPECT_EQ(peaks.total_samples, serial.samples.size());
   ASSERT_EQ(peaks.size(), (serial.samples.size() + kSamplesPerPeak - 1) / kSamplesPerPeak);

@@ -44,7 +44,8 @@ TEST(KeptSettingsStore, RecentListsAtMostEightTheLatestFirstAndPositionsPerFile)
 TEST(KeptSettingsStore, ASpoiltFileReadsAsNothing) {
   testkit::TempDir dir;
   const std::string ini = dir.file("calendo.ini").string();
-  std::ofstream(ini) << "[play]\nspeed_tenths=fast\nrewind_seconds=\nvolume_db=loud\n[view]\n"
+  std::ofstream(ini) << "[play]\nspeed_tenths=fast\nrewind_seconds=\nvolume_db=loud\nskip_silence="
+                        "2\neven_loudness=x\n[view]\n"
                         "waveform=maybe\n[files]\npositions=-4\tx, "
                         "garbage\nrecent=\n\xff\xfe\x00\n";
   const std::unique_ptr<KeptSettings> kept = KeptSettings::InFile(QString::fromStdString(ini));
@@ -52,6 +53,8 @@ TEST(KeptSettingsStore, ASpoiltFileReadsAsNothing) {
   EXPECT_EQ(kept->RewindSeconds(), std::nullopt);
   EXPECT_EQ(kept->VolumeDb(), std::nullopt);
   EXPECT_EQ(kept->WaveformShown(), std::nullopt);
+  EXPECT_EQ(kept->SkipSilence(), std::nullopt);
+  EXPECT_EQ(kept->EvenLoudness(), std::nullopt);
   EXPECT_EQ(kept->Position(QStringLiteral("x")), std::nullopt);
   EXPECT_TRUE(kept->Recent().isEmpty());
 }
@@ -174,6 +177,28 @@ TEST_F(KeptWindow, SettingsRecentFilesAndPositionsSurviveARestart) {
   EXPECT_FALSE(form().Overview->isHidden());
 }
 
+TEST_F(KeptWindow, SkipSilenceAndEvenLoudnessSurviveARestart) {
+  Restart();
+  EXPECT_FALSE(form().SkipsSilence());
+  EXPECT_FALSE(form().EvensLoudness());
+  form().SkipSilence->trigger();
+  form().EvenLoudness->trigger();
+  Restart();
+  EXPECT_TRUE(form().SkipsSilence());
+  EXPECT_TRUE(form().SkipSilence->isChecked());
+  EXPECT_TRUE(form().EvensLoudness());
+  EXPECT_TRUE(form().EvenLoudness->isChecked());
+  form().SkipSilence->trigger();
+  Restart();
+  EXPECT_FALSE(form().SkipsSilence());
+  EXPECT_FALSE(form().SkipSilence->isChecked());
+  EXPECT_TRUE(form().EvensLoudness());
+  form().EvenLoudness->trigger();
+  Restart();
+  EXPECT_FALSE(form().EvensLoudness());
+  EXPECT_FALSE(form().EvenLoudness->isChecked());
+}
+
 TEST_F(KeptWindow, ARecentFileNoLongerThereIsSaidAndTakenOff) {
   Restart();
   const std::string gone = WriteVqr("gone.vqr", 20);
@@ -196,9 +221,15 @@ TEST_F(KeptWindow, AWindowGivenNoSettingsKeepsNothing) {
   const std::string path = WriteVqr("memo.vqr", 20);
   Open(path);
   form().SetSpeedTenths(15);
+  form().SetSkipSilence(true);
+  form().SetEvenLoudness(true);
   form_.reset();
   EXPECT_FALSE(std::filesystem::exists(ini_.toStdString()));
   EXPECT_FALSE(std::filesystem::exists(KeptSettings::UserFilePath().toStdString()));
+  form_ = std::make_unique<Form1>(host_, pump_, "E");
+  form_->Form_Load();
+  EXPECT_FALSE(form().SkipsSilence());
+  EXPECT_FALSE(form().EvensLoudness());
 }
 
 }  // namespace

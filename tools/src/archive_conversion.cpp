@@ -10,9 +10,9 @@
 #include <sndfile.h>
 
 #include "audio_output.h"
+#include "calendo/loudness.h"
 #include "encoder_settings.h"
 #include "file_times.h"
-#include "loudness.h"
 #include "tags.h"
 
 namespace calendo::tool {

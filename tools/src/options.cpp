@@ -4,8 +4,8 @@
 #include <cmath>
 #include <utility>
 
+#include "calendo/loudness.h"
 #include "encoder_settings.h"
-#include "loudness.h"
 
 namespace calendo::tool {
 namespace {

@@ -8,8 +8,8 @@
 #include <gtest/gtest.h>
 
 #include "audio_format.h"
+#include "calendo/loudness.h"
 #include "encoder_settings.h"
-#include "loudness.h"
 #include "options.h"
 #include "output_plan.h"
 #include "testing/recorder_writer.h"

@@ -2,10 +2,10 @@
 // names for output files, its texts.
 #include <gtest/gtest.h>
 
+#include "calendo/loudness.h"
 #include "conversion.h"
 #include "encoding.h"
 #include "folder_walk.h"
-#include "loudness.h"
 #include "options.h"
 #include "progress.h"
 #include "recorder_info.h"

@@ -1,19 +1,30 @@
 // calendo-convert and the player's menu conversion write the same bytes: SP,
-// LP and mixed vqr files and vqm files, at 8 and 16 bits. The player runs
-// here, headless, on the real libraries; the tool runs as its own process.
+// LP and mixed vqr files and vqm files, at 8 and 16 bits; the player's even
+// loudness is the gain calendo-convert --normalize gives the same file. The
+// player runs here, headless, on the real libraries; the tool runs as its own
+// process.
+#include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <sndfile.h>
+#include <QCoreApplication>
 
+#include "calendo/loudness.h"
 #include "conversion_fixture.h"
 #include "handoff_processes.h"
 #include "layout_recording.h"
+#include "overview/overview_analysis.h"
 #include "scripted_host.h"
 #include "test_app.h"
+#include "tone_recording.h"
 #include "tool_support.h"
 #include "window/form1.h"
 
@@ -91,6 +102,82 @@ TEST_F(PlayerIdentity, ToolAndPlayerWriteTheSameWavFiles) {
       EXPECT_EQ(player.size(), tool.size());
       EXPECT_TRUE(player == tool);
     }
+  }
+}
+
+// The 16-bit samples of a WAV file, however its header is laid out.
+std::vector<int16_t> WavSamples(const fs::path& wav) {
+  SF_INFO info{};
+  SNDFILE* file = sf_open(wav.c_str(), SFM_READ, &info);
+  if (file == nullptr) {
+    ADD_FAILURE() << "cannot read " << wav;
+    return {};
+  }
+  std::vector<int16_t> samples(static_cast<std::size_t>(info.frames));
+  samples.resize(static_cast<std::size_t>(
+      sf_read_short(file, samples.data(), static_cast<sf_count_t>(samples.size()))));
+  sf_close(file);
+  return samples;
+}
+
+// Loudness > Even against --normalize: the tool's normalised samples are its
+// plain ones at the very gain the player's overview pass measured.
+TEST_F(PlayerIdentity, EvenLoudnessIsTheGainOfNormalize) {
+  struct Case {
+    const char* name;
+    std::vector<int16_t> samples;  // none: codes of the `modes` pages
+    std::string modes;
+    std::optional<bool> limited;  // none: either
+  };
+  // Quiet speech with a short loud click now and then: the click's peak holds
+  // the gain.
+  std::vector<int16_t> bursts = testing::Sine(440, 11025, 11025 * 3, 600);
+  const std::vector<int16_t> click = testing::Sine(1000, 11025, 100, 30000);
+  for (std::size_t at = 11025 / 2; at + click.size() < bursts.size(); at += 11025 * 3 / 2) {
+    std::copy(click.begin(), click.end(), bursts.begin() + static_cast<std::ptrdiff_t>(at));
+  }
+  const std::vector<Case> cases = {
+      {"quiet.vqr", testing::Sine(440, 11025, 11025 * 3, 1500), "", false},
+      {"bursts.vqr", bursts, "", true},
+      {"mixed.vqr", {}, "SLLSSLS", std::nullopt},
+      {"silent.vqr", std::vector<int16_t>(11025 * 2, 0), "", false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const fs::path path = dir_.file(c.name);
+    if (c.modes.empty()) {
+      testing::WriteSamplesVqr(path, c.samples);
+    } else {
+      tooltest::WriteVqr(path, tooltest::MakeCodes(c.modes, 7));
+    }
+    OverviewAnalysis analysis;
+    analysis.Start(QString::fromStdString(path.string()));
+    for (int i = 0; i < 1000 && !analysis.Complete(); ++i) {
+      QCoreApplication::processEvents();
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ASSERT_TRUE(analysis.Complete());
+    const Gain even = analysis.EvenGain();
+    if (c.limited) {
+      EXPECT_EQ(even.peak_limited, *c.limited) << "gain " << even.factor;
+    }
+
+    const fs::path plain = dir_.file("plain");
+    const fs::path normalized = dir_.file("normalized");
+    for (const auto& [folder, extra] :
+         {std::pair{plain, std::vector<std::string>{}},
+          std::pair{normalized, std::vector<std::string>{"--normalize"}}}) {
+      std::vector<std::string> arguments{"-q", "--force", "--bits", "16", "-o", folder.string()};
+      arguments.insert(arguments.end(), extra.begin(), extra.end());
+      arguments.push_back(path.string());
+      const tooltest::ToolRun run = tooltest::RunConvert(arguments);
+      ASSERT_EQ(run.status, 0) << run.err;
+    }
+    const std::string wav = path.stem().string() + ".wav";
+    std::vector<int16_t> expected = WavSamples(plain / wav);
+    ASSERT_FALSE(expected.empty());
+    if (even.measurable) ApplyGain(expected, even.factor);
+    EXPECT_NE(even.measurable, std::string(c.name) == "silent.vqr");
+    EXPECT_TRUE(WavSamples(normalized / wav) == expected);
   }
 }
 

@@ -74,9 +74,12 @@ double fraction_at_page(const WaveformPeaks& peaks, uint32_t page);
 // Fills `into` with the overview of `recording`, decoded on `parallel`.
 // `progress` (if any) runs after each stretch of pages with the blocks
 // complete so far. Returns false, `into` partly filled, when `stop` was
-// requested (it looks between stretches).
+// requested (it looks between stretches). `samples` (if any) is handed every
+// decoded sample in order, so that another measure of the whole recording
+// needs no decode of its own; `into.sample_rate` is set before the first call.
 bool measure_recording(const RecordingPages& recording, ParallelDecoder& parallel,
                        WaveformPeaks& into, std::stop_token stop = {},
-                       const std::function<void(const WaveformPeaks&)>& progress = {});
+                       const std::function<void(const WaveformPeaks&)>& progress = {},
+                       const std::function<void(std::span<const int16_t>)>& samples = {});
 
 }  // namespace calendo

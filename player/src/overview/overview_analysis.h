@@ -1,7 +1,8 @@
 // The overview of the open recording, measured on a worker thread (the core's
 // decoder on every core) while the window goes on: each stretch of the
 // recording measured is handed to the window's thread by a queued call and
-// announced there, so that the strip draws it as it arrives. Opening another
+// announced there, so that the strip draws it as it arrives. The same pass
+// measures the recording's loudness (Loudness > Even). Opening another
 // file, Clear() or the object's end stops the measure that runs (it looks
 // between stretches) and drops whatever it still sends.
 #pragma once
@@ -13,6 +14,7 @@
 #include <QObject>
 #include <QString>
 
+#include "calendo/loudness.h"
 #include "calendo/speech_stretches.h"
 #include "calendo/waveform_peaks.h"
 
@@ -36,6 +38,11 @@ class OverviewAnalysis : public QObject {
   // The speech stretches of a whole overview (empty before).
   const std::vector<SampleStretch>& Speech() const { return speech_; }
   const std::vector<SampleStretch>& Pauses() const { return pauses_; }
+  // The one gain that brings the whole recording to kDefaultLoudnessLufs
+  // under the true-peak ceiling, as calendo-convert --normalize chooses it.
+  // Not measurable (a factor of 1) before the overview is whole and for
+  // silence.
+  const Gain& EvenGain() const { return even_gain_; }
 
  signals:
   // More of the overview (or none, after Clear()).
@@ -43,7 +50,8 @@ class OverviewAnalysis : public QObject {
 
  private:
   void Stop();
-  void Take(unsigned generation, std::shared_ptr<const WaveformPeaks> peaks, bool complete);
+  void Take(unsigned generation, std::shared_ptr<const WaveformPeaks> peaks, bool complete,
+            Gain even_gain);
 
   std::jthread worker_;
   unsigned generation_ = 0;  // of the measure whose results count
@@ -51,6 +59,9 @@ class OverviewAnalysis : public QObject {
   bool complete_ = false;
   std::vector<SampleStretch> speech_;
   std::vector<SampleStretch> pauses_;
+  Gain even_gain_ = Unmeasured();
+
+  static Gain Unmeasured() { return Gain{1.0, false, false}; }
 };
 
 }  // namespace calendo

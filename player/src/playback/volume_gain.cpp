@@ -2,7 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
+
+#include "calendo/loudness.h"
 
 namespace calendo {
 
@@ -12,13 +13,12 @@ bool IsVolumeStep(int32_t db) {
 
 void ApplyVolumeGain(std::span<int16_t> samples, int32_t db) {
   if (db == 0) return;
-  const double gain = std::pow(10.0, db / 20.0);
-  constexpr double kLowest = std::numeric_limits<int16_t>::min();
-  constexpr double kHighest = std::numeric_limits<int16_t>::max();
-  for (int16_t& sample : samples) {
-    const double scaled = std::round(sample * gain);
-    sample = static_cast<int16_t>(std::clamp(scaled, kLowest, kHighest));
-  }
+  ApplyPlaybackGain(samples, std::pow(10.0, db / 20.0));
+}
+
+void ApplyPlaybackGain(std::span<int16_t> samples, double factor) {
+  if (factor == 1.0) return;
+  ApplyGain(samples, factor);  // as calendo-convert --normalize rounds and holds
 }
 
 }  // namespace calendo

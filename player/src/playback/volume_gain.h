@@ -21,4 +21,9 @@ bool IsVolumeStep(int32_t db);
 // bit.
 void ApplyVolumeGain(std::span<int16_t> samples, int32_t db);
 
+// Multiplies every sample by `factor` (the Volume's gain combined with any
+// other playback gain) in one rounding, held within [-32768, 32767]. A factor
+// of 1 leaves the samples as they are, bit for bit.
+void ApplyPlaybackGain(std::span<int16_t> samples, double factor);
+
 }  // namespace calendo

@@ -1,6 +1,6 @@
 // What the player keeps from one run to the next: speed, rewind on resume,
-// volume, whether the waveform shows, the form of copied stamps, the Open dialog's last folder, the
-// recent recordings and the position reached in each of them.
+// skip silence, volume, even loudness, whether the waveform shows, the form of copied stamps, the
+// Open dialog's last folder, the recent recordings and the position reached in each of them.
 //
 // Kept in calendo/calendo.ini under the XDG config folder, or only in memory
 // for a run that must write nothing. Reads never fail: a missing or spoilt
@@ -40,6 +40,11 @@ class KeptSettings {
   void SetRewindSeconds(int32_t seconds) { Set("play/rewind_seconds", seconds); }
   std::optional<int32_t> VolumeDb() const { return Number("play/volume_db"); }
   void SetVolumeDb(int32_t db) { Set("play/volume_db", db); }
+  // Whether Speed > Skip silence and Loudness > Even are checked.
+  std::optional<bool> SkipSilence() const { return Flag("play/skip_silence"); }
+  void SetSkipSilence(bool on) { Set("play/skip_silence", on); }
+  std::optional<bool> EvenLoudness() const { return Flag("play/even_loudness"); }
+  void SetEvenLoudness(bool on) { Set("play/even_loudness", on); }
   // Whether View > Waveform shows the strip.
   std::optional<bool> WaveformShown() const { return Flag("view/waveform"); }
   void SetWaveformShown(bool shown) { Set("view/waveform", shown); }

@@ -45,6 +45,7 @@ Form1::Form1(Host& host, EventPump& pump, std::string_view lang_code, QWidget* p
   CreateControls();
   CreateOverview();
   CreateVolumeMenu();
+  CreateLoudnessMenu();
   ConnectHandlers();
   SetUpKeyboard();
   SetUpGoKeys();

@@ -224,6 +224,18 @@ class Form1 : public QMainWindow {
   // Ctrl+Up (+1) and Ctrl+Down (-1): the next step up or down, if any.
   void StepVolume(int32_t direction);
 
+  // ---- Loudness > Even (form1_loudness.cpp) --------------------------------
+  // While checked, the whole recording plays at one gain that brings it to
+  // -16 LUFS with its true peak under -1 dBTP, measured on the overview's
+  // pass; off by default. Conversions are not affected.
+  QMenu* LoudnessMenu = nullptr;
+  QAction* EvenLoudness = nullptr;
+  bool EvensLoudness() const { return even_loudness_; }
+  void SetEvenLoudness(bool on);
+  // The factor every played sample is multiplied by: the Volume's gain times
+  // the Even gain (1 while it is off, not yet measured or for silence).
+  double PlaybackGain() const;
+
   // ---- Waveform overview (form1_overview.cpp) ------------------------------
   // The strip below the buttons; View > Waveform shows it (the window grows
   // by it) or hides it (the window as designed).
@@ -365,6 +377,10 @@ class Form1 : public QMainWindow {
   void CheckVolumeMenuItems();
   int32_t volume_db_ = 0;
   std::vector<QAction*> volume_actions_;  // 0 to +12 dB
+
+  // ---- State of the even loudness (form1_loudness.cpp) ---------------------
+  void CreateLoudnessMenu();
+  bool even_loudness_ = false;
 
   // ---- State of skipping silence (form1_skip.cpp) --------------------------
   void CreateSkipSilenceItem();

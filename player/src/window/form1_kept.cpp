@@ -1,9 +1,9 @@
-// Settings kept from one run to the next (KeptSettings): speed, rewind,
-// volume, the waveform switch and stamp form are taken at start and written
-// at the end; File > Recent and the Open dialog's folder follow every open;
-// the page reached in a recording is followed while it is open and written
-// when another one is opened or the program ends, so that the next open of
-// it goes on from there.
+// Settings kept from one run to the next (KeptSettings): speed, rewind, skip
+// silence, volume, even loudness, the waveform switch and stamp form are
+// taken at start and written at the end; File > Recent and the Open dialog's
+// folder follow every open; the page reached in a recording is followed while
+// it is open and written when another one is opened or the program ends, so
+// that the next open of it goes on from there.
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -34,6 +34,8 @@ void Form1::KeepSettingsIn(std::unique_ptr<KeptSettings> settings) {
   if (const std::optional<int32_t> tenths = kept_->SpeedTenths()) SetSpeedTenths(*tenths);
   if (const std::optional<int32_t> seconds = kept_->RewindSeconds()) SetRewindSeconds(*seconds);
   if (const std::optional<int32_t> db = kept_->VolumeDb()) SetVolumeDb(*db);
+  if (const std::optional<bool> on = kept_->SkipSilence()) SetSkipSilence(*on);
+  if (const std::optional<bool> on = kept_->EvenLoudness()) SetEvenLoudness(*on);
   if (const std::optional<bool> shown = kept_->WaveformShown()) ViewWaveform->setChecked(*shown);
   if (const std::optional<int32_t> form = kept_->StampForm()) {
     SetTimeStampForm(static_cast<StampForm>(*form));  // one out of range is ignored
@@ -128,6 +130,8 @@ void Form1::SaveKeptSettings() {
   kept_->SetSpeedTenths(speed_tenths_);
   kept_->SetRewindSeconds(rewind_seconds_);
   kept_->SetVolumeDb(volume_db_);
+  kept_->SetSkipSilence(skip_silence_);
+  kept_->SetEvenLoudness(even_loudness_);
   kept_->SetWaveformShown(ViewWaveform->isChecked());
   kept_->SetStampForm(static_cast<int32_t>(stamp_form_));
   if (!tracked_file_.isEmpty()) kept_->SetPosition(tracked_file_, tracked_page_);

@@ -1,7 +1,7 @@
 // Speed > Skip silence: while it is checked, each pause the overview found
 // sounds 0.25 s long in play, cue and review, whatever the speed; the slider
 // and the time label keep the recording's time and jump over what is cut.
-// Off at every start. Until the overview of the open file is whole, nothing
+// Off by default, kept with the settings. Until the overview of the open file is whole, nothing
 // is skipped. A playback that runs goes on from the page heard with the new
 // choice; a conversion is never shortened.
 #include <QMenu>

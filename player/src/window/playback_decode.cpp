@@ -226,10 +226,10 @@ class PlaybackRun {
     HandOverStretched();
   }
 
-  // The last step before the sound device: the window's volume, as it is
-  // when the block is handed over.
+  // The last step before the sound device: the window's volume and even
+  // loudness, as they are when the block is handed over.
   void ToVolume(int16_t* samples, std::size_t count) const {
-    ApplyVolumeGain(std::span<int16_t>(samples, count), f_.VolumeDb());
+    ApplyPlaybackGain(std::span<int16_t>(samples, count), f_.PlaybackGain());
   }
 
   // The page after the last one whose block the output has been given.

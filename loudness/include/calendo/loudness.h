@@ -14,7 +14,7 @@
 
 #include "calendo/fault.h"
 
-namespace calendo::tool {
+namespace calendo {
 
 inline constexpr double kDefaultLoudnessLufs = -16.0;
 inline constexpr double kPeakCeilingDbtp = -1.0;
@@ -53,4 +53,4 @@ Gain NormalizationGain(const Loudness& measured, double target_lufs);
 // 16-bit range.
 void ApplyGain(std::span<int16_t> samples, double factor);
 
-}  // namespace calendo::tool
+}  // namespace calendo

@@ -1,9 +1,9 @@
-#include "loudness.h"
+#include "calendo/loudness.h"
 
 #include <algorithm>
 #include <cmath>
 
-namespace calendo::tool {
+namespace calendo {
 namespace {
 
 // Rounding the scaled samples may lift a peak by half a step; the ceiling
@@ -65,4 +65,4 @@ void ApplyGain(std::span<int16_t> samples, double factor) {
   }
 }
 
-}  // namespace calendo::tool
+}  // namespace calendo
