@@ -1,0 +1,50 @@
+#include "background_writer.h"
+
+#include <fcntl.h>
+
+#include "calendo/io.h"
+
+namespace calendo::tool {
+
+BackgroundWriter::BackgroundWriter(int fd, uint64_t offset, uint64_t expected_bytes)
+    : fd_(fd), offset_(offset) {
+  // Blocks chosen now rather than block by block at write-back; the size
+  // stays that of what is written. Only a hint: a refusal leaves the writes
+  // to find room (or report its lack) themselves.
+  if (expected_bytes > 0) {
+    (void)::fallocate(fd_, FALLOC_FL_KEEP_SIZE, static_cast<off_t>(offset),
+                      static_cast<off_t>(expected_bytes));
+  }
+}
+
+BackgroundWriter::~BackgroundWriter() {
+  wait();
+}
+
+void BackgroundWriter::wait() {
+  if (thread_.joinable()) thread_.join();
+}
+
+bool BackgroundWriter::write(std::span<const uint8_t> bytes) {
+  wait();
+  if (!status_.ok()) return false;
+  const uint64_t at = offset_;
+  offset_ += bytes.size();
+  thread_ = std::jthread([this, at, bytes] {
+    status_ = write_all_at(fd_, at, bytes);
+    // Write-back of the block starts now, while the next one decodes; the
+    // flush before the rename still waits for all of it.
+    if (status_.ok()) {
+      (void)::sync_file_range(fd_, static_cast<off_t>(at), static_cast<off_t>(bytes.size()),
+                              SYNC_FILE_RANGE_WRITE);
+    }
+  });
+  return true;
+}
+
+Status BackgroundWriter::finish() {
+  wait();
+  return status_;
+}
+
+}  // namespace calendo::tool
