@@ -6,16 +6,7 @@
 
 namespace calendo::tool {
 
-BackgroundWriter::BackgroundWriter(int fd, uint64_t offset, uint64_t expected_bytes)
-    : fd_(fd), offset_(offset) {
-  // Blocks chosen now rather than block by block at write-back; the size
-  // stays that of what is written. Only a hint: a refusal leaves the writes
-  // to find room (or report its lack) themselves.
-  if (expected_bytes > 0) {
-    (void)::fallocate(fd_, FALLOC_FL_KEEP_SIZE, static_cast<off_t>(offset),
-                      static_cast<off_t>(expected_bytes));
-  }
-}
+BackgroundWriter::BackgroundWriter(int fd, uint64_t offset) : fd_(fd), offset_(offset) {}
 
 BackgroundWriter::~BackgroundWriter() {
   wait();

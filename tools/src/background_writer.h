@@ -1,8 +1,7 @@
 // The samples of a WAV file written behind the decoding: each block goes to
 // its place after the ones before it on a thread of its own while the next
 // block decodes, and its write-back to disk starts at once, so that the
-// flush before the file takes its name finds little left to do. The room for
-// every block is reserved when the writer starts, where the file system can.
+// flush before the file takes its name finds little left to do.
 //
 // One thread calls the writer; its blocks are written in the order given.
 #pragma once
@@ -17,9 +16,9 @@ namespace calendo::tool {
 
 class BackgroundWriter {
  public:
-  // Writes from `offset` on in `fd` (open for writing until finish() has
-  // returned), `expected_bytes` in all as far as is known.
-  BackgroundWriter(int fd, uint64_t offset, uint64_t expected_bytes);
+  // Writes from `offset` on in `fd`, open for writing until finish() has
+  // returned.
+  BackgroundWriter(int fd, uint64_t offset);
   ~BackgroundWriter();
   BackgroundWriter(const BackgroundWriter&) = delete;
   BackgroundWriter& operator=(const BackgroundWriter&) = delete;

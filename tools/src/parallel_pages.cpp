@@ -63,7 +63,7 @@ AllPages AppendPagesOnEveryCore(const RecorderInfo& info, uint32_t pages, const 
   RecordingDecoder decoder(recording.value());
   const uint64_t sample_bytes = format == client::kWav16Bit ? 2 : 1;
   const auto data_start = static_cast<uint64_t>(header.st_size);
-  BackgroundWriter writer(wav->get(), data_start, decoder.page_start(pages) * sample_bytes);
+  BackgroundWriter writer(wav->get(), data_start);
   // A failed write is told as the page its first unwritten byte belongs to,
   // with the system's reason in errno, as an append by the page calls is.
   const auto cannot_append = [&](const Status& failed) {

@@ -24,11 +24,11 @@ TEST(BackgroundWriter, BlocksFollowTheHeaderInTurnAndTheSizeIsWhatWasWritten) {
   ASSERT_TRUE(write_all(fd->get(), header).ok());
 
   // Blocks of differing lengths, each refilled only once the next write has
-  // taken over, as the decoder's buffers are; more room announced than used.
+  // taken over, as the decoder's buffers are.
   std::vector<uint8_t> blocks[2];
   std::vector<uint8_t> expected = header;
   {
-    BackgroundWriter writer(fd->get(), header.size(), 4 << 20);
+    BackgroundWriter writer(fd->get(), header.size());
     for (int b = 0; b < 6; ++b) {
       std::vector<uint8_t>& block = blocks[b % 2];
       block.resize(100000 + 777 * b);
@@ -50,7 +50,7 @@ TEST(BackgroundWriter, AFailedWriteStopsTheRestAndTellsWhereAndWhy) {
   Result<UniqueFd> fd = open_fd(path.c_str(), O_RDONLY);
   ASSERT_TRUE(fd.ok());
   const std::vector<uint8_t> block(5000, 7);
-  BackgroundWriter writer(fd->get(), 44, 10000);
+  BackgroundWriter writer(fd->get(), 44);
   EXPECT_TRUE(writer.write(block));  // the failure shows at the next call
   EXPECT_FALSE(writer.write(block));
   const Status finished = writer.finish();
