@@ -31,7 +31,8 @@ TEST(BackgroundWriter, BlocksFollowTheHeaderInTurnAndTheSizeIsWhatWasWritten) {
     BackgroundWriter writer(fd->get(), header.size());
     for (int b = 0; b < 6; ++b) {
       std::vector<uint8_t>& block = blocks[b % 2];
-      block.resize(100000 + 777 * b);
+      // One spans several of the pieces the writer writes at a time.
+      block.resize(b == 3 ? (5 << 20) + 3 : 100000 + 777 * b);
       std::iota(block.begin(), block.end(), static_cast<uint8_t>(b * 13));
       expected.insert(expected.end(), block.begin(), block.end());
       ASSERT_TRUE(writer.write(block));
