@@ -120,7 +120,7 @@ void RecordingDecoder::decode_pages(uint32_t last, ParallelDecoder& parallel,
                                     const std::function<void(std::span<const int16_t>)>& take) {
   while (next_ < last) {
     DecodedPages& window = windows_[turn_];
-    std::vector<int16_t>& shaped_samples = shaped_[turn_];
+    auto& shaped_samples = shaped_[turn_];
     turn_ ^= 1;
     const uint32_t first = next_;
     const uint32_t end = std::min(last, first + kWindowPages);

@@ -1,10 +1,11 @@
 #include "parallel_pages.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <bit>
-#include <thread>
+#include <cerrno>
 #include <vector>
 
 #include "calendo/byte_source.h"
@@ -13,6 +14,8 @@
 #include "calendo/recording_pages.h"
 #include "calendo/vqr_format.h"
 #include "calendo/wav_header.h"
+
+#include "background_writer.h"
 
 namespace calendo::tool {
 namespace {
@@ -52,23 +55,29 @@ AllPages AppendPagesOnEveryCore(const RecorderInfo& info, uint32_t pages, const 
   const Result<RecordingPages> recording = RecordingPages::read(file.value());
   if (!recording.ok() || !SameReading(recording.value(), info, pages)) return AllPages::kDeclined;
 
-  Result<UniqueFd> wav = open_fd(wav_path, O_WRONLY | O_APPEND);
+  Result<UniqueFd> wav = open_fd(wav_path, O_WRONLY);
   if (!wav.ok()) return AllPages::kCannotAppend;
+  struct stat header {};
+  if (::fstat(wav->get(), &header) != 0) return AllPages::kCannotAppend;
   ParallelDecoder parallel(threads);
   RecordingDecoder decoder(recording.value());
-  // Each stretch is written on a thread of their own while the next one
-  // decodes (its samples stay valid until the next hand-over has returned);
-  // a stretch waits for the write before it.
+  const uint64_t sample_bytes = format == client::kWav16Bit ? 2 : 1;
+  const auto data_start = static_cast<uint64_t>(header.st_size);
+  BackgroundWriter writer(wav->get(), data_start);
+  // A failed write is told as the page its first unwritten byte belongs to,
+  // with the system's reason in errno, as an append by the page calls is.
+  const auto cannot_append = [&](const Status& failed) {
+    const uint64_t sample = (failed.fault().offset - data_start) / sample_bytes;
+    failed_page = static_cast<int32_t>(std::min(decoder.page_of_sample(sample), pages - 1));
+    errno = failed.fault().system_error;
+    return AllPages::kCannotAppend;
+  };
+  // 8-bit samples are converted into one of two buffers in turn: the one the
+  // writer may still read stays as it is.
   std::vector<uint8_t> bytes[2];
   int turn = 0;
-  bool written = true;
-  std::jthread writer;
-  const auto finish_write = [&] {
-    if (writer.joinable()) writer.join();
-    return written;
-  };
+  bool writing = true;
   const auto append = [&](std::span<const int16_t> samples) {
-    if (!finish_write()) return;
     std::span<const uint8_t> out;
     if (format == client::kWav16Bit && std::endian::native == std::endian::little) {
       // Already the file's byte form.
@@ -79,19 +88,20 @@ AllPages AppendPagesOnEveryCore(const RecorderInfo& info, uint32_t pages, const 
       to.resize(samples.size() * 2);
       out = std::span(to.data(), pcm_bytes(samples, format, to.data()));
     }
-    writer = std::jthread([&, out] { written = write_all(wav->get(), out).ok(); });
+    writing = writer.write(out);
   };
-  while (decoder.next_page() < pages) {
+  // Decoding stops at the first failed write.
+  while (writing && decoder.next_page() < pages) {
     failed_page = static_cast<int32_t>(decoder.next_page());
     decoder.decode_pages(std::min(pages, decoder.next_page() + kStepPages), parallel, append);
     // The file must still be what was opened: a page cut off would read as 0xFF.
     if (!file->unchanged().ok()) {
-      finish_write();
+      (void)writer.finish();
       return AllPages::kUnreadable;
     }
     bar.Update(decoder.next_page());
   }
-  if (!finish_write()) return AllPages::kCannotAppend;
+  if (const Status written = writer.finish(); !written.ok()) return cannot_append(written);
   if (!wav->close().ok()) return AllPages::kCannotAppend;
   return AllPages::kAppended;
 }

@@ -75,5 +75,19 @@ TEST(FullDisk, EveryJobFailsCleanlyWhereverTheDiskFills) {
   }
 }
 
+TEST(FullDisk, TheFailedWriteNamesItsPageAndTheSystemsReason) {
+  testkit::TempDir dir;
+  const fs::path recording = dir.file("memo.vqr");
+  WriteVqr(recording, MakeCodes(std::string(120, 'S'), 11));
+  const fs::path out = dir.file("out");
+  fs::create_directory(out);
+  // 2720 bytes a page after the 44 of the header: page 36 is cut off.
+  const ToolRun run = RunConvert({"--bits", "16", recording.string(), "-o", out.string()}, 100000);
+  EXPECT_EQ(run.status, 1) << run.err;
+  EXPECT_NE(run.err.find("cannot write page 36 to "), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find(": File too large"), std::string::npos) << run.err;
+  EXPECT_TRUE(fs::is_empty(out));
+}
+
 }  // namespace
 }  // namespace tooltest

@@ -35,6 +35,7 @@
 #include "calendo/page_shape.h"
 #include "calendo/parallel_decoder.h"
 #include "calendo/recording_pages.h"
+#include "calendo/unset_allocator.h"
 
 namespace calendo {
 
@@ -44,24 +45,6 @@ inline constexpr std::size_t kMaxPageSamples = kRepeat7to11Capacity;
 
 // The decoded samples (before shaping) of pages [first, last) one after the
 // other, from the codec state `start`, decoded on `parallel`.
-// An allocator that leaves the elements a vector grows by unset, for
-// buffers every element of which is written before it is read.
-template <typename T>
-struct UnsetAllocator : std::allocator<T> {
-  template <typename U>
-  struct rebind {
-    using other = UnsetAllocator<U>;
-  };
-  template <typename U>
-  void construct(U* p) noexcept {
-    ::new (static_cast<void*>(p)) U;
-  }
-  template <typename U, typename... Args>
-  void construct(U* p, Args&&... args) {
-    ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
-  }
-};
-
 struct DecodedPages {
   std::vector<uint8_t, UnsetAllocator<uint8_t>> codes;    // the pages' codes, and room after them
   std::vector<int16_t, UnsetAllocator<int16_t>> samples;  // empty unless asked for
@@ -127,7 +110,7 @@ class RecordingDecoder {
   PageWork work_{};
   // decode_pages()'s buffers, in turn, kept for the next call.
   DecodedPages windows_[2];
-  std::vector<int16_t> shaped_[2];
+  std::vector<int16_t, UnsetAllocator<int16_t>> shaped_[2];
   int turn_ = 0;
 };
 
