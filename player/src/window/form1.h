@@ -26,6 +26,7 @@
 #include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QShortcut>
 #include <QSlider>
 #include <QTimer>
 
@@ -37,6 +38,7 @@
 #include "qt/event_pump.h"
 #include "qt/host.h"
 #include "settings/kept_settings.h"
+#include "settings/key_map.h"
 #include "window/msg_text.h"
 #include "window/time_stamp.h"
 
@@ -180,7 +182,13 @@ class Form1 : public QMainWindow {
 
   // ---- Keyboard (form1_keys.cpp) -------------------------------------------
   // The window's keys; each acts only as its enabled, visible button would.
+  // Form_KeyDown takes the default keys; the transport's keys as mapped
+  // come to DoKeyAction.
   void Form_KeyDown(QKeyCombination key);
+  void DoKeyAction(KeyAction action);
+  // The transport's keys from now on `map`'s (KeepSettingsIn applies the
+  // kept [keys] group).
+  void ApplyKeyMap(const KeyMap& map);
   // Space: Play when stopped; pause and resume while playing.
   void PlayPause();
   // Play when stopped, resume when paused; Escape: Stop.
@@ -385,6 +393,7 @@ class Form1 : public QMainWindow {
   std::optional<int16_t> TakeSeekRestart();
   // The mode of the playback that runs, from the button it disabled.
   int16_t PlayingMode() const;
+  std::vector<QShortcut*> action_shortcuts_;  // the key map's
   bool paused_ = false;                               // Space paused the wave output
   int32_t stream_speed_tenths_ = kNormalSpeedTenths;  // the speed of the playback that runs
   struct PendingSeek {
