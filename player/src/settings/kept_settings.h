@@ -64,6 +64,9 @@ class KeptSettings {
   // The [keys] group: each action's name with its value as a list of texts
   // (key_map.h reads them). Never written by the program; nothing in memory.
   std::vector<std::pair<QString, QStringList>> KeyEntries() const;
+  // The foot pedal's "vendor:product" in hex (pedal_ids.h), or empty.
+  QString PedalDevice() const { return Get("pedal/device").toString(); }
+  void SetPedalDevice(const QString& device) { Set("pedal/device", device); }
 
   // Writes what changed to the file (nothing in memory).
   void Sync();

@@ -13,6 +13,7 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -34,6 +35,7 @@
 #include "calendo/client/runtime_error.h"
 #include "desktop/cls_drive.h"
 #include "desktop/handoff_desktop_window.h"
+#include "pedal/pedal_transport.h"
 #include "qt/common_dialog.h"
 #include "qt/event_pump.h"
 #include "qt/host.h"
@@ -45,6 +47,7 @@
 namespace calendo {
 
 class OverviewAnalysis;
+class PedalReader;
 class PlaybackSkip;
 class WaveformStrip;
 
@@ -204,6 +207,16 @@ class Form1 : public QMainWindow {
   int32_t SliderTimeMs() const;
   // The slider to the page nearest to `ms`; a playback goes on from there.
   void MoveToTime(int32_t ms);
+
+  // ---- Foot pedal (form1_pedal.cpp) ----------------------------------------
+  // Starts reading the pedal that the settings name (pedal/device, by
+  // default 05f3:00ff; "off" for none), looking for it every `rescan` while
+  // it is absent. The reader must go before the window.
+  std::unique_ptr<PedalReader> ListenToPedals(
+      std::chrono::milliseconds rescan = std::chrono::seconds(2));
+  // The pedals held now (kPedal* bits), on the window's thread.
+  void TakePedals(uint8_t held);
+  void DoPedalCommand(PedalCommand command);
 
   // ---- Speed and rewind on resume (form1_speed.cpp) ------------------------
   QMenu* SpeedMenu = nullptr;
@@ -394,6 +407,7 @@ class Form1 : public QMainWindow {
   // The mode of the playback that runs, from the button it disabled.
   int16_t PlayingMode() const;
   std::vector<QShortcut*> action_shortcuts_;  // the key map's
+  PedalTransport pedal_transport_;
   bool paused_ = false;                               // Space paused the wave output
   int32_t stream_speed_tenths_ = kNormalSpeedTenths;  // the speed of the playback that runs
   struct PendingSeek {
