@@ -12,6 +12,7 @@
 #include "desktop/display_presence.h"
 #include "desktop/file_size_limit.h"
 #include "mpris/mpris_service.h"
+#include "pedal/pedal_reader.h"
 #include "platform/dialogs.h"
 #include "qt/event_pump.h"
 #include "qt/file_name_bytes.h"
@@ -66,6 +67,7 @@ int main(int argc, char** argv) {
   }
   form.show();
   const std::unique_ptr<calendo::MprisService> mpris = calendo::MprisService::Publish(form);
+  const std::unique_ptr<calendo::PedalReader> pedals = form.ListenToPedals();
   const int result = QApplication::exec();
   form.RunHandler([&form] { form.Form_Terminate(); });
   return result;

@@ -44,6 +44,17 @@ void KeptSettings::Set(const char* key, const QVariant& value) {
   }
 }
 
+std::vector<std::pair<QString, QStringList>> KeptSettings::KeyEntries() const {
+  std::vector<std::pair<QString, QStringList>> entries;
+  if (!file_) return entries;
+  file_->beginGroup(QStringLiteral("keys"));
+  for (const QString& name : file_->childKeys()) {
+    entries.emplace_back(name, file_->value(name).toStringList());
+  }
+  file_->endGroup();
+  return entries;
+}
+
 std::optional<int32_t> KeptSettings::Number(const char* key) const {
   bool ok = false;
   const int value = Get(key).toInt(&ok);

@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <utility>
+#include <vector>
 
 #include <QSettings>
 #include <QString>
@@ -63,6 +65,13 @@ class KeptSettings {
   // The page a recording was left at.
   std::optional<int32_t> Position(const QString& path) const;
   void SetPosition(const QString& path, int32_t page);
+
+  // The [keys] group: each action's name with its value as a list of texts
+  // (key_map.h reads them). Never written by the program; nothing in memory.
+  std::vector<std::pair<QString, QStringList>> KeyEntries() const;
+  // The foot pedal's "vendor:product" in hex (pedal_ids.h), or empty.
+  QString PedalDevice() const { return Get("pedal/device").toString(); }
+  void SetPedalDevice(const QString& device) { Set("pedal/device", device); }
 
   // Writes what changed to the file (nothing in memory).
   void Sync();

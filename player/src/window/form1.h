@@ -13,6 +13,7 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -26,6 +27,7 @@
 #include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QShortcut>
 #include <QSlider>
 #include <QTimer>
 
@@ -33,16 +35,19 @@
 #include "calendo/client/runtime_error.h"
 #include "desktop/cls_drive.h"
 #include "desktop/handoff_desktop_window.h"
+#include "pedal/pedal_transport.h"
 #include "qt/common_dialog.h"
 #include "qt/event_pump.h"
 #include "qt/host.h"
 #include "settings/kept_settings.h"
+#include "settings/key_map.h"
 #include "window/msg_text.h"
 #include "window/time_stamp.h"
 
 namespace calendo {
 
 class OverviewAnalysis;
+class PedalReader;
 class PlaybackSkip;
 class WaveformStrip;
 
@@ -180,7 +185,13 @@ class Form1 : public QMainWindow {
 
   // ---- Keyboard (form1_keys.cpp) -------------------------------------------
   // The window's keys; each acts only as its enabled, visible button would.
+  // Form_KeyDown takes the default keys; the transport's keys as mapped
+  // come to DoKeyAction.
   void Form_KeyDown(QKeyCombination key);
+  void DoKeyAction(KeyAction action);
+  // The transport's keys from now on `map`'s (KeepSettingsIn applies the
+  // kept [keys] group).
+  void ApplyKeyMap(const KeyMap& map);
   // Space: Play when stopped; pause and resume while playing.
   void PlayPause();
   // Play when stopped, resume when paused; Escape: Stop.
@@ -196,6 +207,16 @@ class Form1 : public QMainWindow {
   int32_t SliderTimeMs() const;
   // The slider to the page nearest to `ms`; a playback goes on from there.
   void MoveToTime(int32_t ms);
+
+  // ---- Foot pedal (form1_pedal.cpp) ----------------------------------------
+  // Starts reading the pedal that the settings name (pedal/device, by
+  // default 05f3:00ff; "off" for none), looking for it every `rescan` while
+  // it is absent. The reader must go before the window.
+  std::unique_ptr<PedalReader> ListenToPedals(
+      std::chrono::milliseconds rescan = std::chrono::seconds(2));
+  // The pedals held now (kPedal* bits), on the window's thread.
+  void TakePedals(uint8_t held);
+  void DoPedalCommand(PedalCommand command);
 
   // ---- Speed and rewind on resume (form1_speed.cpp) ------------------------
   QMenu* SpeedMenu = nullptr;
@@ -401,6 +422,8 @@ class Form1 : public QMainWindow {
   std::optional<int16_t> TakeSeekRestart();
   // The mode of the playback that runs, from the button it disabled.
   int16_t PlayingMode() const;
+  std::vector<QShortcut*> action_shortcuts_;  // the key map's
+  PedalTransport pedal_transport_;
   bool paused_ = false;                               // Space paused the wave output
   int32_t stream_speed_tenths_ = kNormalSpeedTenths;  // the speed of the playback that runs
   struct PendingSeek {

@@ -1,9 +1,11 @@
 // Settings kept from one run to the next (KeptSettings): speed, rewind, skip
 // silence, volume, even loudness, the waveform switch and stamp form are
-// taken at start and written at the end; File > Recent and the Open dialog's
+// taken at start and written at the end (the key map only read); File > Recent and the Open dialog's
 // folder follow every open; the page reached in a recording is followed while
 // it is open and written when another one is opened or the program ends, so
 // that the next open of it goes on from there.
+#include <cstdio>
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -31,6 +33,11 @@ constexpr KeptTexts kKeptEnglish = {
 void Form1::KeepSettingsIn(std::unique_ptr<KeptSettings> settings) {
   kept_ = std::move(settings);
   if (!kept_) return;
+  const KeyMapResult keys = ReadKeyMap(kept_->KeyEntries());
+  for (const QString& problem : keys.problems) {
+    std::fprintf(stderr, "calendo: %s\n", problem.toLocal8Bit().constData());
+  }
+  ApplyKeyMap(keys.map);
   if (const std::optional<int32_t> tenths = kept_->SpeedTenths()) SetSpeedTenths(*tenths);
   if (const std::optional<int32_t> seconds = kept_->RewindSeconds()) SetRewindSeconds(*seconds);
   if (const std::optional<int32_t> db = kept_->VolumeDb()) SetVolumeDb(*db);

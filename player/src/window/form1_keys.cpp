@@ -4,6 +4,9 @@
 // window's present state: while a button is disabled or hidden, its key does
 // nothing.
 //
+// The transport's keys (the first seven below) come from the key map
+// (settings/key_map.h), which the user may change; the others are fixed.
+//
 //   Space       Play when stopped; pause and resume while playing
 //   Escape      Stop
 //   Left/Right  5 s back/forward, to the nearest page
@@ -79,15 +82,12 @@ void Form1::SetUpKeyboard() {
   EXITX->setToolTip(QString::fromUtf8(tips.exit));
   PlaySlider->setToolTip(QString::fromUtf8(tips.slider));
 
+  ApplyKeyMap(DefaultKeyMap());
   for (const QKeyCombination key :
-       {QKeyCombination(Qt::Key_Space), QKeyCombination(Qt::Key_Escape),
-        QKeyCombination(Qt::Key_Left), QKeyCombination(Qt::Key_Right),
-        QKeyCombination(Qt::Key_Home), QKeyCombination(Qt::Key_C), QKeyCombination(Qt::Key_R),
-        QKeyCombination(Qt::Key_BracketLeft), QKeyCombination(Qt::Key_BracketRight),
+       {QKeyCombination(Qt::Key_BracketLeft), QKeyCombination(Qt::Key_BracketRight),
         QKeyCombination(Qt::Key_N), QKeyCombination(Qt::CTRL, Qt::Key_Q)}) {
     auto* shortcut = new QShortcut(QKeySequence(key), this);
-    // A held key acts once: a repeated Space would pause and resume in turn.
-    shortcut->setAutoRepeat(key.key() == Qt::Key_Left || key.key() == Qt::Key_Right);
+    shortcut->setAutoRepeat(false);
     connect(shortcut, &QShortcut::activated, this,
             [this, key] { RunHandler([this, key] { Form_KeyDown(key); }); });
   }
@@ -101,29 +101,78 @@ void Form1::SetUpKeyboard() {
   connect(Trans_wav16bit, &QAction::triggered, this, forget_seek);
 }
 
+void Form1::ApplyKeyMap(const KeyMap& map) {
+  for (QShortcut* shortcut : action_shortcuts_) delete shortcut;
+  action_shortcuts_.clear();
+  for (int index = 0; index < kKeyActionCount; ++index) {
+    const auto action = static_cast<KeyAction>(index);
+    for (const QKeySequence& key : map.Of(action)) {
+      auto* shortcut = new QShortcut(key, this);
+      // A held key acts once (a repeated Space would pause and resume in
+      // turn), but for the steps.
+      shortcut->setAutoRepeat(action == KeyAction::step_back || action == KeyAction::step_forward);
+      connect(shortcut, &QShortcut::activated, this,
+              [this, action] { RunHandler([this, action] { DoKeyAction(action); }); });
+      action_shortcuts_.push_back(shortcut);
+    }
+  }
+}
+
+void Form1::DoKeyAction(KeyAction action) {
+  switch (action) {
+    case KeyAction::play_pause:
+      PlayPause();
+      break;
+    case KeyAction::play:
+      Play();
+      break;
+    case KeyAction::pause:
+      Pause();
+      break;
+    case KeyAction::stop:
+      Stop();
+      break;
+    case KeyAction::step_back:
+      MoveToTime(SliderTimeMs() - kSeekMs);
+      break;
+    case KeyAction::step_forward:
+      MoveToTime(SliderTimeMs() + kSeekMs);
+      break;
+    case KeyAction::first_page:
+      MoveToPage(0);
+      break;
+    case KeyAction::forward:
+      if (Usable(CueX)) CueX_Click();
+      break;
+    case KeyAction::rewind:
+      if (Usable(RevX)) RevX_Click();
+      break;
+  }
+}
+
 void Form1::Form_KeyDown(QKeyCombination key) {
   if (GoKeyDown(key)) return;
   switch (key.key()) {
     case Qt::Key_Space:
-      PlayPause();
+      DoKeyAction(KeyAction::play_pause);
       break;
     case Qt::Key_Escape:
-      Stop();
+      DoKeyAction(KeyAction::stop);
       break;
     case Qt::Key_Left:
-      MoveToTime(SliderTimeMs() - kSeekMs);
+      DoKeyAction(KeyAction::step_back);
       break;
     case Qt::Key_Right:
-      MoveToTime(SliderTimeMs() + kSeekMs);
+      DoKeyAction(KeyAction::step_forward);
       break;
     case Qt::Key_Home:
-      MoveToPage(0);
+      DoKeyAction(KeyAction::first_page);
       break;
     case Qt::Key_C:
-      if (Usable(CueX)) CueX_Click();
+      DoKeyAction(KeyAction::forward);
       break;
     case Qt::Key_R:
-      if (Usable(RevX)) RevX_Click();
+      DoKeyAction(KeyAction::rewind);
       break;
     case Qt::Key_BracketLeft:
       SetSpeedTenths(speed_tenths_ - 1);
