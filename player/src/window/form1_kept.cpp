@@ -1,9 +1,9 @@
 // Settings kept from one run to the next (KeptSettings): speed, rewind, skip
 // silence, volume, even loudness, the waveform switch and stamp form are
-// taken at start and written at the end (the key map only read); File > Recent and the Open dialog's
-// folder follow every open; the page reached in a recording is followed while
-// it is open and written when another one is opened or the program ends, so
-// that the next open of it goes on from there.
+// taken at start and written at the end (the key map only read); File > Recent and the Open
+// dialog's folder follow every open; the page reached in a recording is followed while it is open
+// and written when another one is opened or the program ends, so that the next open of it goes on
+// from there.
 #include <cstdio>
 
 #include <QCoreApplication>
