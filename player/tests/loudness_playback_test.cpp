@@ -24,9 +24,9 @@ using testing::SameSound;
 
 class EvenLoudnessPlayback : public testing::PlaybackTest {
  protected:
-  bool WaitForOverview() {
-    for (int i = 0; i < 400 && !form().OverviewWork->Complete(); ++i) form().Wait(0.02f);
-    return form().OverviewWork->Complete();
+  bool WaitForLoudness() {
+    for (int i = 0; i < 400 && !form().OverviewWork->LoudnessMeasured(); ++i) form().Wait(0.02f);
+    return form().OverviewWork->LoudnessMeasured();
   }
 
   Capture PlayFromStart(const std::string& name) {
@@ -63,7 +63,7 @@ TEST_F(EvenLoudnessPlayback, AQuietRecordingPlaysAtMinusSixteenLufsAlsoWithTheSt
   const std::string path = dir_.file("quiet.vqr").string();
   testing::WriteSamplesVqr(path, testing::Sine(440, 11025, 11025 * 3, 1500));
   Open(path);
-  ASSERT_TRUE(WaitForOverview());
+  ASSERT_TRUE(WaitForLoudness());
   const Gain& even = form().OverviewWork->EvenGain();
   ASSERT_TRUE(even.measurable);
   const std::vector<int16_t> decoded = Decoded(path);
@@ -86,7 +86,7 @@ TEST_F(EvenLoudnessPlayback, OffBeforeTheMeasureIsWholeAndForSilenceTheSamplesSt
   const std::string path = dir_.file("quiet.vqr").string();
   testing::WriteSamplesVqr(path, testing::Sine(440, 11025, 11025 * 2, 1500));
   Open(path);
-  ASSERT_TRUE(WaitForOverview());
+  ASSERT_TRUE(WaitForLoudness());
   const std::vector<int16_t> decoded = Decoded(path);
   EXPECT_TRUE(SameSound(PlayFromStart("off.wav").samples, decoded));
 
@@ -98,7 +98,7 @@ TEST_F(EvenLoudnessPlayback, OffBeforeTheMeasureIsWholeAndForSilenceTheSamplesSt
   const std::string silent = dir_.file("silent.vqr").string();
   testing::WriteSamplesVqr(silent, std::vector<int16_t>(11025 * 2, 0));
   Open(silent);
-  ASSERT_TRUE(WaitForOverview());
+  ASSERT_TRUE(WaitForLoudness());
   EXPECT_FALSE(form().OverviewWork->EvenGain().measurable);
   EXPECT_DOUBLE_EQ(form().PlaybackGain(), 1.0);
   EXPECT_TRUE(SameSound(PlayFromStart("silent.wav").samples, Decoded(silent)));
@@ -112,7 +112,7 @@ TEST_F(EvenLoudnessPlayback, WithTwelveDecibelsTheGainsMultiplyAndTheSamplesAreH
   const std::string path = dir_.file("word.vqr").string();
   testing::WriteSamplesVqr(path, samples);
   Open(path);
-  ASSERT_TRUE(WaitForOverview());
+  ASSERT_TRUE(WaitForLoudness());
   form().SetEvenLoudness(true);
   form().VolumeMenu->actions().back()->trigger();  // +12 dB
   ASSERT_EQ(form().VolumeDb(), 12);
@@ -136,7 +136,7 @@ TEST_F(EvenLoudnessPlayback, AConversionIsWrittenAsDecoded) {
   const std::string path = dir_.file("quiet.vqr").string();
   testing::WriteSamplesVqr(path, testing::Sine(440, 11025, 11025 * 2, 1500));
   Open(path);
-  ASSERT_TRUE(WaitForOverview());
+  ASSERT_TRUE(WaitForLoudness());
   const auto convert = [&](const std::string& name) {
     const std::string wav = dir_.file(name).string();
     host_.save_answers.push_back(QString::fromStdString(wav));

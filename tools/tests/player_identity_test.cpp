@@ -151,11 +151,11 @@ TEST_F(PlayerIdentity, EvenLoudnessIsTheGainOfNormalize) {
     }
     OverviewAnalysis analysis;
     analysis.Start(QString::fromStdString(path.string()));
-    for (int i = 0; i < 1000 && !analysis.Complete(); ++i) {
+    for (int i = 0; i < 1000 && !analysis.LoudnessMeasured(); ++i) {
       QCoreApplication::processEvents();
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
-    ASSERT_TRUE(analysis.Complete());
+    ASSERT_TRUE(analysis.LoudnessMeasured());
     const Gain even = analysis.EvenGain();
     if (c.limited) {
       EXPECT_EQ(even.peak_limited, *c.limited) << "gain " << even.factor;

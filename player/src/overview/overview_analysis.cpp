@@ -1,7 +1,5 @@
 #include "overview/overview_analysis.h"
 
-#include <optional>
-
 #include <QMetaObject>
 
 #include "calendo/byte_source.h"
@@ -32,6 +30,7 @@ void OverviewAnalysis::Clear() {
   speech_.clear();
   pauses_.clear();
   even_gain_ = Unmeasured();
+  loudness_measured_ = false;
   emit Updated();
 }
 
@@ -46,44 +45,54 @@ void OverviewAnalysis::Start(const QString& path) {
     if (!recording.ok()) return;
     ParallelDecoder parallel;
     WaveformPeaks peaks;
-    // Made once the decoder has set the rate, before the first samples.
-    std::optional<LoudnessMeter> loudness;
-    bool loudness_ok = true;
-    const auto measure_loudness = [&](std::span<const int16_t> samples) {
-      if (!loudness) loudness.emplace(peaks.sample_rate);
-      if (loudness_ok) loudness_ok = loudness->Add(samples).ok();
-    };
-    const auto hand_over = [&](const WaveformPeaks& so_far, bool complete, Gain even) {
+    const auto hand_over = [&](const WaveformPeaks& so_far, bool complete) {
       auto copy = std::make_shared<const WaveformPeaks>(so_far);
       QMetaObject::invokeMethod(
-          this,
-          [this, generation, copy, complete, even] { Take(generation, copy, complete, even); },
+          this, [this, generation, copy, complete] { Take(generation, copy, complete); },
           Qt::QueuedConnection);
     };
-    const bool whole = measure_recording(
-        recording.value(), parallel, peaks, stop,
-        [&](const WaveformPeaks& p) { hand_over(p, false, Unmeasured()); }, measure_loudness);
+    const bool whole = measure_recording(recording.value(), parallel, peaks, stop,
+                                         [&](const WaveformPeaks& p) { hand_over(p, false); });
     if (!whole || stop.stop_requested()) return;
+    hand_over(peaks, true);
+
+    // The loudness, from a second decode once the overview is out.
+    LoudnessMeter loudness(peaks.sample_rate);
+    bool loudness_ok = true;
+    WaveformPeaks again;
+    const bool measured_whole = measure_recording(recording.value(), parallel, again, stop, {},
+                                                  [&](std::span<const int16_t> samples) {
+                                                    if (loudness_ok)
+                                                      loudness_ok = loudness.Add(samples).ok();
+                                                  });
+    if (!measured_whole || stop.stop_requested()) return;
     Gain even = Unmeasured();
-    if (loudness && loudness_ok) {
-      if (const Result<Loudness> measured = loudness->Measured(); measured.ok())
+    if (loudness_ok) {
+      if (const Result<Loudness> measured = loudness.Measured(); measured.ok())
         even = NormalizationGain(*measured, kDefaultLoudnessLufs);
     }
     if (!even.measurable) even = Unmeasured();
-    hand_over(peaks, true, even);
+    QMetaObject::invokeMethod(
+        this, [this, generation, even] { TakeLoudness(generation, even); }, Qt::QueuedConnection);
   });
 }
 
 void OverviewAnalysis::Take(unsigned generation, std::shared_ptr<const WaveformPeaks> peaks,
-                            bool complete, Gain even_gain) {
+                            bool complete) {
   if (generation != generation_) return;  // of a file no longer open
   peaks_ = std::move(peaks);
   complete_ = complete;
   if (complete) {
     speech_ = find_speech(*peaks_);
     pauses_ = find_pauses(*peaks_);
-    even_gain_ = even_gain;
   }
+  emit Updated();
+}
+
+void OverviewAnalysis::TakeLoudness(unsigned generation, Gain even_gain) {
+  if (generation != generation_) return;
+  even_gain_ = even_gain;
+  loudness_measured_ = true;
   emit Updated();
 }
 

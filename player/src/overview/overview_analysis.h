@@ -40,18 +40,20 @@ class OverviewAnalysis : public QObject {
   const std::vector<SampleStretch>& Pauses() const { return pauses_; }
   // The one gain that brings the whole recording to kDefaultLoudnessLufs
   // under the true-peak ceiling, as calendo-convert --normalize chooses it.
-  // Not measurable (a factor of 1) before the overview is whole and for
-  // silence.
+  // Measured after the overview is whole, by a second pass: the true-peak
+  // meter costs about ten times the decode, and the overview must not wait
+  // for it. Not measurable (a factor of 1) before and for silence.
   const Gain& EvenGain() const { return even_gain_; }
+  bool LoudnessMeasured() const { return loudness_measured_; }
 
  signals:
-  // More of the overview (or none, after Clear()).
+  // More of the overview or its loudness (or none, after Clear()).
   void Updated();
 
  private:
   void Stop();
-  void Take(unsigned generation, std::shared_ptr<const WaveformPeaks> peaks, bool complete,
-            Gain even_gain);
+  void Take(unsigned generation, std::shared_ptr<const WaveformPeaks> peaks, bool complete);
+  void TakeLoudness(unsigned generation, Gain even_gain);
 
   std::jthread worker_;
   unsigned generation_ = 0;  // of the measure whose results count
@@ -60,6 +62,7 @@ class OverviewAnalysis : public QObject {
   std::vector<SampleStretch> speech_;
   std::vector<SampleStretch> pauses_;
   Gain even_gain_ = Unmeasured();
+  bool loudness_measured_ = false;
 
   static Gain Unmeasured() { return Gain{1.0, false, false}; }
 };

@@ -1,8 +1,8 @@
 // The Loudness menu: Loudness > Even plays a recording at the one gain that
 // brings it to -16 LUFS with its true peak under -1 dBTP, the gain
-// calendo-convert --normalize gives the same file. The overview's pass
-// measures it whether the strip shows or not; until it is whole, and for
-// silence, the gain is 1. A change is heard from the next block handed to the
+// calendo-convert --normalize gives the same file. The overview's worker
+// measures it once the overview is whole, whether the strip shows or not;
+// until then, and for silence, the gain is 1. A change is heard from the next block handed to the
 // sound device, combined with the Volume's gain; conversions are not affected.
 #include <cmath>
 
@@ -41,7 +41,7 @@ void Form1::SetEvenLoudness(bool on) {
 
 double Form1::PlaybackGain() const {
   double gain = volume_db_ == 0 ? 1.0 : std::pow(10.0, volume_db_ / 20.0);
-  if (even_loudness_ && OverviewWork != nullptr && OverviewWork->Complete()) {
+  if (even_loudness_ && OverviewWork != nullptr && OverviewWork->LoudnessMeasured()) {
     const Gain& even = OverviewWork->EvenGain();
     if (even.measurable) gain *= even.factor;
   }
