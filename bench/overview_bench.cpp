@@ -41,17 +41,26 @@ const testkit::Bytes& hour_of_sp() {
   return bytes;
 }
 
-void BM_OverviewOfAnHour(benchmark::State& state) {
-  const calendo::SpanSource file(hour_of_sp());
-  const calendo::Result<calendo::RecordingPages> recording = calendo::RecordingPages::read(file);
+// The pages of the hour, read once for every benchmark; null (and the
+// benchmark skipped) when they cannot be read.
+const calendo::RecordingPages* hour_recording(benchmark::State& state) {
+  static const calendo::SpanSource file(hour_of_sp());
+  static const calendo::Result<calendo::RecordingPages> recording =
+      calendo::RecordingPages::read(file);
   if (!recording.ok()) {
     state.SkipWithError(recording.fault().message.c_str());
-    return;
+    return nullptr;
   }
+  return &recording.value();
+}
+
+void BM_OverviewOfAnHour(benchmark::State& state) {
+  const calendo::RecordingPages* recording = hour_recording(state);
+  if (recording == nullptr) return;
   calendo::ParallelDecoder parallel;
   calendo::WaveformPeaks peaks;
   for (auto _ : state) {
-    calendo::measure_recording(recording.value(), parallel, peaks);
+    calendo::measure_recording(*recording, parallel, peaks);
     benchmark::DoNotOptimize(peaks.mins.data());
   }
   state.counters["blocks"] = static_cast<double>(peaks.size());
@@ -64,17 +73,13 @@ BENCHMARK(BM_OverviewOfAnHour)->Unit(benchmark::kMillisecond)->UseRealTime()->Mi
 // the loudness (integrated and true peak) of every sample, whose gain
 // Loudness > Even plays at.
 void BM_LoudnessOfAnHour(benchmark::State& state) {
-  const calendo::SpanSource file(hour_of_sp());
-  const calendo::Result<calendo::RecordingPages> recording = calendo::RecordingPages::read(file);
-  if (!recording.ok()) {
-    state.SkipWithError(recording.fault().message.c_str());
-    return;
-  }
+  const calendo::RecordingPages* recording = hour_recording(state);
+  if (recording == nullptr) return;
   calendo::ParallelDecoder parallel;
   calendo::WaveformPeaks peaks;
   for (auto _ : state) {
     calendo::LoudnessMeter meter(11025);
-    calendo::measure_recording(recording.value(), parallel, peaks, {}, {},
+    calendo::measure_recording(*recording, parallel, peaks, {}, {},
                                [&](std::span<const int16_t> s) { (void)meter.Add(s); });
     benchmark::DoNotOptimize(meter.Measured());
   }
@@ -83,15 +88,11 @@ BENCHMARK(BM_LoudnessOfAnHour)->Unit(benchmark::kMillisecond)->UseRealTime()->Mi
 
 // The decode alone, handing the samples nowhere: what the overview adds to it.
 void BM_DecodeOfAnHour(benchmark::State& state) {
-  const calendo::SpanSource file(hour_of_sp());
-  const calendo::Result<calendo::RecordingPages> recording = calendo::RecordingPages::read(file);
-  if (!recording.ok()) {
-    state.SkipWithError(recording.fault().message.c_str());
-    return;
-  }
+  const calendo::RecordingPages* recording = hour_recording(state);
+  if (recording == nullptr) return;
   calendo::ParallelDecoder parallel;
   for (auto _ : state) {
-    calendo::RecordingDecoder decoder(recording.value());
+    calendo::RecordingDecoder decoder(*recording);
     std::size_t samples = 0;
     decoder.decode_pages(decoder.page_count(), parallel,
                          [&](std::span<const int16_t> s) { samples += s.size(); });
@@ -101,15 +102,11 @@ void BM_DecodeOfAnHour(benchmark::State& state) {
 BENCHMARK(BM_DecodeOfAnHour)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
 
 void BM_PausesOfAnHour(benchmark::State& state) {
-  const calendo::SpanSource file(hour_of_sp());
-  const calendo::Result<calendo::RecordingPages> recording = calendo::RecordingPages::read(file);
-  if (!recording.ok()) {
-    state.SkipWithError(recording.fault().message.c_str());
-    return;
-  }
+  const calendo::RecordingPages* recording = hour_recording(state);
+  if (recording == nullptr) return;
   calendo::ParallelDecoder parallel;
   calendo::WaveformPeaks peaks;
-  calendo::measure_recording(recording.value(), parallel, peaks);
+  calendo::measure_recording(*recording, parallel, peaks);
   for (auto _ : state) benchmark::DoNotOptimize(calendo::find_speech(peaks).size());
 }
 BENCHMARK(BM_PausesOfAnHour)->Unit(benchmark::kMillisecond);
