@@ -1,8 +1,10 @@
 #include "background_writer.h"
 
 #include <fcntl.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 
 #include "calendo/io.h"
 
@@ -30,8 +32,7 @@ bool BackgroundWriter::write(std::span<const uint8_t> bytes) {
   offset_ += bytes.size();
   thread_ = std::jthread([this, at, bytes] {
     // Piece by piece, the write-back of each started as soon as it is in
-    // the page cache, while the rest is copied and the next block decodes;
-    // the flush before the rename still waits for all of it.
+    // the page cache, while the rest is copied and the next block decodes.
     for (std::size_t done = 0; done < bytes.size() && status_.ok(); done += kPieceBytes) {
       const std::span<const uint8_t> piece =
           bytes.subspan(done).first(std::min(kPieceBytes, bytes.size() - done));
@@ -40,6 +41,15 @@ bool BackgroundWriter::write(std::span<const uint8_t> bytes) {
         (void)::sync_file_range(fd_, static_cast<off_t>(at + done),
                                 static_cast<off_t>(piece.size()), SYNC_FILE_RANGE_WRITE);
       }
+    }
+    // Then the block is flushed while the next one decodes: a flush costs in
+    // proportion to what was written since the last one (a virtual disk's
+    // host writes it out then), so the one before the rename finds only the
+    // last block left. A failed flush fails the file: the error is reported
+    // once, and the flush before the rename would not see it again.
+    if (status_.ok() && ::fdatasync(fd_) != 0) {
+      const int error_number = errno;
+      status_ = Fault{Failure::CannotWrite, at, system_text(error_number), error_number};
     }
   });
   return true;

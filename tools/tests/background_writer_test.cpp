@@ -62,5 +62,22 @@ TEST(BackgroundWriter, AFailedWriteStopsTheRestAndTellsWhereAndWhy) {
   EXPECT_EQ(tooltest::ReadFile(path), "");
 }
 
+// A flush that fails fails the file even though every byte was taken: the
+// system reports a lost write-back once, to whoever flushes first.
+TEST(BackgroundWriter, AFailedFlushFailsTheFileAtTheBlockItFollows) {
+  // Writing to /dev/null succeeds; flushing it is refused.
+  Result<UniqueFd> fd = open_fd("/dev/null", O_WRONLY);
+  ASSERT_TRUE(fd.ok());
+  const std::vector<uint8_t> block(5000, 7);
+  BackgroundWriter writer(fd->get(), 44);
+  EXPECT_TRUE(writer.write(block));
+  EXPECT_FALSE(writer.write(block));
+  const Status finished = writer.finish();
+  ASSERT_FALSE(finished.ok());
+  EXPECT_EQ(finished.fault().failure, Failure::CannotWrite);
+  EXPECT_EQ(finished.fault().offset, 44u);
+  EXPECT_EQ(finished.fault().system_error, EINVAL);
+}
+
 }  // namespace
 }  // namespace calendo::tool
