@@ -1,8 +1,9 @@
 // Loudness > Even heard through the capture device: the recording plays at
-// the one gain its loudness asks for, measured on the overview's pass also
-// while the strip is hidden; nothing changes with the item off, before the
-// measure is whole, for silence or in a conversion; with +12 dB on top the
-// samples are held at the ends of the range.
+// the one gain its loudness asks for, measured after the overview also while
+// the strip is hidden, and only once the item is checked; nothing changes
+// with the item off, before the measure is whole, for silence or in a
+// conversion; with +12 dB on top the samples are held at the ends of the
+// range.
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -63,6 +64,16 @@ TEST_F(EvenLoudnessPlayback, AQuietRecordingPlaysAtMinusSixteenLufsAlsoWithTheSt
   const std::string path = dir_.file("quiet.vqr").string();
   testing::WriteSamplesVqr(path, testing::Sine(440, 11025, 11025 * 3, 1500));
   Open(path);
+  // Off by default, and then nothing is measured: the overview comes whole,
+  // the loudness not.
+  for (int i = 0; i < 400 && !form().OverviewWork->Complete(); ++i) form().Wait(0.02f);
+  ASSERT_TRUE(form().OverviewWork->Complete());
+  form().Wait(0.3f);
+  EXPECT_FALSE(form().OverviewWork->LoudnessMeasured());
+  EXPECT_DOUBLE_EQ(form().PlaybackGain(), 1.0);
+
+  form().EvenLoudness->trigger();
+  ASSERT_TRUE(form().EvensLoudness());
   ASSERT_TRUE(WaitForLoudness());
   const Gain& even = form().OverviewWork->EvenGain();
   ASSERT_TRUE(even.measurable);
@@ -71,10 +82,6 @@ TEST_F(EvenLoudnessPlayback, AQuietRecordingPlaysAtMinusSixteenLufsAlsoWithTheSt
   EXPECT_NEAR(even.factor, expected.factor, expected.factor * 1e-9);
   EXPECT_GT(even.factor, 4.0);
   EXPECT_FALSE(even.peak_limited);
-
-  EXPECT_DOUBLE_EQ(form().PlaybackGain(), 1.0);  // off by default
-  form().EvenLoudness->trigger();
-  ASSERT_TRUE(form().EvensLoudness());
   EXPECT_DOUBLE_EQ(form().PlaybackGain(), even.factor);
   const Capture heard = PlayFromStart("even.wav");
   EXPECT_TRUE(SameSound(heard.samples, Scaled(decoded, even.factor)));
@@ -85,8 +92,11 @@ TEST_F(EvenLoudnessPlayback, AQuietRecordingPlaysAtMinusSixteenLufsAlsoWithTheSt
 TEST_F(EvenLoudnessPlayback, OffBeforeTheMeasureIsWholeAndForSilenceTheSamplesStayAsDecoded) {
   const std::string path = dir_.file("quiet.vqr").string();
   testing::WriteSamplesVqr(path, testing::Sine(440, 11025, 11025 * 2, 1500));
+  form().SetEvenLoudness(true);
   Open(path);
   ASSERT_TRUE(WaitForLoudness());
+  ASSERT_NE(form().PlaybackGain(), 1.0);
+  form().SetEvenLoudness(false);  // measured, not applied
   const std::vector<int16_t> decoded = Decoded(path);
   EXPECT_TRUE(SameSound(PlayFromStart("off.wav").samples, decoded));
 
@@ -111,9 +121,9 @@ TEST_F(EvenLoudnessPlayback, WithTwelveDecibelsTheGainsMultiplyAndTheSamplesAreH
   samples.insert(samples.end(), word.begin(), word.end());
   const std::string path = dir_.file("word.vqr").string();
   testing::WriteSamplesVqr(path, samples);
+  form().SetEvenLoudness(true);
   Open(path);
   ASSERT_TRUE(WaitForLoudness());
-  form().SetEvenLoudness(true);
   form().VolumeMenu->actions().back()->trigger();  // +12 dB
   ASSERT_EQ(form().VolumeDb(), 12);
   const double factor = form().OverviewWork->EvenGain().factor * std::pow(10.0, 12 / 20.0);
@@ -136,7 +146,6 @@ TEST_F(EvenLoudnessPlayback, AConversionIsWrittenAsDecoded) {
   const std::string path = dir_.file("quiet.vqr").string();
   testing::WriteSamplesVqr(path, testing::Sine(440, 11025, 11025 * 2, 1500));
   Open(path);
-  ASSERT_TRUE(WaitForLoudness());
   const auto convert = [&](const std::string& name) {
     const std::string wav = dir_.file(name).string();
     host_.save_answers.push_back(QString::fromStdString(wav));
@@ -146,6 +155,7 @@ TEST_F(EvenLoudnessPlayback, AConversionIsWrittenAsDecoded) {
   };
   const std::string plain = convert("plain.wav");
   form().EvenLoudness->trigger();
+  ASSERT_TRUE(WaitForLoudness());
   form().VolumeMenu->actions().back()->trigger();
   ASSERT_NE(form().PlaybackGain(), 1.0);
   const std::string even = convert("even.wav");

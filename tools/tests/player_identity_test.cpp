@@ -150,6 +150,7 @@ TEST_F(PlayerIdentity, EvenLoudnessIsTheGainOfNormalize) {
       tooltest::WriteVqr(path, tooltest::MakeCodes(c.modes, 7));
     }
     OverviewAnalysis analysis;
+    analysis.SetLoudnessWanted(true);
     analysis.Start(QString::fromStdString(path.string()));
     for (int i = 0; i < 1000 && !analysis.LoudnessMeasured(); ++i) {
       QCoreApplication::processEvents();

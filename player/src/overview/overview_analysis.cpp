@@ -56,7 +56,9 @@ void OverviewAnalysis::Start(const QString& path) {
     if (!whole || stop.stop_requested()) return;
     hand_over(peaks, true);
 
-    // The loudness, from a second decode once the overview is out.
+    // The loudness, from a second decode once the overview is out and the
+    // loudness is wanted.
+    if (!AwaitLoudnessWanted(stop)) return;
     LoudnessMeter loudness(peaks.sample_rate);
     bool loudness_ok = true;
     WaveformPeaks again;
@@ -75,6 +77,19 @@ void OverviewAnalysis::Start(const QString& path) {
     QMetaObject::invokeMethod(
         this, [this, generation, even] { TakeLoudness(generation, even); }, Qt::QueuedConnection);
   });
+}
+
+void OverviewAnalysis::SetLoudnessWanted(bool wanted) {
+  {
+    const std::lock_guard lock(wanted_mutex_);
+    loudness_wanted_ = wanted;
+  }
+  wanted_changed_.notify_all();
+}
+
+bool OverviewAnalysis::AwaitLoudnessWanted(std::stop_token stop) {
+  std::unique_lock lock(wanted_mutex_);
+  return wanted_changed_.wait(lock, stop, [this] { return loudness_wanted_; });
 }
 
 void OverviewAnalysis::Take(unsigned generation, std::shared_ptr<const WaveformPeaks> peaks,

@@ -1,9 +1,10 @@
 // The Loudness menu: Loudness > Even plays a recording at the one gain that
 // brings it to -16 LUFS with its true peak under -1 dBTP, the gain
-// calendo-convert --normalize gives the same file. The overview's worker
-// measures it once the overview is whole, whether the strip shows or not;
-// until then, and for silence, the gain is 1. A change is heard from the next block handed to the
-// sound device, combined with the Volume's gain; conversions are not affected.
+// calendo-convert --normalize gives the same file. While the item is
+// checked, the overview's worker measures it once the overview is whole,
+// whether the strip shows or not; until then, and for silence, the gain is 1.
+// A change is heard from the next block handed to the sound device, combined
+// with the Volume's gain; conversions are not affected.
 #include <cmath>
 
 #include <QMenuBar>
@@ -37,6 +38,7 @@ void Form1::CreateLoudnessMenu() {
 void Form1::SetEvenLoudness(bool on) {
   if (EvenLoudness->isChecked() != on) EvenLoudness->setChecked(on);
   even_loudness_ = on;
+  if (OverviewWork != nullptr) OverviewWork->SetLoudnessWanted(on);
 }
 
 double Form1::PlaybackGain() const {
