@@ -30,14 +30,6 @@ class EvenLoudnessPlayback : public testing::PlaybackTest {
     return form().OverviewWork->LoudnessMeasured();
   }
 
-  Capture PlayFromStart(const std::string& name) {
-    const std::string capture = CaptureTo(name);
-    form().PlaySlider->setValue(0);
-    ResetDecoder();
-    form().PlayX->click();
-    return ReadCapture(capture);
-  }
-
   // Every page of `path` as a playback from the first page hears it.
   std::vector<int16_t> Decoded(const std::string& path) {
     return Heard(path, 0, Pages(0, form().PageCount - 1));

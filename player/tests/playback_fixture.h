@@ -158,6 +158,16 @@ class PlaybackTest : public ::testing::Test {
     return capture;
   }
 
+  // A playback (a cue with `cue`) from the first page with the decoder
+  // reset, captured to `name`, as heard.
+  Capture PlayFromStart(const std::string& name, bool cue = false) {
+    const std::string capture = CaptureTo(name);
+    form().PlaySlider->setValue(0);
+    ResetDecoder();
+    (cue ? form().CueX : form().PlayX)->click();
+    return ReadCapture(capture);
+  }
+
   // Runs `action` once, from the event processing after the slider first
   // shows a page that `reached` accepts.
   void WhenSlider(std::function<bool(int)> reached, std::function<void()> action) {

@@ -45,14 +45,6 @@ class SkipSilencePlayback : public testing::PlaybackTest {
     for (int i = 0; i < 400 && !form().OverviewWork->Complete(); ++i) form().Wait(0.02f);
     return form().OverviewWork->Complete();
   }
-
-  Capture PlayFromStart(const std::string& name, bool cue) {
-    const std::string capture = CaptureTo(name);
-    form().PlaySlider->setValue(0);
-    ResetDecoder();
-    (cue ? form().CueX : form().PlayX)->click();
-    return ReadCapture(capture);
-  }
 };
 
 TEST_F(SkipSilencePlayback, ThePauseIsHeardShortAndTheTonesWholeAtEverySpeedAndInCue) {

@@ -25,14 +25,6 @@ class PlaybackSpeed : public testing::PlaybackTest {
     return path;
   }
 
-  Capture PlayFromStart(const std::string& name) {
-    const std::string capture = CaptureTo(name);
-    form().PlaySlider->setValue(0);
-    ResetDecoder();
-    form().PlayX->click();
-    return ReadCapture(capture);
-  }
-
   // The samples a page of the open file decodes to, all pages together.
   std::size_t SourceSamples() const { return static_cast<std::size_t>(form_->PageCount) * 1360; }
 };
