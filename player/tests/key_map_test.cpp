@@ -120,6 +120,10 @@ TEST_F(MappedKeys, AMappedKeyDrivesThePlaybackAndTheDefaultItReplacedIsFree) {
   Keep("[keys]\nplay_pause=F9\nforward=F8, Shift+F8\npause=F10\n");
   const std::string path = WriteVqr("memo.vqr", 120);
   Open(path);
+  // The tooltips name the keys the buttons now answer to.
+  EXPECT_EQ(form().PlayX->toolTip(), "Play / pause (F9)");
+  EXPECT_EQ(form().CueX->toolTip(), "Cue (F8, Shift+F8)");
+  EXPECT_EQ(form().RevX->toolTip(), "Review (R)");
   setenv("CALENDO_AUDIO_SPEED", "4", 1);
 
   // Space plays no more.
@@ -162,6 +166,9 @@ TEST_F(MappedKeys, ABadGroupLeavesEveryDefaultWorking) {
   Keep("[keys]\nplay_pause=Ctrl+Q\nstop=\"F99\"\nwarp=F2\n");
   const std::string path = WriteVqr("memo.vqr", 8);
   Open(path);
+  EXPECT_EQ(form().PlayX->toolTip(), "Play / pause (Space)");
+  EXPECT_EQ(form().StopX->toolTip(), "Stop (Esc)");
+  EXPECT_EQ(form().PlaySlider->toolTip(), "5 s back / forward (Left / Right), first page (Home)");
   // Space plays the whole file at once (no real time), and Ctrl+Q, still
   // the window's own, was not taken.
   PressKey(form(), Qt::Key_Space);

@@ -22,6 +22,7 @@
 // and goes on from the new page in the same mode (StartPlayback), so that
 // moving many times does not stack one playback inside another.
 #include <QShortcut>
+#include <QStringList>
 
 #include "window/form1.h"
 
@@ -47,6 +48,8 @@ int32_t ShownTimeMs(const Form1& form, int32_t page) {
                            static_cast<int32_t>(form.Splp.page_ms[1]));
 }
 
+// The buttons' tooltips; %1 (and %2, %3 for the slider) stand for the keys
+// the key map gives the actions.
 struct ToolTips {
   const char* play;
   const char* stop;
@@ -56,31 +59,33 @@ struct ToolTips {
   const char* slider;
 };
 
-constexpr ToolTips kToolTipsJapanese = {"再生 / 一時停止 (Space)",
-                                        "停止 (Esc)",
-                                        "キュー (C)",
-                                        "レビュー (R)",
-                                        "終了 (Ctrl+Q)",
-                                        "5 秒戻る / 進む (← / →)、先頭へ (Home)"};
-constexpr ToolTips kToolTipsEnglish = {"Play / pause (Space)",
-                                       "Stop (Esc)",
-                                       "Cue (C)",
-                                       "Review (R)",
-                                       "Exit (Ctrl+Q)",
-                                       "5 s back / forward (Left / Right), first page (Home)"};
+constexpr ToolTips kToolTipsJapanese = {
+    "再生 / 一時停止 (%1)", "停止 (%1)",     "キュー (%1)",
+    "レビュー (%1)",        "終了 (Ctrl+Q)", "5 秒戻る / 進む (%1 / %2)、先頭へ (%3)"};
+constexpr ToolTips kToolTipsEnglish = {
+    "Play / pause (%1)", "Stop (%1)",     "Cue (%1)",
+    "Review (%1)",       "Exit (Ctrl+Q)", "5 s back / forward (%1 / %2), first page (%3)"};
+
+// The keys of `action` as a tooltip names them: "Space", "F9, Shift+F9";
+// the Japanese tooltips show the arrow keys as arrows.
+QString KeysText(const KeyMap& map, KeyAction action, bool japanese) {
+  QStringList names;
+  for (const QKeySequence& key : map.Of(action)) {
+    if (japanese && key == QKeySequence(Qt::Key_Left)) {
+      names.push_back(QStringLiteral("←"));
+    } else if (japanese && key == QKeySequence(Qt::Key_Right)) {
+      names.push_back(QStringLiteral("→"));
+    } else {
+      names.push_back(key.toString(QKeySequence::NativeText));
+    }
+  }
+  return names.isEmpty() ? QStringLiteral("-") : names.join(QStringLiteral(", "));
+}
 
 }  // namespace
 
 void Form1::SetUpKeyboard() {
   for (QWidget* control : client_->findChildren<QWidget*>()) control->setFocusPolicy(Qt::NoFocus);
-
-  const ToolTips& tips = lang_code_ == "J" ? kToolTipsJapanese : kToolTipsEnglish;
-  PlayX->setToolTip(QString::fromUtf8(tips.play));
-  StopX->setToolTip(QString::fromUtf8(tips.stop));
-  CueX->setToolTip(QString::fromUtf8(tips.cue));
-  RevX->setToolTip(QString::fromUtf8(tips.review));
-  EXITX->setToolTip(QString::fromUtf8(tips.exit));
-  PlaySlider->setToolTip(QString::fromUtf8(tips.slider));
 
   ApplyKeyMap(DefaultKeyMap());
   for (const QKeyCombination key :
@@ -116,6 +121,19 @@ void Form1::ApplyKeyMap(const KeyMap& map) {
       action_shortcuts_.push_back(shortcut);
     }
   }
+
+  // The tooltips name the keys the buttons now answer to.
+  const bool japanese = lang_code_ == "J";
+  const ToolTips& tips = japanese ? kToolTipsJapanese : kToolTipsEnglish;
+  const auto keys = [&](KeyAction action) { return KeysText(map, action, japanese); };
+  PlayX->setToolTip(QString::fromUtf8(tips.play).arg(keys(KeyAction::play_pause)));
+  StopX->setToolTip(QString::fromUtf8(tips.stop).arg(keys(KeyAction::stop)));
+  CueX->setToolTip(QString::fromUtf8(tips.cue).arg(keys(KeyAction::forward)));
+  RevX->setToolTip(QString::fromUtf8(tips.review).arg(keys(KeyAction::rewind)));
+  EXITX->setToolTip(QString::fromUtf8(tips.exit));
+  PlaySlider->setToolTip(QString::fromUtf8(tips.slider)
+                             .arg(keys(KeyAction::step_back), keys(KeyAction::step_forward),
+                                  keys(KeyAction::first_page)));
 }
 
 void Form1::DoKeyAction(KeyAction action) {
