@@ -2,6 +2,8 @@
 
 #include <tsk/libtsk.h>
 
+#include <algorithm>
+#include <cstring>
 #include <memory>
 #include <optional>
 
@@ -32,9 +34,58 @@ TSK_WALK_RET_ENUM collect_block(TSK_FS_FILE* file, TSK_OFF_T, TSK_DADDR_T addres
   return TSK_WALK_CONT;
 }
 
+// Where a FAT file system keeps its first table, how wide its entries are,
+// and how many clusters the image holds.
+struct FatTable {
+  uint64_t at = 0;
+  int bits = 0;
+  uint64_t clusters = 0;
+};
+
 struct Walk {
   FileSystemListing* listing;
+  TSK_FS_INFO* fs;
+  FatTable table;
 };
+
+// The table's entry for `cluster`, or 0 where it cannot be read.
+uint64_t fat_entry(TSK_FS_INFO* fs, const FatTable& table, uint64_t cluster) {
+  uint8_t bytes[4] = {};
+  const std::size_t width = table.bits == 32 ? 4 : 2;
+  const uint64_t at = table.at + (table.bits == 12 ? cluster + cluster / 2 : cluster * width);
+  if (tsk_fs_read(fs, static_cast<TSK_OFF_T>(at), reinterpret_cast<char*>(bytes), width) !=
+      static_cast<ssize_t>(width))
+    return 0;
+  uint64_t value = uint64_t{bytes[0]} | uint64_t{bytes[1]} << 8;
+  if (table.bits == 12) return cluster % 2 == 1 ? value >> 4 : value & 0xFFF;
+  if (table.bits == 32)
+    value = (value | uint64_t{bytes[2]} << 16 | uint64_t{bytes[3]} << 24) & 0x0FFFFFFF;
+  return value;
+}
+
+// The image extents of the chain the table holds from `first` on, in chain
+// order. It ends at the chain's end mark, at a free, bad or reserved entry,
+// at a cluster past the image, and after as many clusters as the image holds
+// (so that a chain that loops ends too).
+std::vector<Extent> fat_chain(TSK_FS_INFO* fs, const FatTable& table, const Geometry& grid,
+                              uint64_t first) {
+  std::vector<Extent> extents;
+  uint64_t cluster = first;
+  for (uint64_t n = 0; n < table.clusters && cluster >= 2 && cluster - 2 < table.clusters; ++n) {
+    add_extent(extents, grid.origin + (cluster - 2) * grid.cluster, grid.cluster);
+    cluster = fat_entry(fs, table, cluster);
+  }
+  return extents;
+}
+
+// The first cluster a FAT entry names (0 when none). The library keeps it as
+// the first word of the entry's content.
+uint64_t fat_first_cluster(const TSK_FS_META* meta) {
+  if (meta->content_ptr == nullptr || meta->content_len < sizeof(TSK_DADDR_T)) return 0;
+  TSK_DADDR_T cluster = 0;
+  std::memcpy(&cluster, meta->content_ptr, sizeof cluster);
+  return cluster;
+}
 
 TSK_WALK_RET_ENUM visit_name(TSK_FS_FILE* file, const char* parent, void* context) {
   auto* walk = static_cast<Walk*>(context);
@@ -56,7 +107,18 @@ TSK_WALK_RET_ENUM visit_name(TSK_FS_FILE* file, const char* parent, void* contex
     // error; what was walked before it stands.
     tsk_error_reset();
   }
-  if (!listed.extents.empty()) listed.first_at = listed.extents.front().base_at;
+  if (!listed.extents.empty()) {
+    listed.first_at = listed.extents.front().base_at;
+  } else if (listed.size == 0 && walk->table.bits != 0) {
+    // A recording the recorder never closed: its entry names its first
+    // cluster while its size stays 0, and a live one's chain is in the table.
+    const Geometry& grid = walk->listing->geometry;
+    const uint64_t first = fat_first_cluster(file->meta);
+    if (first >= 2 && first - 2 < walk->table.clusters) {
+      listed.first_at = grid.origin + (first - 2) * grid.cluster;
+      if (!listed.deleted) listed.extents = fat_chain(walk->fs, walk->table, grid, first);
+    }
+  }
   walk->listing->files.push_back(std::move(listed));
   return TSK_WALK_CONT;
 }
@@ -90,6 +152,30 @@ std::optional<Geometry> fat_geometry(TSK_FS_INFO* fs) {
   return Geometry{(le16(14) + boot[16] * fat_sectors + root_sectors) * sector, sector * boot[13]};
 }
 
+// The first table of a FAT12/16/32 file system on the grid `grid` (bits 0
+// for other file systems): it follows the reserved sectors (boot sector 14).
+FatTable fat_table(TSK_FS_INFO* fs, const Geometry& grid) {
+  FatTable table;
+  if (fs->ftype == TSK_FS_TYPE_FAT12) table.bits = 12;
+  if (fs->ftype == TSK_FS_TYPE_FAT16) table.bits = 16;
+  if (fs->ftype == TSK_FS_TYPE_FAT32) table.bits = 32;
+  uint8_t boot[512];
+  if (table.bits == 0 ||
+      tsk_fs_read(fs, 0, reinterpret_cast<char*>(boot), sizeof boot) != sizeof boot)
+    return {};
+  const auto le16 = [&](int at) { return uint64_t{boot[at]} | uint64_t{boot[at + 1]} << 8; };
+  const auto le32 = [&](int at) { return le16(at) | le16(at + 2) << 16; };
+  const uint64_t sector = le16(11);
+  const uint64_t fat_sectors = le16(22) != 0 ? le16(22) : le32(36);
+  table.at = le16(14) * sector;
+  const auto image_size = static_cast<uint64_t>(fs->img_info->size);
+  const uint64_t in_image =
+      image_size > grid.origin ? (image_size - grid.origin) / grid.cluster : 0;
+  const uint64_t in_table = fat_sectors * sector * 8 / static_cast<uint64_t>(table.bits);
+  table.clusters = std::min(in_image, in_table > 2 ? in_table - 2 : 0);
+  return table;
+}
+
 std::string last_error() {
   const char* text = tsk_error_get();
   std::string message = text != nullptr ? text : "no file system found";
@@ -114,7 +200,9 @@ Result<FileSystemListing> list_file_system(const std::string& path) {
     if (const std::optional<Geometry> grid = fat_geometry(fs.get())) listing.geometry = *grid;
   }
 
-  Walk walk{&listing};
+  Walk walk{&listing, fs.get(), {}};
+  if (TSK_FS_TYPE_ISFAT(fs->ftype) && listing.geometry.cluster > 0)
+    walk.table = fat_table(fs.get(), listing.geometry);
   const auto names = static_cast<TSK_FS_DIR_WALK_FLAG_ENUM>(
       TSK_FS_DIR_WALK_FLAG_ALLOC | TSK_FS_DIR_WALK_FLAG_UNALLOC | TSK_FS_DIR_WALK_FLAG_RECURSE);
   if (tsk_fs_dir_walk(fs.get(), fs->root_inum, names, visit_name, &walk) != 0) tsk_error_reset();

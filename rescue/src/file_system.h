@@ -24,6 +24,7 @@ struct ListedFile {
   std::time_t modified = 0;
   std::vector<Extent> extents;  // in the image
   uint64_t first_at = 0;        // image offset of the first cluster, 0 when none
+                                // (on FAT also for an entry of size 0)
 };
 
 struct FileSystemListing {

@@ -64,17 +64,19 @@ class SourceRescue {
       if (layout_.state(at) == ClusterState::Claimed) continue;
       const std::optional<VqrHeaderFacts> facts = check_vqr_header(image_, at);
       RecoveredRecording r = base(Origin::Carved, "vqr");
-      const bool whole_source = at == 0 && named_as_recording();
+      std::string name;
+      std::time_t modified = 0;
+      if (!named_by_unclosed_entry(r, at, name, modified)) name = carved_name_at(at, ".vqr");
       follow_vqr(r, at, 0, facts ? facts->file_size : std::nullopt,
-                 facts ? facts->modes : ModeRule::Either, true, 0,
-                 whole_source ? std::filesystem::path(path_).filename().string() : carved_name());
+                 facts ? facts->modes : ModeRule::Either, true, 0, name, modified);
     }
     for (const uint64_t at : index_.vqm_headers) {
       if (layout_.state(at) == ClusterState::Claimed) continue;
-      const bool whole_source = at == 0 && named_as_recording();
-      carve_vqm(
-          base(Origin::Carved, "vqm"), at, std::nullopt,
-          whole_source ? std::filesystem::path(path_).filename().string() : carved_name(".vqm"), 0);
+      RecoveredRecording r = base(Origin::Carved, "vqm");
+      std::string name;
+      std::time_t modified = 0;
+      if (!named_by_unclosed_entry(r, at, name, modified)) name = carved_name_at(at, ".vqm");
+      carve_vqm(std::move(r), at, std::nullopt, name, modified);
     }
   }
 
@@ -130,10 +132,39 @@ class SourceRescue {
     return stem_ + "-" + std::to_string(++carved_) + ext;
   }
 
+  // The name of what a header at `at` begins: the source's own where the
+  // source is that recording, else a carved one's.
+  std::string carved_name_at(uint64_t at, const char* ext) {
+    if (at == 0 && named_as_recording()) return std::filesystem::path(path_).filename().string();
+    return carved_name(ext);
+  }
+
+  // A header where a live entry of size 0 begins is that entry's recording,
+  // never closed: it comes back under the entry's name and time.
+  bool named_by_unclosed_entry(RecoveredRecording& r, uint64_t at, std::string& name,
+                               std::time_t& modified) const {
+    const auto entry = unclosed_.find(at);
+    if (entry == unclosed_.end()) return false;
+    r.origin = Origin::FileSystem;
+    r.entry = entry->second.path;
+    name = entry->second.path;
+    modified = entry->second.modified;
+    r.note = "never closed: its entry names no length";
+    return true;
+  }
+
   void listed_live(const ListedFile& f) {
+    if (f.size == 0) {
+      // Its pages are followed from the header its first cluster holds, with
+      // the carved ones; its chain is no other file's.
+      if (f.first_at == 0) return;
+      unclosed_.emplace(f.first_at, f);
+      for (const Extent& e : f.extents) layout_.set(e.base_at, e.length, ClusterState::Free);
+      return;
+    }
     const ExtentSource file(image_, f.extents);
     std::optional<Container> container = container_at(file, 0);
-    if (!container || f.size == 0) return;
+    if (!container) return;
     for (const Extent& e : f.extents) layout_.set(e.base_at, e.length, ClusterState::Claimed);
     RecoveredRecording r = base(Origin::FileSystem, container_name(*container));
     r.entry = f.path;
@@ -254,6 +285,7 @@ class SourceRescue {
   ChainFollower follower_;
   int carved_ = 0;
   std::map<uint64_t, std::string> part_names_;
+  std::map<uint64_t, ListedFile> unclosed_;  // live entries of size 0, by their first cluster
 };
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cstdio>
 #include <fstream>
+#include <map>
 #include <random>
 
 #include "card_builder.h"
@@ -226,6 +227,50 @@ TEST_F(CardStates, UnfinalisedDamagedAndCutShortRecordingsKeepEveryIntactPage) {
       EXPECT_TRUE(r.cut_short);
     }
   EXPECT_TRUE(found);
+}
+
+// The size in the root folder entry of a FAT16 image whose 11-byte name
+// (name and extension, space-padded) ends in `name_end` set to 0, as a
+// recorder that lost its power mid-recording leaves it.
+void ZeroEntrySize(const std::filesystem::path& image, const std::string& name_end) {
+  std::fstream card(image, std::ios::in | std::ios::out | std::ios::binary);
+  uint8_t boot[512];
+  card.read(reinterpret_cast<char*>(boot), sizeof boot);
+  const auto le16 = [&](int at) { return uint32_t{boot[at]} | uint32_t{boot[at + 1]} << 8; };
+  const uint64_t sector = le16(11);
+  const uint64_t root = (le16(14) + boot[16] * le16(22)) * sector;
+  std::vector<char> entries(le16(17) * 32);
+  card.seekg(static_cast<std::streamoff>(root));
+  card.read(entries.data(), static_cast<std::streamsize>(entries.size()));
+  for (std::size_t at = 0; at < entries.size(); at += 32) {
+    if (std::string(&entries[at + 11 - name_end.size()], name_end.size()) != name_end) continue;
+    card.seekp(static_cast<std::streamoff>(root + at + 28));
+    card.write("\0\0\0\0", 4);
+    return;
+  }
+  ADD_FAILURE() << "no entry ending in " << name_end;
+}
+
+TEST_F(CardStates, RecordingsNeverClosedComeBackUnderTheirEntriesNames) {
+  FatImage card(dir_.file("unclosed.img"), 16, 16, 4);
+  std::vector<Bytes> originals = recordings(2, 60);
+  for (size_t i = 0; i < originals.size(); ++i) {
+    Bytes file = originals[i];
+    for (const int at : {4, 56, 71, 73, 75, 79, 88})
+      std::fill_n(file.begin() + at, at == 56 || at == 71 || at == 73 ? 2 : 4, 0);
+    card.copy_in(write("u.vqr", file), "UNF" + std::to_string(i) + ".VQR");
+  }
+  card.remove("UNF1.VQR");
+  ZeroEntrySize(card.path(), "UNF0    VQR");
+  ZeroEntrySize(card.path(), "NF1    VQR");  // the deleted one's first byte is gone
+  const Figures f = rescue(card.path(), originals, "never closed");
+  EXPECT_EQ(f.pages_in_order, f.pages);
+  std::map<std::string, calendo::rescue::Origin> names;
+  for (const auto& r : report_.recordings)
+    names[std::filesystem::path(r.output).filename().string()] = r.origin;
+  EXPECT_EQ(names.size(), 2u) << calendo::rescue::report_table(report_);
+  EXPECT_EQ(names["UNF0.VQR"], calendo::rescue::Origin::FileSystem);
+  EXPECT_EQ(names["_NF1.VQR"], calendo::rescue::Origin::Deleted);
 }
 
 }  // namespace
